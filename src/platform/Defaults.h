@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+struct sqlite3;
+
+namespace brelvo {
+
+// The application's key/value store of property-list values, kept in SQLite.
+//
+// Writes land in memory at once and reach the file at the next synchronize(),
+// which commits every pending write in one transaction and returns only once
+// it is on disk: a kill right after it loses nothing, and a crash at any
+// moment leaves the last committed state. update() is an atomic
+// read-modify-write that is durable when it returns, for the queue keys that
+// several threads append to. Safe to use from any thread.
+class Defaults {
+public:
+    // The process-wide store, "brelvo-defaults.sqlite" in the documents folder.
+    static Defaults& standard();
+
+    // A store in the given file (created when missing). A file that cannot be
+    // opened or fails its integrity check is moved aside and the store starts
+    // empty; when not even a new file can be made, the store keeps its values
+    // in memory only. Both are logged.
+    explicit Defaults(const QString& path);
+    ~Defaults();
+    Defaults(const Defaults&) = delete;
+    Defaults& operator=(const Defaults&) = delete;
+
+    // The value under the key, or an invalid QVariant when there is none (or
+    // the stored bytes cannot be read, which is logged).
+    QVariant object(const QString& key) const;
+
+    // Stores a property-list value; an invalid value removes the key. A value
+    // without a property-list form is refused with a log line.
+    void setObject(const QVariant& value, const QString& key);
+    void removeObject(const QString& key);
+
+    // Makes every earlier write durable. False (and logged) when the file
+    // could not be written; the writes then stay pending for the next call.
+    bool synchronize();
+
+    // Replaces the key's value with fn(current value) under the store's lock
+    // and synchronises; returns the new value. An invalid result removes the key.
+    QVariant update(const QString& key, const std::function<QVariant(const QVariant&)>& fn);
+
+    QString path() const { return path_; }
+    bool isPersistent() const { return db_ != nullptr; }
+
+private:
+    bool open();
+    bool prepareSchema();
+    void moveAside(const QString& reason);
+    QVariant load(const QString& key) const;  // with mutex_ held
+
+    QString path_;
+    sqlite3* db_ = nullptr;
+    mutable QMutex mutex_;      // guards cache_ and dirty_
+    QMutex syncMutex_;          // one synchronize at a time, so snapshots commit in order
+    mutable QHash<QString, QVariant> cache_;  // an invalid value means "known absent"
+    QSet<QString> dirty_;
+};
+
+}  // namespace brelvo

@@ -1,0 +1,48 @@
+#include "platform/Dispatch.h"
+
+#include "platform/Log.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace brelvo::dispatch {
+
+QThreadPool& globalPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;  // lives until the process ends, like the queue it stands for
+        p->setObjectName(QStringLiteral("brelvo.global"));
+        // Service calls block for up to their time-out; leave room for several at once.
+        p->setMaxThreadCount(qMax(8, QThread::idealThreadCount() * 2));
+        return p;
+    }();
+    return *pool;
+}
+
+bool isMainThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void toMain(std::function<void()> work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        qCWarning(lcBrelvo) << "no application object: work for the GUI thread dropped";
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+void toGlobal(std::function<void()> work) {
+    globalPool().start(std::move(work));
+}
+
+void toMainAndWait(const std::function<void()>& work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || isMainThread()) {
+        work();
+        return;
+    }
+    QMetaObject::invokeMethod(app, work, Qt::BlockingQueuedConnection);
+}
+
+}  // namespace brelvo::dispatch

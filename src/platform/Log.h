@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace brelvo {
+
+// Every line the library writes to the device log goes through this category,
+// so that a host can silence or filter it with QT_LOGGING_RULES="brelvo*=false".
+Q_DECLARE_LOGGING_CATEGORY(lcBrelvo)
+
+}  // namespace brelvo

@@ -1,0 +1,242 @@
+#include "platform/PropertyList.h"
+
+#include "platform/Log.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace brelvo::plist {
+namespace {
+
+struct NodeDeleter {
+    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using Node = std::unique_ptr<void, NodeDeleter>;
+
+// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
+const QDateTime& referenceDate() {
+    static const QDateTime date(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+    return date;
+}
+
+bool hasForm(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::QByteArray:
+    case QMetaType::QDateTime:
+    case QMetaType::QVariantList:
+    case QMetaType::QVariantMap:
+    case QMetaType::QStringList:
+        return true;
+    default:
+        return false;
+    }
+}
+
+plist_t toNode(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return plist_new_string(value.toString().toUtf8().constData());
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool() ? 1 : 0);
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UInt:
+        return plist_new_uint(value.toULongLong());
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        // Negative values travel as their two's complement; the binary form
+        // stores 8-byte integers signed, so they come back unchanged.
+        return plist_new_uint(static_cast<uint64_t>(value.toLongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return plist_new_data(bytes.constData(), static_cast<uint64_t>(bytes.size()));
+    }
+    case QMetaType::QDateTime: {
+        const qint64 ms = referenceDate().msecsTo(value.toDateTime());
+        const qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+        return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>((ms - sec * 1000) * 1000));
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        plist_t array = plist_new_array();
+        for (const QVariant& element : value.toList()) {
+            if (element.typeId() == QMetaType::Nullptr) continue;  // a JSON null has no form: absent
+            plist_t node = hasForm(element) ? toNode(element) : nullptr;
+            if (node)
+                plist_array_append_item(array, node);
+            else
+                qCWarning(lcBrelvo) << "property list: left out an array element of type" << element.typeName();
+        }
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        plist_t dict = plist_new_dict();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            if (it.value().typeId() == QMetaType::Nullptr) continue;
+            plist_t node = hasForm(it.value()) ? toNode(it.value()) : nullptr;
+            if (node)
+                plist_dict_set_item(dict, it.key().toUtf8().constData(), node);
+            else
+                qCWarning(lcBrelvo) << "property list: left out key" << it.key() << "of type" << it.value().typeName();
+        }
+        return dict;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+QString takeString(char* text) {
+    const QString s = QString::fromUtf8(text ? text : "");
+    std::free(text);
+    return s;
+}
+
+QVariant fromNode(plist_t node, int depth) {
+    // A crafted file may nest containers without end; stop well before the stack does.
+    if (!node || depth > 512) return {};
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return b != 0;
+    }
+    case PLIST_UINT: {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        return static_cast<qint64>(u);
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return d;
+    }
+    case PLIST_STRING: {
+        char* s = nullptr;
+        plist_get_string_val(node, &s);
+        return takeString(s);
+    }
+    case PLIST_DATA: {
+        char* data = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &data, &length);
+        QByteArray bytes(data, static_cast<qsizetype>(length));
+        std::free(data);
+        return bytes;
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        return referenceDate().addMSecs(static_cast<qint64>(sec) * 1000 + usec / 1000);
+    }
+    case PLIST_ARRAY: {
+        QVariantList list;
+        const uint32_t size = plist_array_get_size(node);
+        list.reserve(size);
+        for (uint32_t i = 0; i < size; ++i) {
+            QVariant element = fromNode(plist_array_get_item(node, i), depth + 1);
+            if (element.isValid()) list.append(element);
+        }
+        return list;
+    }
+    case PLIST_DICT: {
+        QVariantMap map;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        for (;;) {
+            char* key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, it, &key, &item);
+            if (!item) {
+                std::free(key);
+                break;
+            }
+            QVariant element = fromNode(item, depth + 1);
+            const QString k = takeString(key);
+            if (element.isValid()) map.insert(k, element);
+        }
+        std::free(it);
+        return map;
+    }
+    default:
+        return {};
+    }
+}
+
+}  // namespace
+
+namespace {
+bool isElement(const QVariant& value) {
+    return value.typeId() == QMetaType::Nullptr || isPropertyList(value);
+}
+}  // namespace
+
+bool isPropertyList(const QVariant& value) {
+    if (!hasForm(value)) return false;
+    if (value.typeId() == QMetaType::QVariantList) {
+        for (const QVariant& element : value.toList())
+            if (!isElement(element)) return false;
+    } else if (value.typeId() == QMetaType::QVariantMap) {
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            if (!isElement(it.value())) return false;
+    }
+    return true;
+}
+
+QByteArray toXml(const QVariant& value) {
+    Node node(hasForm(value) ? toNode(value) : nullptr);
+    if (!node) return {};
+    char* out = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(static_cast<plist_t>(node.get()), &out, &length);
+    QByteArray bytes(out, static_cast<qsizetype>(length));
+    plist_to_xml_free(out);
+    return bytes;
+}
+
+QByteArray toBinary(const QVariant& value) {
+    Node node(hasForm(value) ? toNode(value) : nullptr);
+    if (!node) return {};
+    char* out = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(static_cast<plist_t>(node.get()), &out, &length);
+    QByteArray bytes(out, static_cast<qsizetype>(length));
+    plist_to_bin_free(out);
+    return bytes;
+}
+
+QVariant fromData(const QByteArray& bytes) {
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return {};
+    plist_t root = nullptr;
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (plist_is_binary(bytes.constData(), length))
+        plist_from_bin(bytes.constData(), length, &root);
+    else
+        plist_from_xml(bytes.constData(), length, &root);
+    Node node(root);
+    return fromNode(root, 0);
+}
+
+}  // namespace brelvo::plist

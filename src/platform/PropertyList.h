@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVariant>
+
+namespace brelvo::plist {
+
+// Conversions between the QVariant family and property lists (libplist).
+//
+// Property-list values are QString, bool, integers (read back as qint64), double, QByteArray (data),
+// QDateTime (date), QVariantList and QVariantMap. A JSON null inside a container
+// is left out silently (readers treat it as absent). Anything else has no
+// property-list form: such an element of a container is left out with a log
+// line, and such a top-level value gives an empty result.
+
+// True when the value and everything inside it has a property-list form
+// (nulls inside containers allowed).
+bool isPropertyList(const QVariant& value);
+
+QByteArray toXml(const QVariant& value);
+QByteArray toBinary(const QVariant& value);
+
+// Either form (binary or XML, told apart by the "bplist00" magic). Bytes that
+// are not a property list give an invalid QVariant.
+QVariant fromData(const QByteArray& bytes);
+
+}  // namespace brelvo::plist

@@ -1,0 +1,18 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv) {
+    // Widget tests run without a display; test discovery at build time too.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Every process gets a store and folders of its own.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/brelvo-test-XXXXXX"));
+    if (!home.isValid()) return 2;
+    qputenv("BRELVO_HOME", home.path().toUtf8());
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("brelvo-tests"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
