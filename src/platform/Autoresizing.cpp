@@ -11,6 +11,7 @@ namespace brelvo::autoresizing {
 namespace {
 
 constexpr const char* kMaskProperty = "brelvoAutoresizingMask";
+constexpr const char* kWatchedProperty = "brelvoAutoresizingWatched";
 
 // Shares delta among the flexible parts of one axis; returns the new
 // (start, length) of the view on that axis.
@@ -35,16 +36,19 @@ std::pair<int, int> resizeAxis(int start, int length, int parentLength, int delt
 
 class ParentWatcher : public QObject {
 public:
-    explicit ParentWatcher(QWidget* parent) : QObject(parent) { parent->installEventFilter(this); }
+    explicit ParentWatcher(QWidget* parent) : QObject(parent), last_(parent->size()) {
+        parent->installEventFilter(this);
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::Resize) return false;
         auto* parent = static_cast<QWidget*>(watched);
-        const auto* resize = static_cast<QResizeEvent*>(event);
-        const QSize old = resize->oldSize();
-        if (!old.isValid()) return false;  // first layout: nothing to follow yet
-        const int dw = resize->size().width() - old.width();
-        const int dh = resize->size().height() - old.height();
+        // A hidden widget gets one resize event when it is shown, however often
+        // it was resized before; the size seen last tells the whole change.
+        const QSize old = last_;
+        last_ = static_cast<QResizeEvent*>(event)->size();
+        const int dw = last_.width() - old.width();
+        const int dh = last_.height() - old.height();
         if (dw == 0 && dh == 0) return false;
         for (QObject* child : parent->children()) {
             auto* view = qobject_cast<QWidget*>(child);
@@ -60,6 +64,9 @@ public:
         }
         return false;
     }
+
+private:
+    QSize last_;
 };
 
 }  // namespace
@@ -68,8 +75,10 @@ void setMask(QWidget* view, int m) {
     if (!view) return;
     view->setProperty(kMaskProperty, m);
     QWidget* parent = view->parentWidget();
-    if (parent && !parent->findChild<ParentWatcher*>(QString(), Qt::FindDirectChildrenOnly))
+    if (parent && !parent->property(kWatchedProperty).toBool()) {
+        parent->setProperty(kWatchedProperty, true);
         new ParentWatcher(parent);
+    }
 }
 
 int mask(const QWidget* view) {
