@@ -16,8 +16,8 @@ QVariant convert(const QJsonValue& value) {
     case QJsonValue::Bool:
         return value.toBool();
     case QJsonValue::Double: {
-        // The parser keeps a number written without fraction or exponent as an
-        // exact 64-bit integer when it fits; everything else is a double.
+        // The parser keeps a whole-valued number that fits in 64 bits as an
+        // exact integer (also when written 2.0 or 1e3); everything else is a double.
         const QVariant v = value.toVariant();
         if (v.typeId() == QMetaType::LongLong) return v;
         return value.toDouble();

@@ -133,9 +133,11 @@ QVariant fromNode(plist_t node, int depth) {
         return d;
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        return takeString(s);
+        // By pointer and length: a damaged file can hold a string with a NUL
+        // inside, on which plist_get_string_val asserts (aborting the process).
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        return QString::fromUtf8(s ? s : "", s ? static_cast<qsizetype>(length) : 0);
     }
     case PLIST_DATA: {
         char* data = nullptr;
@@ -148,7 +150,11 @@ QVariant fromNode(plist_t node, int depth) {
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return referenceDate().addMSecs(static_cast<qint64>(sec) * 1000 + usec / 1000);
+        // libplist splits the stored seconds by truncation and hands back the
+        // fraction without its sign, and the fraction may be a hair below the
+        // intended millisecond (it was a double): put the sign back and round.
+        const qint64 fraction = (usec + 500) / 1000;
+        return referenceDate().addMSecs(static_cast<qint64>(sec) * 1000 + (sec < 0 ? -fraction : fraction));
     }
     case PLIST_ARRAY: {
         QVariantList list;
@@ -182,6 +188,43 @@ QVariant fromNode(plist_t node, int depth) {
     default:
         return {};
     }
+}
+
+// True when a binary property list holds a UTF-16 string with U+0000 in it.
+// libplist turns such a string into UTF-8 with a NUL inside and then asserts
+// (aborting the process) when it is read as a dictionary key; our own writer
+// never makes one, so a file that has one is damaged and is refused whole.
+bool hasUtf16Nul(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    const quint64 size = static_cast<quint64>(bytes.size());
+    if (size < 8 + 32) return false;  // too short to parse at all
+    auto number = [&](quint64 at, unsigned width, quint64* out) {
+        if (width == 0 || width > 8 || at > size || width > size - at) return false;
+        quint64 v = 0;
+        for (unsigned i = 0; i < width; ++i) v = (v << 8) | data[at + i];
+        *out = v;
+        return true;
+    };
+    const quint64 trailer = size - 32;
+    const unsigned offsetSize = data[trailer + 6];
+    quint64 count = 0, table = 0;
+    if (!number(trailer + 8, 8, &count) || !number(trailer + 24, 8, &table) || table >= trailer) return false;
+    for (quint64 i = 0; i < count && i < size; ++i) {
+        quint64 at = 0;
+        if (!number(table + i * offsetSize, offsetSize, &at) || at >= trailer) return false;
+        const uchar marker = data[at++];
+        if ((marker >> 4) != 0x6) continue;
+        quint64 units = marker & 0x0f;
+        if (units == 0x0f) {
+            if (at >= trailer || (data[at] >> 4) != 0x1) continue;
+            const unsigned width = 1u << (data[at] & 0x0f);
+            if (!number(at + 1, width, &units)) continue;
+            at += 1 + width;
+        }
+        for (quint64 u = 0; u < units && at + 2 * u + 1 < trailer; ++u)
+            if (data[at + 2 * u] == 0 && data[at + 2 * u + 1] == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -231,8 +274,10 @@ QVariant fromData(const QByteArray& bytes) {
     if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return {};
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
-    if (plist_is_binary(bytes.constData(), length))
+    if (plist_is_binary(bytes.constData(), length)) {
+        if (hasUtf16Nul(bytes)) return {};
         plist_from_bin(bytes.constData(), length, &root);
+    }
     else
         plist_from_xml(bytes.constData(), length, &root);
     Node node(root);

@@ -1,0 +1,188 @@
+#include "platform/PropertyList.h"
+
+#include "platform/PlatformTestUtil.h"
+
+#include <QDateTime>
+#include <QPoint>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using brelvo::test::sameValue;
+namespace plist = brelvo::plist;
+
+namespace {
+
+QDateTime utc(int y, int mo, int d, int h, int mi, int s, int ms) {
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), QTimeZone::utc());
+}
+
+// A value with every kind in it, nested, in the form it reads back in
+// (integers as qint64). The XML form keeps dates to the second only.
+QVariant everyKind(bool wholeSecondDates = false) {
+    const int ms = wholeSecondDates ? 0 : 789;
+    QVariantMap inner;
+    inner.insert(QStringLiteral("flag"), false);
+    inner.insert(QStringLiteral("empty list"), QVariantList());
+    inner.insert(QStringLiteral("empty map"), QVariantMap());
+    inner.insert(QStringLiteral("empty string"), QString(""));
+    inner.insert(QStringLiteral("empty data"), QByteArray());
+
+    QVariantMap root;
+    root.insert(QStringLiteral("string"), QStringLiteral("hello <&> \"world\""));
+    root.insert(QStringLiteral("ключ 🔑"), QStringLiteral("значение ✓"));
+    root.insert(QStringLiteral("zero"), qint64(0));
+    root.insert(QStringLiteral("negative"), qint64(-42));
+    root.insert(QStringLiteral("min"), std::numeric_limits<qint64>::min());
+    root.insert(QStringLiteral("max"), std::numeric_limits<qint64>::max());
+    root.insert(QStringLiteral("beyond 2^53"), qint64(9007199254740993LL));
+    root.insert(QStringLiteral("double"), 3.25);
+    root.insert(QStringLiteral("negative double"), -1e-300);
+    root.insert(QStringLiteral("whole double"), 2.0);
+    root.insert(QStringLiteral("true"), true);
+    root.insert(QStringLiteral("data"), QByteArray("\x00\x01\xff\x7f bytes", 10));
+    root.insert(QStringLiteral("date"), utc(2024, 2, 29, 23, 59, 58, ms));
+    root.insert(QStringLiteral("date before 2001"), utc(1990, 5, 6, 12, 34, 56, ms));
+    root.insert(QStringLiteral("date just before 2001"), utc(2000, 12, 31, 23, 59, 58, ms));
+    root.insert(QStringLiteral("date of 1970"), utc(1970, 1, 1, 0, 0, 0, wholeSecondDates ? 0 : 1));
+    root.insert(QStringLiteral("list"),
+                QVariantList{qint64(1), QStringLiteral("two"), 3.5, QVariantList{QVariantMap{{"deep", true}}}});
+    root.insert(QStringLiteral("inner"), inner);
+    return root;
+}
+
+TEST(PropertyList, BinaryRoundTripKeepsEveryKindAndValue) {
+    const QVariant value = everyKind();
+    const QByteArray bytes = plist::toBinary(value);
+    ASSERT_TRUE(bytes.startsWith("bplist00"));
+    EXPECT_TRUE(sameValue(value, plist::fromData(bytes)));
+}
+
+TEST(PropertyList, XmlRoundTripKeepsEveryKindAndValue) {
+    const QVariant value = everyKind(true);
+    const QByteArray bytes = plist::toXml(value);
+    ASSERT_TRUE(bytes.startsWith("<?xml")) << bytes.left(100).toStdString();
+    EXPECT_TRUE(sameValue(value, plist::fromData(bytes)));
+}
+
+TEST(PropertyList, SmallIntegerKindsReadBackAsQint64) {
+    const QVariantList in{QVariant(int(-7)), QVariant(uint(7)), QVariant(qulonglong(1) << 40)};
+    const QVariantList expected{qint64(-7), qint64(7), qint64(1) << 40};
+    EXPECT_TRUE(sameValue(expected, plist::fromData(plist::toBinary(in))));
+    EXPECT_TRUE(sameValue(expected, plist::fromData(plist::toXml(in))));
+}
+
+TEST(PropertyList, NullsInsideContainersAreLeftOut) {
+    const QVariantMap in{{"a", QVariant::fromValue(nullptr)}, {"b", QVariantList{QVariant::fromValue(nullptr), 1}}};
+    EXPECT_TRUE(plist::isPropertyList(in));
+    const QVariantMap expected{{"b", QVariantList{qint64(1)}}};
+    EXPECT_TRUE(sameValue(expected, plist::fromData(plist::toBinary(in))));
+}
+
+TEST(PropertyList, ValuesWithoutAFormAreRecognised) {
+    EXPECT_FALSE(plist::isPropertyList(QVariant()));
+    EXPECT_FALSE(plist::isPropertyList(QVariant::fromValue(nullptr)));
+    EXPECT_FALSE(plist::isPropertyList(QVariant(QPoint(1, 2))));
+    EXPECT_FALSE(plist::isPropertyList(QVariantList{1, QVariant(QPoint(1, 2))}));
+    EXPECT_FALSE(plist::isPropertyList(QVariantMap{{"x", QVariantList{QVariant(QPoint(1, 2))}}}));
+    EXPECT_TRUE(plist::toBinary(QVariant(QPoint(1, 2))).isEmpty());
+    EXPECT_TRUE(plist::toXml(QVariant()).isEmpty());
+}
+
+TEST(PropertyList, EmptyArrayXmlIsTheStandardText) {
+    const QByteArray expected =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+        "<plist version=\"1.0\">\n"
+        "<array/>\n"
+        "</plist>\n";
+    EXPECT_EQ(plist::toXml(QVariantList()).toStdString(), expected.toStdString());
+}
+
+TEST(PropertyList, GarbageAndTruncatedInputReadAsNone) {
+    EXPECT_FALSE(plist::fromData(QByteArray()).isValid());
+    EXPECT_FALSE(plist::fromData("not a property list at all").isValid());
+    EXPECT_FALSE(plist::fromData(QByteArray("bplist00") + QByteArray(64, '\xee')).isValid());
+    EXPECT_FALSE(plist::fromData("<?xml version=\"1.0\"?><plist><dict><key>a</key>").isValid());
+
+    const QByteArray whole = plist::toBinary(everyKind());
+    ASSERT_TRUE(plist::fromData(whole).isValid());
+    // Every cut loses the trailer that locates the objects.
+    for (qsizetype cut = 1; cut < whole.size(); ++cut)
+        EXPECT_FALSE(plist::fromData(whole.left(cut)).isValid()) << "cut at " << cut;
+}
+
+TEST(PropertyList, CorruptedBinaryDoesNotCrash) {
+    const QByteArray whole = plist::toBinary(everyKind());
+    // Flip each byte in turn: offsets, counts and references all go wrong
+    // somewhere. Only the absence of a crash (or a sanitizer report) matters.
+    for (qsizetype i = 8; i < whole.size(); ++i) {
+        QByteArray bytes = whole;
+        bytes[i] = static_cast<char>(bytes[i] ^ 0xa5);
+        (void)plist::fromData(bytes);
+    }
+}
+
+// A binary property list of the given objects (each already encoded), with
+// one-byte offsets and references, object 0 at the top.
+QByteArray binaryOf(const QList<QByteArray>& objects) {
+    QByteArray bytes("bplist00");
+    QByteArray offsets;
+    for (const QByteArray& object : objects) {
+        offsets += static_cast<char>(bytes.size());
+        bytes += object;
+    }
+    const auto tableAt = static_cast<char>(bytes.size());
+    bytes += offsets;
+    QByteArray trailer(32, '\0');
+    trailer[6] = 1;                                   // offset size
+    trailer[7] = 1;                                   // reference size
+    trailer[15] = static_cast<char>(objects.size());  // object count
+    trailer[31] = tableAt;                            // offset table offset
+    return bytes + trailer;
+}
+
+TEST(PropertyList, StringsWithANulInsideDoNotAbort) {
+    // libplist asserts on a key holding a NUL; our writer never makes one, so
+    // a damaged file that has one reads as none instead of ending the process.
+    const QByteArray nulString("\x63\0a\0\0\0b", 7);  // UTF-16 "a", U+0000, "b"
+    EXPECT_FALSE(plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), nulString})).isValid());
+    EXPECT_FALSE(
+        plist::fromData(binaryOf({QByteArray("\xd1\x01\x02", 3), nulString, QByteArray("\x10\x01", 2)})).isValid());
+    // The same UTF-16 string without the NUL is fine.
+    const QVariant fine = plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), QByteArray("\x62\0a\0b", 5)}));
+    EXPECT_TRUE(sameValue(QVariantList{QStringLiteral("ab")}, fine));
+
+    for (const char* xml : {"<plist><array><string>a&#0;b</string></array></plist>",
+                            "<plist><dict><key>a&#0;b</key><integer>1</integer></dict></plist>",
+                            "<plist><dict><key>a&#x0;b</key><string>a&#x0;b</string></dict></plist>"})
+        (void)plist::fromData(xml);
+}
+
+TEST(PropertyList, BinaryArrayThatContainsItselfDoesNotCrash) {
+    // Object 0 is a one-element array whose element is object 0.
+    const QByteArray bytes = binaryOf({QByteArray("\xa1\x00", 2)});
+    (void)plist::fromData(bytes);
+}
+
+TEST(PropertyList, DeeplyNestedInputDoesNotCrash) {
+    const int depth = 20000;
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n";
+    for (int i = 0; i < depth; ++i) xml += "<array>";
+    xml += "<string>bottom</string>";
+    for (int i = 0; i < depth; ++i) xml += "</array>";
+    xml += "\n</plist>\n";
+    const QVariant value = plist::fromData(xml);
+    // Whatever is kept is a list at the top; the bottom lies too deep to keep.
+    if (value.isValid()) {
+        EXPECT_EQ(value.typeId(), QMetaType::QVariantList);
+    }
+
+    QVariant nested = QStringLiteral("bottom");
+    for (int i = 0; i < 2000; ++i) nested = QVariantList{nested};
+    (void)plist::fromData(plist::toBinary(nested));
+}
+
+}  // namespace
