@@ -10,7 +10,7 @@ QString libraryVersion() {
     static const QString version = [] {
         QFile file(QStringLiteral(":/BrelvoSDKResources.bundle/libInfo.plist"));
         if (!file.open(QIODevice::ReadOnly)) return QString();
-        return plist::fromData(file.readAll()).toMap().value(QStringLiteral("version")).toString();
+        return plist::fromData(file.readAll()).toMap().value(QStringLiteral("Version")).toString();
     }();
     return version;
 }

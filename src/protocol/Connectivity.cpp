@@ -1,0 +1,23 @@
+#include "protocol/Connectivity.h"
+
+#include "core/UserHelperBrelvo.h"
+#include "platform/AppInfo.h"
+#include "protocol/BVReachability.h"
+
+#include <QUrl>
+
+namespace brelvo::connectivity {
+
+QString serviceHost() {
+    return QUrl(appinfo::serviceUrl()).host();
+}
+
+bool reachable() {
+    const auto reachability = BVReachability::reachabilityWithHostName(serviceHost());
+    if (reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable) return true;
+    UserHelperBrelvo::shared().updateErrorInfo(
+        [](ErrorInfo& e) { e.setErrorMessage(QStringLiteral("No internet connection")); });
+    return false;
+}
+
+}  // namespace brelvo::connectivity

@@ -1,0 +1,136 @@
+#include "protocol/NetworkClientBrelvo.h"
+
+#include "platform/AppInfo.h"
+#include "platform/Log.h"
+#include "protocol/Connectivity.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+namespace brelvo {
+namespace {
+
+struct Answer {
+    QByteArray bytes;
+    bool tooLarge = false;
+};
+
+size_t collect(char* data, size_t size, size_t count, void* user) {
+    auto* answer = static_cast<Answer*>(user);
+    const size_t n = size * count;
+    if (answer->bytes.size() + static_cast<qint64>(n) > NetworkClientBrelvo::kMaxAnswerBytes) {
+        answer->tooLarge = true;
+        return 0;  // makes curl stop with a write error
+    }
+    answer->bytes.append(data, static_cast<qsizetype>(n));
+    return n;
+}
+
+}  // namespace
+
+NetworkClientBrelvo& NetworkClientBrelvo::shared() {
+    static NetworkClientBrelvo* client = new NetworkClientBrelvo;  // lives until the process ends
+    return *client;
+}
+
+NetworkClientBrelvo::NetworkClientBrelvo() {
+    static std::once_flag curlReady;
+    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+QString NetworkClientBrelvo::urlForMethod(const QString& method) {
+    return appinfo::serviceUrl() + QStringLiteral("api/%1/lib/").arg(QStringLiteral("1_0")) + method;
+}
+
+QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, const QByteArray& body) const {
+    if (!connectivity::reachable()) return QStringLiteral("");
+
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        qCWarning(lcBrelvo) << "cannot make an HTTP request for" << method;
+        return QString();
+    }
+    const QByteArray url = urlForMethod(method).toUtf8();
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+    // curl would otherwise add "Expect: 100-continue" to large bodies and wait for the server's go-ahead.
+    headers = curl_slist_append(headers, "Expect:");
+    Answer answer;
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout().count()));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+    const CURLcode result = curl_easy_perform(curl);
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+
+    if (answer.tooLarge) {
+        qCWarning(lcBrelvo) << "the answer to" << method << "is larger than" << kMaxAnswerBytes << "bytes; dropped";
+        return QString();
+    }
+    if (result != CURLE_OK) {
+        qCWarning(lcBrelvo) << "no answer to" << method << ":" << curl_easy_strerror(result);
+        return QString();
+    }
+    if (answer.bytes.isEmpty()) return QString();
+    return QString::fromUtf8(answer.bytes);
+}
+
+QString NetworkClientBrelvo::access_token() const {
+    QMutexLocker lock(&mutex_);
+    return accessToken_;
+}
+
+void NetworkClientBrelvo::setToken(const QString& token) {
+    QMutexLocker lock(&mutex_);
+    accessToken_ = token;
+}
+
+QString NetworkClientBrelvo::uid() const {
+    QMutexLocker lock(&mutex_);
+    return uid_;
+}
+
+void NetworkClientBrelvo::setUserId(const QString& uid) {
+    QMutexLocker lock(&mutex_);
+    uid_ = uid;
+}
+
+QVariant NetworkClientBrelvo::page_size() const {
+    QMutexLocker lock(&mutex_);
+    return pageSize_;
+}
+
+void NetworkClientBrelvo::setRequirementsPageSize(const QVariant& size) {
+    QMutexLocker lock(&mutex_);
+    pageSize_ = size;
+}
+
+QString NetworkClientBrelvo::rrid() const {
+    QMutexLocker lock(&mutex_);
+    return rrid_;
+}
+
+void NetworkClientBrelvo::setRrid(const QString& rrid) {
+    QMutexLocker lock(&mutex_);
+    rrid_ = rrid;
+}
+
+std::chrono::milliseconds NetworkClientBrelvo::timeout() const {
+    QMutexLocker lock(&mutex_);
+    return timeout_;
+}
+
+void NetworkClientBrelvo::setTimeout(std::chrono::milliseconds timeout) {
+    QMutexLocker lock(&mutex_);
+    timeout_ = timeout;
+}
+
+}  // namespace brelvo

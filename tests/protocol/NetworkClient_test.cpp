@@ -1,0 +1,152 @@
+#include "core/UserHelperBrelvo.h"
+#include "protocol/BVReachability.h"
+#include "protocol/NetworkClientBrelvo.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+using brelvo::NetworkClientBrelvo;
+
+namespace {
+
+// A real HTTP server on a free loopback port, answering as each test wants.
+class LocalServer {
+public:
+    LocalServer() {
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~LocalServer() {
+        server_.stop();
+        thread_.join();
+    }
+    httplib::Server& server() { return server_; }
+    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+class NetworkClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qApp->setProperty("brelvo_service_url", server.baseUrl());
+        client.setTimeout(std::chrono::milliseconds(3000));
+    }
+    void TearDown() override { qApp->setProperty("brelvo_service_url", QVariant()); }
+    LocalServer server;
+    NetworkClientBrelvo client;
+};
+
+}  // namespace
+
+TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
+    std::string path, method, contentType, expect, body;
+    server.server().Post(R"(/api/1_0/lib/(\w+))", [&](const httplib::Request& req, httplib::Response& res) {
+        path = req.path;
+        method = req.method;
+        contentType = req.get_header_value("Content-Type");
+        expect = req.get_header_value("Expect");
+        body = req.body;
+        res.set_content(R"({"response_code":0})", "application/json");
+    });
+    const QByteArray large(3 * 1024 * 1024, 'a');  // large enough that a client might ask to continue first
+    EXPECT_EQ(client.makePOSTRequestWithMethod(QStringLiteral("requirement_result"), large),
+              QStringLiteral(R"({"response_code":0})"));
+    EXPECT_EQ(path, "/api/1_0/lib/requirement_result");
+    EXPECT_EQ(method, "POST");
+    EXPECT_EQ(contentType, "application/json");
+    EXPECT_EQ(expect, "");
+    EXPECT_EQ(body.size(), static_cast<size_t>(large.size()));
+    EXPECT_EQ(NetworkClientBrelvo::urlForMethod(QStringLiteral("auth")), server.baseUrl() + QStringLiteral("api/1_0/lib/auth"));
+}
+
+TEST_F(NetworkClientTest, AnyStatusGivesTheBodyAndNoBytesGiveNone) {
+    server.server().Post("/api/1_0/lib/error", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content("<html><body>Internal error</body></html>", "text/html");
+    });
+    server.server().Post("/api/1_0/lib/empty", [](const httplib::Request&, httplib::Response& res) { res.status = 200; });
+    EXPECT_EQ(client.makePOSTRequestWithMethod(QStringLiteral("error"), "{}"),
+              QStringLiteral("<html><body>Internal error</body></html>"));
+    EXPECT_EQ(client.makePOSTRequestWithMethod(QStringLiteral("missing"), "{}"), QString());  // 404 with an empty body
+    const QString none = client.makePOSTRequestWithMethod(QStringLiteral("empty"), "{}");
+    EXPECT_TRUE(none.isNull());
+}
+
+TEST_F(NetworkClientTest, VeryLargeAnswersArriveWhole) {
+    const std::string big(40 * 1024 * 1024, 'z');
+    server.server().Post("/api/1_0/lib/big", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(big, "application/json");
+    });
+    const QString answer = client.makePOSTRequestWithMethod(QStringLiteral("big"), "{}");
+    EXPECT_EQ(answer.size(), static_cast<qsizetype>(big.size()));
+}
+
+TEST_F(NetworkClientTest, AnAnswerThatNeverComesEndsAtTheTimeOut) {
+    std::atomic<bool> release{false};
+    server.server().Post("/api/1_0/lib/slow", [&](const httplib::Request&, httplib::Response& res) {
+        for (int i = 0; i < 200 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        res.set_content("late", "text/plain");
+    });
+    client.setTimeout(std::chrono::milliseconds(300));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(client.makePOSTRequestWithMethod(QStringLiteral("slow"), "{}").isNull());
+    EXPECT_LT(timer.elapsed(), 8000);  // well under the handler's 10 s: the time-out ended it
+    release = true;
+}
+
+TEST(NetworkClientOffline, RefusedConnectionGivesNone) {
+    // A port nothing listens on: reachable host, refused connection.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(fd);
+    qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port)));
+    NetworkClientBrelvo client;
+    client.setTimeout(std::chrono::milliseconds(5000));
+    const QString answer = client.makePOSTRequestWithMethod(QStringLiteral("auth"), "{}");
+    EXPECT_TRUE(answer.isNull());
+}
+
+TEST(NetworkClientOffline, UnresolvableHostIsOfflineWithoutARequest) {
+    brelvo::BVReachability::setResolveTimeout(2000);
+    qApp->setProperty("brelvo_service_url", QStringLiteral("http://no-such-host.invalid/"));
+    NetworkClientBrelvo client;
+    const QString answer = client.makePOSTRequestWithMethod(QStringLiteral("auth"), "{}");
+    EXPECT_FALSE(answer.isNull());
+    EXPECT_TRUE(answer.isEmpty());
+    EXPECT_EQ(brelvo::UserHelperBrelvo::shared().errorInfo().errorMessage(), QStringLiteral("No internet connection"));
+}
+
+TEST(NetworkClientState, StartsEmptyAndKeepsWhatItIsGiven) {
+    NetworkClientBrelvo& client = NetworkClientBrelvo::shared();
+    EXPECT_EQ(client.access_token(), QStringLiteral(""));
+    EXPECT_FALSE(client.access_token().isNull());
+    EXPECT_FALSE(client.uid().isNull());
+    EXPECT_FALSE(client.rrid().isNull());
+    EXPECT_EQ(client.timeout(), std::chrono::milliseconds(30000));
+    client.setToken(QStringLiteral("t"));
+    client.setRequirementsPageSize(25);
+    EXPECT_EQ(client.access_token(), QStringLiteral("t"));
+    EXPECT_EQ(client.page_size().toInt(), 25);
+}
