@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <fstream>
 #include <random>
 #include <string>
@@ -106,6 +108,11 @@ BENCHMARK(Baseline_Base64IntoPreallocatedBuffer)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Large blocks straight from and back to the kernel, so that the
+    // high-water mark of resident memory sees every run's own peak instead of
+    // memory the allocator kept from an earlier run.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024);
     QApplication app(argc, argv);  // the body's device values read the screen and locale
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <mutex>
+#include <optional>
+
+namespace brelvo::service {
+
+// A misbehaviour the service shows for the next `remaining` library requests
+// (of the listed methods, or of any method when the list is empty).
+struct Fault {
+  enum class Kind { Empty, Html, Code, Delay, Drop };
+  Kind kind = Kind::Empty;
+  int remaining = 1;
+  int code = 3;
+  QString error = QStringLiteral("Injected error");
+  QString url;
+  QString title;
+  bool refresh = true;
+  int delayMs = 0;
+  QStringList methods;
+
+  // From the admin request's JSON; nothing with a message when it is invalid.
+  static std::optional<Fault> fromJson(const QJsonObject& o, QString* error);
+  QJsonObject toJson() const;
+  static QString kindName(Kind kind);
+};
+
+// The queue of armed faults. The first armed fault that applies to a method
+// is taken (and counted down) for each library request.
+class FaultQueue {
+ public:
+  void add(const Fault& fault);
+  void clear();
+  std::optional<Fault> take(const QString& method);
+  QJsonArray toJson() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::deque<Fault> faults_;
+};
+
+}  // namespace brelvo::service

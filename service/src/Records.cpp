@@ -1,0 +1,263 @@
+#include "Records.h"
+
+#include "Database.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUrl>
+
+namespace brelvo::service {
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+QJsonValue nullableId(const DbRow& r, std::size_t c) {
+  return r.isNull(c) ? QJsonValue() : QJsonValue(static_cast<qint64>(r.integer(c)));
+}
+qint64 num(const DbRow& r, std::size_t c) { return static_cast<qint64>(r.integer(c)); }
+
+// Issue texts arrive percent-escaped; people want to read them decoded.
+QString readable(const std::string& s) { return QUrl::fromPercentEncoding(QByteArray::fromStdString(s)); }
+
+DbRows rowsOf(Database& db, const std::string& sql, std::initializer_list<DbValue> params = {}) {
+  auto rows = db.query(sql, params);
+  return rows ? std::move(*rows) : DbRows{};
+}
+
+QString html(const QString& s) { return s.toHtmlEscaped(); }
+QString html(const std::string& s) { return qs(s).toHtmlEscaped(); }
+QString when(std::int64_t secs) {
+  return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+}  // namespace
+
+QJsonObject recordsJson(Database& db) {
+  std::lock_guard lock(db.mutex());  // one consistent picture
+  QJsonObject out;
+
+  QJsonArray sessions;
+  for (const DbRow& r : rowsOf(db,
+                               "SELECT s.id, s.token, s.project_id, s.revision_id, s.tester_id, s.udid, s.locale, s.a_v,"
+                               " s.created_at, a.bundle_id, v.bundle_version, COALESCE(t.uid, '')"
+                               " FROM sessions s JOIN revisions v ON v.id = s.revision_id JOIN apps a ON a.id = v.app_id"
+                               " LEFT JOIN testers t ON t.id = s.tester_id ORDER BY s.id")) {
+    sessions.append(QJsonObject{{"id", num(r, 0)},           {"access_token", qs(r.text(1))}, {"project_id", num(r, 2)},
+                                {"revision_id", num(r, 3)},  {"tester_id", nullableId(r, 4)}, {"udid", qs(r.text(5))},
+                                {"locale", qs(r.text(6))},   {"a_v", qs(r.text(7))},          {"created_at", num(r, 8)},
+                                {"bundle_id", qs(r.text(9))}, {"bundle_version", qs(r.text(10))},
+                                {"tester_uid", qs(r.text(11))}});
+  }
+  out.insert(QStringLiteral("sessions"), sessions);
+
+  QJsonArray requests;
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, method, session_id, body_bytes, response_code, fault"
+                                   " FROM requests ORDER BY id")) {
+    requests.append(QJsonObject{{"id", num(r, 0)},
+                                {"received_at", num(r, 1)},
+                                {"method", qs(r.text(2))},
+                                {"session_id", nullableId(r, 3)},
+                                {"body_bytes", num(r, 4)},
+                                {"response_code", nullableId(r, 5)},
+                                {"fault", r.isNull(6) ? QJsonValue() : QJsonValue(qs(r.text(6)))}});
+  }
+  out.insert(QStringLiteral("requests"), requests);
+
+  QJsonArray issues;
+  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, locale, tracker, priority, subject, description,"
+                                   " rid, uid, draft FROM issues ORDER BY id")) {
+    QJsonArray attachments;
+    for (const DbRow& a : rowsOf(db, "SELECT id, position, name, path, size, is_png FROM attachments WHERE issue_id = ?1"
+                                     " ORDER BY position",
+                                 {r.integer(0)})) {
+      attachments.append(QJsonObject{{"id", num(a, 0)},       {"position", num(a, 1)}, {"name", qs(a.text(2))},
+                                     {"path", qs(a.text(3))}, {"size", num(a, 4)},     {"png", a.integer(5) != 0}});
+    }
+    issues.append(QJsonObject{{"id", num(r, 0)},
+                              {"session_id", num(r, 1)},
+                              {"received_at", num(r, 2)},
+                              {"locale", qs(r.text(3))},
+                              {"tracker", qs(r.text(4))},
+                              {"priority", qs(r.text(5))},
+                              {"subject", qs(r.text(6))},
+                              {"description", qs(r.text(7))},
+                              {"subject_text", readable(r.text(6))},
+                              {"description_text", readable(r.text(7))},
+                              {"rid", qs(r.text(8))},
+                              {"uid", qs(r.text(9))},
+                              {"draft", qs(r.text(10))},
+                              {"attachments", attachments}});
+  }
+  out.insert(QStringLiteral("issues"), issues);
+
+  QJsonArray crashes;
+  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid,"
+                                   " log, log_path, device_env FROM crashes ORDER BY id")) {
+    crashes.append(QJsonObject{{"id", num(r, 0)},
+                               {"session_id", nullableId(r, 1)},
+                               {"project_id", nullableId(r, 2)},
+                               {"received_at", num(r, 3)},
+                               {"locale", qs(r.text(4))},
+                               {"app_id", qs(r.text(5))},
+                               {"api_key", qs(r.text(6))},
+                               {"udid", qs(r.text(7))},
+                               {"uid", qs(r.text(8))},
+                               {"rid", qs(r.text(9))},
+                               {"log", qs(r.text(10))},
+                               {"log_path", qs(r.text(11))},
+                               {"device_env", QJsonDocument::fromJson(QByteArray::fromStdString(r.text(12))).object()}});
+  }
+  out.insert(QStringLiteral("crashes"), crashes);
+
+  QJsonArray batches;
+  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, format, locale, entry_count FROM log_batches ORDER BY id")) {
+    QJsonArray entries;
+    for (const DbRow& e : rowsOf(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
+                                 {r.integer(0)})) {
+      entries.append(QJsonObject{{"log_level", qs(e.text(0))}, {"message", qs(e.text(1))}, {"created_at", qs(e.text(2))}});
+    }
+    batches.append(QJsonObject{{"id", num(r, 0)},          {"session_id", nullableId(r, 1)}, {"received_at", num(r, 2)},
+                               {"format", qs(r.text(3))},  {"locale", qs(r.text(4))},        {"entry_count", num(r, 5)},
+                               {"entries", entries}});
+  }
+  out.insert(QStringLiteral("log_batches"), batches);
+
+  QJsonArray states;
+  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, locale, state_action, state_action_at"
+                                   " FROM state_events ORDER BY id")) {
+    states.append(QJsonObject{{"id", num(r, 0)},         {"session_id", num(r, 1)},          {"received_at", num(r, 2)},
+                              {"locale", qs(r.text(3))}, {"state_action", qs(r.text(4))}, {"state_action_at", qs(r.text(5))}});
+  }
+  out.insert(QStringLiteral("state_events"), states);
+
+  QJsonArray results;
+  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, requirement_id, rid, status, previous_status, received_at"
+                                   " FROM requirement_results ORDER BY id")) {
+    results.append(QJsonObject{{"id", num(r, 0)},     {"session_id", num(r, 1)},      {"requirement_id", num(r, 2)},
+                               {"rid", num(r, 3)},    {"status", num(r, 4)},          {"previous_status", num(r, 5)},
+                               {"received_at", num(r, 6)}});
+  }
+  out.insert(QStringLiteral("requirement_results"), results);
+
+  QJsonArray requirements;
+  for (const DbRow& r : rowsOf(db, "SELECT q.revision_id, v.bundle_version, q.rid, q.code, q.title, q.status"
+                                   " FROM requirements q JOIN revisions v ON v.id = q.revision_id ORDER BY q.revision_id, q.number, q.rid")) {
+    requirements.append(QJsonObject{{"revision_id", num(r, 0)}, {"bundle_version", qs(r.text(1))}, {"rid", num(r, 2)},
+                                    {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)}});
+  }
+  out.insert(QStringLiteral("requirements"), requirements);
+  return out;
+}
+
+QByteArray dashboardHtml(Database& db) {
+  std::lock_guard lock(db.mutex());
+  static const char* kStatus[] = {"pending", "in progress", "passed", "failed"};
+  auto statusName = [](std::int64_t s) { return QString::fromLatin1(s >= 0 && s <= 3 ? kStatus[s] : "?"); };
+
+  QString page;
+  page += QStringLiteral(
+      "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Brelvo service</title><style>"
+      "body{font-family:sans-serif;margin:1.5em;color:#222}table{border-collapse:collapse;margin-bottom:2em}"
+      "td,th{border:1px solid #ccc;padding:4px 8px;vertical-align:top;text-align:left}th{background:#eee}"
+      "img.shot{max-width:160px;max-height:160px;border:1px solid #999}pre{margin:0;white-space:pre-wrap;max-width:60em}"
+      "</style></head><body><h1>What testers sent</h1>");
+
+  page += QStringLiteral("<h2>Issues</h2><table><tr><th>#</th><th>received</th><th>session</th><th>type</th>"
+                         "<th>severity</th><th>summary</th><th>description</th><th>test</th><th>screenshots</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, tracker, priority, subject, description, rid"
+                                   " FROM issues ORDER BY id DESC")) {
+    QString shots;
+    for (const DbRow& a : rowsOf(db, "SELECT id, name FROM attachments WHERE issue_id = ?1 ORDER BY position", {r.integer(0)})) {
+      shots += QStringLiteral("<a href=\"/attachments/%1\"><img class=\"shot\" src=\"/attachments/%1\" alt=\"%2\"></a> ")
+                   .arg(a.integer(0))
+                   .arg(html(a.text(1)));
+    }
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td><pre>%7</pre></td>"
+                           "<td>%8</td><td>%9</td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)))
+                .arg(r.integer(2))
+                .arg(html(r.text(3)), html(r.text(4)), html(readable(r.text(5))), html(readable(r.text(6))), html(r.text(7)),
+                     shots);
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Crashes</h2><table><tr><th>#</th><th>received</th><th>session / device</th><th>test</th>"
+                         "<th>log</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, udid, rid, substr(log, 1, 2000) FROM crashes ORDER BY id DESC")) {
+    QString who = r.isNull(2) ? html(r.text(3)) : QStringLiteral("session %1").arg(r.integer(2));
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre><a href=\"/crashes/%1.txt\">whole log</a></td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)), who, html(r.text(4)), html(r.text(5)));
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Log batches</h2><table><tr><th>#</th><th>received</th><th>session</th><th>format</th><th>entries</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, format, entry_count FROM log_batches ORDER BY id DESC LIMIT 200")) {
+    QString entries;
+    for (const DbRow& e : rowsOf(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
+                                 {r.integer(0)})) {
+      entries += QStringLiteral("%1 [%2] %3\n").arg(html(e.text(2)), html(e.text(0)), html(e.text(1)));
+    }
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre></td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)), r.isNull(2) ? QStringLiteral("-") : QString::number(r.integer(2)), html(r.text(3)),
+                     entries.isEmpty() ? QStringLiteral("(empty)") : entries);
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Application states</h2><table><tr><th>#</th><th>received</th><th>session</th><th>action</th><th>at</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, state_action, state_action_at FROM state_events ORDER BY id DESC LIMIT 200")) {
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)))
+                .arg(r.integer(2))
+                .arg(html(r.text(3)), html(r.text(4)));
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Requirement results</h2><table><tr><th>#</th><th>received</th><th>session</th><th>requirement</th><th>from</th><th>to</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, rid, previous_status, status FROM requirement_results ORDER BY id DESC")) {
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)))
+                .arg(r.integer(2))
+                .arg(r.integer(3))
+                .arg(statusName(r.integer(4)), statusName(r.integer(5)));
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Sessions</h2><table><tr><th>#</th><th>started</th><th>build</th><th>tester</th><th>device</th><th>locale</th><th>library</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT s.id, s.created_at, a.bundle_id || ' ' || v.bundle_version, COALESCE(t.full_name, ''),"
+                                   " s.udid, s.locale, s.a_v FROM sessions s JOIN revisions v ON v.id = s.revision_id"
+                                   " JOIN apps a ON a.id = v.app_id LEFT JOIN testers t ON t.id = s.tester_id ORDER BY s.id DESC LIMIT 200")) {
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
+                .arg(r.integer(0))
+                .arg(when(r.integer(1)), html(r.text(2)), html(r.text(3)), html(r.text(4)), html(r.text(5)), html(r.text(6)));
+  }
+  page += QStringLiteral("</table>");
+
+  page += QStringLiteral("<h2>Requirements</h2><table><tr><th>build</th><th>rid</th><th>code</th><th>title</th><th>status</th></tr>");
+  for (const DbRow& r : rowsOf(db, "SELECT v.bundle_version, q.rid, q.code, q.title, q.status FROM requirements q"
+                                   " JOIN revisions v ON v.id = q.revision_id ORDER BY q.revision_id, q.number, q.rid")) {
+    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+                .arg(html(r.text(0)), QString::number(r.integer(1)), html(r.text(2)), html(r.text(3)),
+                     statusName(r.integer(4)));
+  }
+  page += QStringLiteral("</table></body></html>\n");
+  return page.toUtf8();
+}
+
+std::optional<QString> attachmentPath(Database& db, std::int64_t id) {
+  DbRows rows = rowsOf(db, "SELECT path FROM attachments WHERE id = ?1", {id});
+  if (rows.empty()) return std::nullopt;
+  return qs(rows[0].text(0));
+}
+
+std::optional<QString> crashLogPath(Database& db, std::int64_t id) {
+  DbRows rows = rowsOf(db, "SELECT log_path FROM crashes WHERE id = ?1", {id});
+  if (rows.empty() || rows[0].text(0).empty()) return std::nullopt;
+  return qs(rows[0].text(0));
+}
+
+}  // namespace brelvo::service

@@ -1,0 +1,274 @@
+#include "Server.h"
+
+#include "Database.h"
+#include "Images.h"
+#include "Protocol.h"
+#include "Records.h"
+
+#include <httplib.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace brelvo::service {
+namespace {
+
+constexpr const char* kJson = "application/json";
+
+void sendJson(httplib::Response& res, const QJsonObject& o, int status = 200) {
+  res.status = status;
+  res.set_content(QJsonDocument(o).toJson(QJsonDocument::Indented).toStdString(), kJson);
+}
+
+void sendEnvelope(httplib::Response& res, const QByteArray& body, int status = 200) {
+  res.status = status;
+  res.set_content(body.toStdString(), kJson);
+}
+
+// Numeric host and port of a socket address, as the HTTP server reports them.
+bool describe(const sockaddr_storage& addr, socklen_t len, std::string* host, int* port) {
+  char name[NI_MAXHOST];
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), len, name, sizeof name, nullptr, 0, NI_NUMERICHOST) != 0)
+    return false;
+  *host = name;
+  if (addr.ss_family == AF_INET) {
+    *port = ntohs(reinterpret_cast<const sockaddr_in*>(&addr)->sin_port);
+  } else if (addr.ss_family == AF_INET6) {
+    *port = ntohs(reinterpret_cast<const sockaddr_in6*>(&addr)->sin6_port);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Server::Server(Database& db, Protocol& protocol, ServerOptions options)
+    : db_(db), protocol_(protocol), options_(std::move(options)), http_(std::make_unique<httplib::Server>()) {
+  httplib::Server& http = *http_;
+  http.set_payload_max_length(options_.maxBodyBytes);
+  http.set_keep_alive_timeout(2);
+  // Large issue bodies on slow links: the timeout applies per read, not per body.
+  http.set_read_timeout(std::chrono::seconds(30));
+
+  http.Post(R"(/api/([^/]+)/lib/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    handleLibrary(req, res);
+  });
+  http.Get(R"(/api/([^/]+)/lib/([^/]*))", [this](const httplib::Request& req, httplib::Response& res) {
+    int code = kNotPost;
+    std::int64_t none = 0;
+    logRequest(QString::fromStdString(req.matches[2].str()), &none, req.body.size(), &code, QString());
+    sendEnvelope(res, Protocol::errorBody(kNotPost, QStringLiteral("The library's methods only accept POST")), 405);
+    res.set_header("Allow", "POST");
+  });
+
+  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_content(dashboardHtml(db_).toStdString(), "text/html; charset=utf-8");
+  });
+  http.Get("/admin/records", [this](const httplib::Request&, httplib::Response& res) {
+    sendJson(res, recordsJson(db_));
+  });
+  http.Get("/admin/faults", [this](const httplib::Request&, httplib::Response& res) {
+    sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
+  });
+  http.Post("/admin/faults", [this](const httplib::Request& req, httplib::Response& res) { handleAdminFaults(req, res); });
+  http.Post("/admin/reset-faults", [this](const httplib::Request&, httplib::Response& res) {
+    faults_.clear();
+    sendJson(res, QJsonObject{{"faults", QJsonArray()}});
+  });
+
+  http.Get(R"(/static/([A-Za-z0-9_-]{1,64})\.png)", [](const httplib::Request& req, httplib::Response& res) {
+    QByteArray png = iconPng(QString::fromStdString(req.matches[1].str()));
+    res.set_content(png.toStdString(), "image/png");
+    res.set_header("Cache-Control", "max-age=3600");
+  });
+  http.Get(R"(/attachments/(\d{1,15}))", [this](const httplib::Request& req, httplib::Response& res) {
+    auto path = attachmentPath(db_, std::stoll(req.matches[1].str()));
+    QFile file(path.value_or(QString()));
+    if (!path || !file.open(QIODevice::ReadOnly)) {
+      res.status = 404;
+      res.set_content("no such attachment\n", "text/plain");
+      return;
+    }
+    res.set_content(file.readAll().toStdString(), "image/png");
+  });
+  http.Get(R"(/crashes/(\d{1,15})\.txt)", [this](const httplib::Request& req, httplib::Response& res) {
+    auto path = crashLogPath(db_, std::stoll(req.matches[1].str()));
+    QFile file(path.value_or(QString()));
+    if (!path || !file.open(QIODevice::ReadOnly)) {
+      res.status = 404;
+      res.set_content("no such crash\n", "text/plain");
+      return;
+    }
+    res.set_content(file.readAll().toStdString(), "text/plain; charset=utf-8");
+  });
+
+  // Whatever the router or the body reader refused still gets an envelope, so
+  // that a client of the library's protocol can read what went wrong.
+  http.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
+    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    int code = kBadRequest;
+    QString text = QStringLiteral("Bad request");
+    if (res.status == 413) {
+      code = kTooLarge;
+      text = QStringLiteral("The request body is too large");
+    } else if (res.status == 404) {
+      code = kUnknownMethod;
+      text = QStringLiteral("Nothing at %1 %2").arg(QString::fromStdString(req.method), QString::fromStdString(req.path));
+    }
+    res.set_content(Protocol::errorBody(code, text).toStdString(), kJson);
+    return httplib::Server::HandlerResponse::Handled;
+  }));
+  http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+    res.status = 500;
+    res.set_content(Protocol::errorBody(kInternal, QStringLiteral("Internal error")).toStdString(), kJson);
+  });
+}
+
+Server::~Server() = default;
+
+int Server::bind() {
+  if (options_.port == 0) {
+    port_ = http_->bind_to_any_port(options_.host);
+  } else {
+    port_ = http_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
+  }
+  return port_;
+}
+
+bool Server::run() { return http_->listen_after_bind(); }
+
+void Server::stop() {
+  {
+    std::lock_guard lock(stopMutex_);
+    stopping_ = true;
+  }
+  stopCondition_.notify_all();
+  http_->stop();
+}
+
+bool Server::pause(int ms) {
+  std::unique_lock lock(stopMutex_);
+  return !stopCondition_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+QString Server::baseUrl(const httplib::Request& req) const {
+  // Addresses in answers must work from the device, so they follow the Host
+  // the device used; a malformed Host falls back to our own address.
+  static const QRegularExpression hostPattern(QStringLiteral(R"(^[A-Za-z0-9.\-]+(:\d{1,5})?$|^\[[0-9A-Fa-f:.]+\](:\d{1,5})?$)"));
+  QString host = QString::fromStdString(req.get_header_value("Host"));
+  if (host.isEmpty() || host.size() > 255 || !hostPattern.match(host).hasMatch()) {
+    host = QStringLiteral("%1:%2").arg(QString::fromStdString(options_.host)).arg(port_);
+  }
+  return QStringLiteral("http://") + host;
+}
+
+void Server::drop(const httplib::Request& req) {
+  // The HTTP server does not hand out its sockets; find ours by its two ends.
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    char* end = nullptr;
+    long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0' || fd == dirfd(dir)) continue;
+    sockaddr_storage peer{}, local{};
+    socklen_t peerLen = sizeof peer, localLen = sizeof local;
+    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0) continue;
+    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLen) != 0) continue;
+    std::string peerHost, localHost;
+    int peerPort = -1, localPort = -1;
+    if (!describe(peer, peerLen, &peerHost, &peerPort) || !describe(local, localLen, &localHost, &localPort)) continue;
+    if (peerPort == req.remote_port && peerHost == req.remote_addr && localPort == req.local_port) {
+      // Shut down, not close: the server still owns the descriptor and closes it.
+      shutdown(static_cast<int>(fd), SHUT_RDWR);
+      break;
+    }
+  }
+  closedir(dir);
+}
+
+void Server::logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault) {
+  db_.run("INSERT INTO requests (received_at, method, session_id, body_bytes, response_code, fault)"
+          " VALUES (strftime('%s','now'), ?1, ?2, ?3, ?4, ?5)",
+          {method.left(200).toStdString(), sessionId && *sessionId ? DbValue(*sessionId) : DbValue(std::monostate{}),
+           std::int64_t(bytes), code ? DbValue(std::int64_t(*code)) : DbValue(std::monostate{}),
+           fault.isEmpty() ? DbValue(std::monostate{}) : DbValue(fault.toStdString())});
+}
+
+void Server::handleLibrary(const httplib::Request& req, httplib::Response& res) {
+  const QString version = QString::fromStdString(req.matches[1].str());
+  const QString method = QString::fromStdString(req.matches[2].str());
+
+  QString faultName;
+  if (std::optional<Fault> fault = faults_.take(method)) {
+    faultName = Fault::kindName(fault->kind);
+    switch (fault->kind) {
+      case Fault::Kind::Empty:
+        logRequest(method, nullptr, req.body.size(), nullptr, faultName);
+        res.status = 200;
+        res.set_content("", kJson);
+        return;
+      case Fault::Kind::Html:
+        logRequest(method, nullptr, req.body.size(), nullptr, faultName);
+        res.status = 502;
+        res.set_content(
+            "<html><head><title>502 Bad Gateway</title></head><body><h1>502 Bad Gateway</h1>"
+            "<p>The upstream server did not answer.</p></body></html>\n",
+            "text/html");
+        return;
+      case Fault::Kind::Code: {
+        int code = fault->code;
+        logRequest(method, nullptr, req.body.size(), &code, faultName);
+        sendEnvelope(res, Protocol::errorBody(fault->code, fault->error, fault->refresh, fault->url, fault->title));
+        return;
+      }
+      case Fault::Kind::Drop:
+        logRequest(method, nullptr, req.body.size(), nullptr, faultName);
+        drop(req);
+        return;
+      case Fault::Kind::Delay:
+        if (!pause(fault->delayMs)) {  // stopping: nobody waits for this answer any more
+          drop(req);
+          return;
+        }
+        break;  // then answer as usual
+    }
+  }
+
+  Answer answer = version == QLatin1String("1_0")
+                      ? protocol_.handle(method, QByteArray::fromStdString(req.body), baseUrl(req))
+                      : Answer{Protocol::errorBody(kUnknownMethod, QStringLiteral("Unknown API version \"%1\"").arg(version)),
+                               kUnknownMethod, std::nullopt};
+  std::int64_t session = answer.sessionId.value_or(0);
+  logRequest(method, &session, req.body.size(), &answer.responseCode, faultName);
+  sendEnvelope(res, answer.body);
+}
+
+void Server::handleAdminFaults(const httplib::Request& req, httplib::Response& res) {
+  QJsonParseError error{};
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body), &error);
+  if (!doc.isObject()) {
+    sendJson(res, QJsonObject{{"error", QStringLiteral("the body must be a JSON object")}}, 400);
+    return;
+  }
+  QString message;
+  std::optional<Fault> fault = Fault::fromJson(doc.object(), &message);
+  if (!fault) {
+    sendJson(res, QJsonObject{{"error", message}}, 400);
+    return;
+  }
+  faults_.add(*fault);
+  sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
+}
+
+}  // namespace brelvo::service

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "Faults.h"
+
+#include <QString>
+
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace brelvo::service {
+
+class Database;
+class Protocol;
+
+struct ServerOptions {
+  std::string host = "127.0.0.1";
+  int port = 8642;
+  std::size_t maxBodyBytes = std::size_t(64) << 20;
+};
+
+// The HTTP face of the service: the library's methods under /api/1_0/lib/,
+// the admin endpoints, the dashboard and the static pictures.
+class Server {
+ public:
+  Server(Database& db, Protocol& protocol, ServerOptions options);
+  ~Server();
+
+  // Binds and listens; returns the port (the chosen one for port 0), or -1.
+  int bind();
+  // Serves until stop(); returns false when serving failed.
+  bool run();
+  // Safe from any thread (not from a signal handler).
+  void stop();
+
+ private:
+  void handleLibrary(const httplib::Request& req, httplib::Response& res);
+  void handleAdminFaults(const httplib::Request& req, httplib::Response& res);
+  QString baseUrl(const httplib::Request& req) const;
+  // Waits up to ms milliseconds; false when the server is stopping.
+  bool pause(int ms);
+  // Closes the request's connection without answering.
+  void drop(const httplib::Request& req);
+  void logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault);
+
+  Database& db_;
+  Protocol& protocol_;
+  ServerOptions options_;
+  int port_ = -1;
+  FaultQueue faults_;
+  std::unique_ptr<httplib::Server> http_;
+  std::mutex stopMutex_;
+  std::condition_variable stopCondition_;
+  bool stopping_ = false;
+};
+
+}  // namespace brelvo::service

@@ -1,0 +1,152 @@
+// brelvo-service: the reference testing service the Brelvo library talks to.
+
+#include "Database.h"
+#include "Protocol.h"
+#include "Schema.h"
+#include "Seed.h"
+#include "Server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+using namespace brelvo::service;
+
+namespace {
+
+void usage(FILE* out) {
+  std::fprintf(out,
+               "usage: brelvo-service [--host ADDR] [--port N] [--db FILE] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
+               "  --host      address to listen on (default 127.0.0.1)\n"
+               "  --port      port (default 8642; 0 picks a free one)\n"
+               "  --db        SQLite database, created when missing (default brelvo-service.sqlite)\n"
+               "  --seed      JSON seed loaded at start (projects, apps, testers, requirements)\n"
+               "  --files     folder for attachments and crash logs (default: beside the database)\n"
+               "  --max-body  largest accepted request body (default 67108864)\n");
+}
+
+bool parseInt(const char* text, long long low, long long high, long long* out) {
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < low || v > high) return false;
+  *out = v;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ServerOptions options;
+  QString dbPath = QStringLiteral("brelvo-service.sqlite");
+  QString seedPath, filesDir;
+
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      usage(stdout);
+      return 0;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "brelvo-service: %s needs a value\n", arg.c_str());
+      usage(stderr);
+      return 2;
+    }
+    const char* value = argv[++i];
+    long long n = 0;
+    if (arg == "--port") {
+      if (!parseInt(value, 0, 65535, &n)) {
+        std::fprintf(stderr, "brelvo-service: bad port \"%s\"\n", value);
+        return 2;
+      }
+      options.port = static_cast<int>(n);
+    } else if (arg == "--host") {
+      options.host = value;
+    } else if (arg == "--db") {
+      dbPath = QString::fromLocal8Bit(value);
+    } else if (arg == "--seed") {
+      seedPath = QString::fromLocal8Bit(value);
+    } else if (arg == "--files") {
+      filesDir = QString::fromLocal8Bit(value);
+    } else if (arg == "--max-body") {
+      if (!parseInt(value, 1024, (1LL << 40), &n)) {
+        std::fprintf(stderr, "brelvo-service: bad body limit \"%s\"\n", value);
+        return 2;
+      }
+      options.maxBodyBytes = static_cast<std::size_t>(n);
+    } else {
+      std::fprintf(stderr, "brelvo-service: unknown option %s\n", arg.c_str());
+      usage(stderr);
+      return 2;
+    }
+  }
+
+  QFileInfo dbInfo(dbPath);
+  if (filesDir.isEmpty()) filesDir = dbInfo.absoluteDir().filePath(dbInfo.completeBaseName() + QStringLiteral("-files"));
+  if (!QDir().mkpath(filesDir)) {
+    std::fprintf(stderr, "brelvo-service: cannot create %s\n", qPrintable(filesDir));
+    return 1;
+  }
+  filesDir = QDir(filesDir).absolutePath();
+
+  Database db;
+  std::string error;
+  if (!db.open(dbPath.toStdString(), &error) || !db.script(kSchema)) {
+    std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbPath),
+                 error.empty() ? db.lastError().c_str() : error.c_str());
+    return 1;
+  }
+  if (!seedPath.isEmpty()) {
+    QFile seed(seedPath);
+    if (!seed.open(QIODevice::ReadOnly)) {
+      std::fprintf(stderr, "brelvo-service: cannot read %s\n", qPrintable(seedPath));
+      return 1;
+    }
+    QString seedError;
+    if (!loadSeed(db, seed.readAll(), &seedError)) {
+      std::fprintf(stderr, "brelvo-service: bad seed %s: %s\n", qPrintable(seedPath), qPrintable(seedError));
+      return 1;
+    }
+  }
+
+  // Signals go to one thread that waits for them, so that stopping the server
+  // happens outside a signal handler. Threads started later inherit the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);  // a client that went away must not end the service
+
+  Protocol protocol(db, filesDir);
+  Server server(db, protocol, options);
+  int port = server.bind();
+  if (port < 0) {
+    std::fprintf(stderr, "brelvo-service: cannot listen on %s:%d\n", options.host.c_str(), options.port);
+    return 1;
+  }
+
+  std::thread waiter([&server, stopSignals] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+  });
+
+  std::printf("listening on %s:%d\n", options.host.c_str(), port);
+  std::fflush(stdout);
+  bool served = server.run();
+
+  // Served to the end without a signal (listen failed): release the waiter.
+  pthread_kill(waiter.native_handle(), SIGTERM);
+  waiter.join();
+  std::fprintf(stderr, "brelvo-service: stopped\n");
+  return served ? 0 : 1;
+}

@@ -1,0 +1,227 @@
+// Bad requests, injected faults, restarts: the service answers, stores what
+// it should and never falls over.
+
+#include "ServiceHarness.h"
+
+#include <QJsonDocument>
+
+using namespace brelvo::service::test;
+
+namespace {
+
+int code(const QJsonObject& answer) { return answer.value("response_code").toInt(-1); }
+QJsonObject parse(const std::string& body) { return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object(); }
+
+class ServiceBadInput : public ServiceFixture {
+ protected:
+  std::vector<std::string> extraArgs() const override { return {"--max-body", "65536"}; }
+};
+
+using ServiceFaults = ServiceFixture;
+
+std::string faultJson(const std::string& members) { return "{" + members + "}"; }
+
+}  // namespace
+
+TEST_F(ServiceBadInput, MalformedBodiesGetAnErrorEnvelope) {
+  std::string token = signIn();
+  const std::pair<std::string, std::string> cases[] = {
+      {"auth", ""},
+      {"auth", "not json at all"},
+      {"auth", "[1,2,3]"},
+      {"auth", std::string("\x00\xff\xfe{\"a\"", 6)},
+      {"auth", R"({"locale":"en","udid":7,"app_id":"x","api_key":"y", "a_v":""})"},
+      {"requirements", R"({"locale":"en","access_token":")" + token + R"(","page":{},"uid":"","status":"0"})"},
+      {"requirements", R"({"locale":"en","access_token":")" + token + R"(","page":"0","uid":"","status":[1]})"},
+      {"requirements", R"({"locale":"en","access_token":")" + token + R"(","page":"99999999999999999999","uid":"","status":"0"})"},
+      {"requirements", R"({"locale":"en","access_token":")" + token + R"(","page":"-1","uid":"","status":"0"})"},
+      {"post_issue", R"({"locale":"en","access_token":")" + token + R"(","uid":"","rid":"0","draft":"0","issue":"text"})"},
+      {"post_issue", R"({"locale":"en","access_token":")" + token + R"(","uid":"","rid":"0","draft":"0","issue":{"tracker":"1","priority":"1","subject":"s","description":"d","attachments":[5]}})"},
+      {"post_logs", R"({"locale":"en","access_token":")" + token + R"(","logs":[{"log_level":{},"message":"m","created_at":"1"}]})"},
+      {"track_state", R"({"locale":"en","access_token":")" + token + R"(","state_action":"suspend"})"},
+      {"auth", std::string(5000, '[') + std::string(5000, ']')},
+  };
+  for (const auto& [method, body] : cases) {
+    httplib::Result r = client_->post(method, body);
+    ASSERT_TRUE(r) << method << ": no answer for " << body.substr(0, 80);
+    QJsonObject answer = parse(r->body);
+    EXPECT_EQ(code(answer), 1) << method << ": " << body.substr(0, 80) << " -> " << r->body;
+    EXPECT_FALSE(answer.value("error").toString().isEmpty());
+  }
+  // Nothing half-stored, and the service still works.
+  QJsonObject records = client_->records();
+  EXPECT_TRUE(records.value("issues").toArray().isEmpty());
+  EXPECT_TRUE(records.value("log_batches").toArray().isEmpty());
+  EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceBadInput, WrongAddressesMethodsAndSizesGetAnErrorEnvelope) {
+  EXPECT_EQ(code(client_->call("no_such_method", "{}")), 2);
+  httplib::Result version = client_->http().Post("/api/2_0/lib/auth", authBody(kDemoKey, appId(kDemoBundle, "2.4")), "application/json");
+  ASSERT_TRUE(version);
+  EXPECT_EQ(code(parse(version->body)), 2);
+
+  httplib::Result get = client_->http().Get("/api/1_0/lib/auth");
+  ASSERT_TRUE(get);
+  EXPECT_EQ(code(parse(get->body)), 8);
+  EXPECT_FALSE(parse(get->body).value("error").toString().isEmpty());
+
+  httplib::Result nowhere = client_->http().Post("/api/1_0/other", "{}", "application/json");
+  ASSERT_TRUE(nowhere);
+  EXPECT_EQ(code(parse(nowhere->body)), 2);
+
+  // Above the body limit (64 KiB for this test).
+  std::string huge = R"({"locale":"en","pad":")" + std::string(100000, 'a') + "\"}";
+  httplib::Result tooLarge = client_->post("post_logs", huge);
+  ASSERT_TRUE(tooLarge);
+  EXPECT_EQ(code(parse(tooLarge->body)), 7);
+
+  // Admin input is checked too.
+  httplib::Result badFault = client_->http().Post("/admin/faults", R"({"kind":"explode"})", "application/json");
+  ASSERT_TRUE(badFault);
+  EXPECT_EQ(badFault->status, 400);
+  httplib::Result notJson = client_->http().Post("/admin/faults", "{{{", "application/json");
+  ASSERT_TRUE(notJson);
+  EXPECT_EQ(notJson->status, 400);
+  EXPECT_TRUE(client_->admin("/admin/reset-faults", "").value("faults").toArray().isEmpty());
+
+  EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceFaults, EmptyHtmlAndCodeFaultsLastForTheirCountOnly) {
+  const std::string auth = authBody(kDemoKey, appId(kDemoBundle, "2.4"));
+  client_->admin("/admin/faults", faultJson(R"("kind":"empty","count":2)"));
+  for (int i = 0; i < 2; ++i) {
+    httplib::Result r = client_->post("auth", auth);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(r->body.empty());
+  }
+  EXPECT_EQ(code(client_->call("auth", auth)), 0);
+
+  client_->admin("/admin/faults", faultJson(R"("kind":"html")"));
+  httplib::Result page = client_->post("auth", auth);
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("<html"), std::string::npos);
+
+  client_->admin("/admin/faults",
+                 faultJson(R"("kind":"code","code":77,"error":"Build withdrawn","url":"https://example.org/get","title":"Get it","refresh":false)"));
+  QJsonObject refused = client_->call("auth", auth);
+  EXPECT_EQ(code(refused), 77);
+  EXPECT_EQ(refused.value("error").toString(), "Build withdrawn");
+  QJsonObject scheme = refused.value("url_scheme").toObject();
+  EXPECT_EQ(scheme.value("url").toString(), "https://example.org/get");
+  EXPECT_EQ(scheme.value("title").toString(), "Get it");
+  EXPECT_FALSE(scheme.value("refresh").toBool(true));
+  EXPECT_EQ(code(client_->call("auth", auth)), 0);
+
+  // Faulted requests are recorded as such, and only real sign-ins made sessions.
+  QJsonObject records = client_->records();
+  int faulted = 0;
+  for (const QJsonValue& r : records.value("requests").toArray())
+    if (!r.toObject().value("fault").isNull()) ++faulted;
+  EXPECT_EQ(faulted, 4);
+  EXPECT_EQ(records.value("sessions").toArray().size(), 2);
+}
+
+TEST_F(ServiceFaults, DropClosesTheConnectionAndDelayStillAnswers) {
+  std::string token = signIn();
+  client_->admin("/admin/faults", faultJson(R"("kind":"drop")"));
+  httplib::Result dropped = client_->post("post_logs", logsBody(token, ""));
+  EXPECT_FALSE(dropped);  // no HTTP answer at all
+  EXPECT_EQ(code(client_->call("post_logs", logsBody(token, ""))), 0);
+
+  client_->admin("/admin/faults", faultJson(R"("kind":"delay","delay_ms":200)"));
+  EXPECT_EQ(code(client_->call("track_state", trackStateBody(token, "suspend", 1700000000))), 0);
+  QJsonObject records = client_->records();
+  EXPECT_EQ(records.value("state_events").toArray().size(), 1);  // a delayed request is still carried out
+  EXPECT_EQ(records.value("log_batches").toArray().size(), 1);   // the dropped one was not
+  QJsonArray requests = records.value("requests").toArray();
+  EXPECT_EQ(requests.last().toObject().value("fault").toString(), "delay");
+  EXPECT_EQ(requests.last().toObject().value("response_code").toInt(-1), 0);
+}
+
+TEST_F(ServiceFaults, MethodFilterAndReset) {
+  std::string token = signIn();
+  client_->admin("/admin/faults", faultJson(R"("kind":"code","code":9,"count":5,"methods":["post_logs"])"));
+  EXPECT_EQ(code(client_->call("track_state", trackStateBody(token, "resume", 1700000000))), 0);
+  EXPECT_EQ(code(client_->call("post_logs", logsBody(token, ""))), 9);
+  httplib::Result list = client_->http().Get("/admin/faults");
+  ASSERT_TRUE(list);
+  QJsonArray pending = parse(list->body).value("faults").toArray();
+  ASSERT_EQ(pending.size(), 1);
+  EXPECT_EQ(pending[0].toObject().value("count").toInt(), 4);
+  client_->admin("/admin/reset-faults", "");
+  EXPECT_EQ(code(client_->call("post_logs", logsBody(token, ""))), 0);
+}
+
+TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesNothing) {
+  char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  std::string token;
+  {
+    ServiceProcess service;
+    ASSERT_TRUE(service.start(dir));
+    ServiceClient client(service.port());
+    token = client.call("auth", authBody(kDemoKey, appId(kDemoBundle, "2.4")))
+                .value("payload").toObject().value("access_token").toString().toStdString();
+    ASSERT_FALSE(token.empty());
+    ASSERT_EQ(code(client.call("requirement_result", requirementResultBody(token, "103", "3"))), 0);
+    ASSERT_EQ(code(client.call("post_logs", logsBody(token, logEntry("warning", "low memory", 1)))), 0);
+    EXPECT_EQ(service.stop(), 0);  // SIGTERM ends it cleanly
+  }
+  {
+    ServiceProcess service;
+    ASSERT_TRUE(service.start(dir));  // loads the same seed again
+    ServiceClient client(service.port());
+    QJsonObject records = client.records();
+    EXPECT_EQ(records.value("sessions").toArray().size(), 1);
+    EXPECT_EQ(records.value("log_batches").toArray().size(), 1);
+    EXPECT_EQ(records.value("requirement_results").toArray().size(), 1);
+    QJsonArray requirements = records.value("requirements").toArray();
+    EXPECT_EQ(requirements.size(), 12);  // no duplicates from the second load
+    // The old session still works, and the tester's result survived the reseed.
+    QJsonObject failed = client.call("requirements", requirementsBody(token, "0", "3"));
+    ASSERT_EQ(code(failed), 0);
+    QList<int> rids;
+    for (const QJsonValue& v : failed.value("payload").toObject().value("requirements").toArray())
+      rids << v.toObject().value("rid").toInt();
+    EXPECT_EQ(rids, (QList<int>{103, 111, 112}));
+    EXPECT_EQ(service.stop(), 0);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
+
+TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
+  char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const std::string db = dir + "/s.sqlite";
+  auto writeSeed = [&](const std::string& name, const std::string& text) {
+    std::string path = dir + "/" + name;
+    FILE* f = std::fopen(path.c_str(), "w");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+    return path;
+  };
+  EXPECT_EQ(ServiceProcess::runToExit({"--port", "seventy"}), 2);
+  EXPECT_EQ(ServiceProcess::runToExit({"--port", "70000"}), 2);
+  EXPECT_EQ(ServiceProcess::runToExit({"--bogus", "1"}), 2);
+  EXPECT_EQ(ServiceProcess::runToExit({"--port"}), 2);
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", dir + "/missing.json"}), 1);
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", writeSeed("a.json", "{not json")}), 1);
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", writeSeed("b.json", R"({"projects":[{"title":"no key"}]})")}), 1);
+  EXPECT_EQ(ServiceProcess::runToExit(
+                {"--db", db, "--seed",
+                 writeSeed("c.json", R"({"projects":[{"api_key":"k","apps":[{"bundle_id":"a","revisions":[{"bundle_version":"1","requirements":[{"rid":"x"}]}]}]}]})")}),
+            1);
+  // A refused seed leaves nothing behind: a good start afterwards sees only the demo.
+  ServiceProcess service;
+  ASSERT_TRUE(service.start(dir, {"--db", db}));
+  ServiceClient client(service.port());
+  EXPECT_EQ(code(client.call("auth", authBody("k", appId("a", "1")))), 3);
+  EXPECT_EQ(service.stop(), 0);
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
