@@ -1,0 +1,172 @@
+// brelvo-screens: starts the library over a small host window and saves a PNG
+// of each screen: the host alone, the overlay closed and open, the lock screen
+// (refusal, connection problem, loading), the alerts and the read-me screen.
+//
+//   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
+//
+// The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
+#include <brelvo/Brelvo.h>
+
+#include "core/NotificationNames.h"
+#include "core/UserHelperBrelvo.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Screen.h"
+#include "platform/WindowLayer.h"
+#include "protocol/ErrorInfo.h"
+#include "ui/session/BVAlert.h"
+#include "ui/session/BrelvoWindow.h"
+#include "ui/session/BrelReadMeVC.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <functional>
+
+using namespace brelvo;
+
+namespace {
+
+// A small notes application standing in for the host.
+QWidget* makeHost() {
+    auto* host = new QWidget;
+    host->setWindowTitle(QStringLiteral("Notes"));
+    host->resize(320, 568);
+    host->setStyleSheet(QStringLiteral("background: #f4f4f4;"));
+    auto* layout = new QVBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 12);
+    auto* title = new QLabel(QStringLiteral("Notes"));
+    title->setAlignment(Qt::AlignCenter);
+    title->setFixedHeight(56);
+    title->setStyleSheet(QStringLiteral("background: #3b6ea5; color: white; font-size: 20px; font-weight: bold;"));
+    layout->addWidget(title);
+    auto* list = new QListWidget;
+    list->addItems({QStringLiteral("Groceries"), QStringLiteral("Release checklist"), QStringLiteral("Ideas"),
+                    QStringLiteral("Meeting, Tuesday")});
+    list->setStyleSheet(QStringLiteral("QListWidget { border: none; font-size: 16px; background: white; }"
+                                       "QListWidget::item { padding: 12px; border-bottom: 1px solid #e2e2e2; }"));
+    layout->addWidget(list);
+    auto* add = new QPushButton(QStringLiteral("New note"));
+    add->setFixedHeight(44);
+    add->setStyleSheet(QStringLiteral("background: #3b6ea5; color: white; font-size: 16px; border-radius: 6px;"));
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(16, 0, 16, 0);
+    row->addWidget(add);
+    layout->addLayout(row);
+    return host;
+}
+
+void settle(const std::function<bool()>& done = {}) {
+    QDeadlineTimer deadline(3000);
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    } while (!deadline.hasExpired() && done && !done());
+    QApplication::processEvents();
+}
+
+bool save(QWidget* host, const QString& folder, const QString& name) {
+    settle();
+    const QString path = QDir(folder).filePath(name);
+    const bool ok = host->grab().save(path);
+    std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+ErrorInfo record(const QString& message, const QVariantMap& scheme) {
+    return ErrorInfo(QVariantMap{{QStringLiteral("error"), message}, {QStringLiteral("url_scheme"), scheme}});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("BRELVO_SCREENS_DIR");
+    if (folder.isEmpty()) folder = QStringLiteral(BRELVO_SCREENS_DEFAULT_DIR);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "cannot make %s\n", qPrintable(folder));
+        return 1;
+    }
+
+    QWidget* host = makeHost();
+    host->show();
+    settle();
+    bool ok = save(host, folder, QStringLiteral("host.png"));
+
+    // The library started with one call, as a host does; no service is needed
+    // for these pictures.
+    app.setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:9/"));
+    Brelvo& brelvo = Brelvo::shared();
+    brelvo.initializeWithOptions(Brelvo::SliderActivation);
+    BrelvoWindow* window = brelvo.getBVLibWindow();
+    if (!window) {
+        std::fprintf(stderr, "the library did not start\n");
+        return 1;
+    }
+    const int width = host->width();
+    settle([&] { return window->frame().x() == -width; });
+    NotificationCenter::defaultCenter().post(notifications::kButtonsState, 1);  // as after a good sign-in
+    ok &= save(host, folder, QStringLiteral("overlay-closed.png"));
+    brelvo.showMenu();
+    settle([&] { return window->frame().x() == 0; });
+    ok &= save(host, folder, QStringLiteral("overlay-open.png"));
+    brelvo.hideMenu();
+    settle([&] { return window->frame().x() == -width; });
+
+    UserHelperBrelvo::shared().setErrorInfo(
+        record(QStringLiteral("Build 1.4 (212) of Notes is no longer open for testing."),
+               {{QStringLiteral("title"), QStringLiteral("Open Brelvo")},
+                {QStringLiteral("url"), QStringLiteral("brelvo://builds/notes")}}));
+    brelvo.showLockScreen();
+    settle([&] { return brelvo.lockScreen() && brelvo.lockScreen()->isVisible(); });
+    LockScreenViewControllerBrelvo* lock = brelvo.lockScreen();
+    ok &= save(host, folder, QStringLiteral("lock-refused.png"));
+
+    // The identity alert over the lock screen.
+    auto* alert = new BVAlert(QStringLiteral("Error"),
+                              QStringLiteral("Seems like Brelvo for iOS is not installed. Do you want to install it?"),
+                              QStringLiteral("NO"), QStringLiteral("YES"));
+    alert->setBvAlertDelegate(lock);
+    BVAlert::show(alert);
+    settle([alert] {
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(alert->graphicsEffect());
+        return effect && effect->opacity() >= 1.0;
+    });
+    ok &= save(host, folder, QStringLiteral("alert.png"));
+    delete alert;
+
+    UserHelperBrelvo::shared().setErrorInfo(
+        record(QStringLiteral("No response from server"), {{QStringLiteral("refresh"), true}}));
+    lock->setupWithErrorInfo();
+    ok &= save(host, folder, QStringLiteral("lock-connection.png"));
+    NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
+    settle([&] { return !lock->isVisible() && window->frame().x() == -width; });
+
+    auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(window);
+    ok &= save(host, folder, QStringLiteral("lock-loading.png"));
+    delete loading;
+
+    // A one-button alert straight over the host.
+    auto* notice = new BVAlert(QStringLiteral("Success"), QStringLiteral("Issue has been saved locally"),
+                               QStringLiteral("OK"), QString());
+    BVAlert::show(notice);
+    settle([notice] {
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(notice->graphicsEffect());
+        return effect && effect->opacity() >= 1.0;
+    });
+    ok &= save(host, folder, QStringLiteral("alert-one-button.png"));
+    delete notice;
+
+    auto* readMe = new BrelReadMeVC;
+    readMe->presentOver(host, false);
+    ok &= save(host, folder, QStringLiteral("read-me.png"));
+
+    delete host;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,454 @@
+#include <brelvo/Brelvo.h>
+
+#include "core/CategoryHelper.h"
+#include "core/NotificationNames.h"
+#include "core/UserHelperBrelvo.h"
+#include "diagnostics/GetSystemInfoBrelvo.h"
+#include "platform/AppInfo.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Screen.h"
+#include "platform/ViewTags.h"
+#include "platform/WindowLayer.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/Connectivity.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "ui/session/ActivityBrelvo.h"
+#include "ui/session/BVAlert.h"
+#include "ui/session/BrelvoWindow.h"
+#include "ui/session/CustomViewBrelvoiPhone.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QImage>
+#include <QLabel>
+#include <QMutex>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantAnimation>
+
+#include <mutex>
+
+namespace brelvo {
+
+namespace {
+
+constexpr int kLockScreenTag = 991;
+constexpr int kUserProfileTag = 992;
+constexpr int kHideAnimationMs = 400;
+
+void setErrorMessage(const QString& message) {
+    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
+}
+
+}  // namespace
+
+struct Brelvo::Impl {
+    mutable QMutex mutex;  // the flags are read from service threads too
+    QString apiKey;
+    int lockingMode = 0;
+    bool autoUpdate = false;
+    bool isInit = false;
+    bool isHide = false;
+    bool isOpenGL = false;
+    bool offlineMode = true;
+    double brelTrigger = 0;
+    bool isError = false;
+    bool isFirstTime = true;
+    bool dismissed = false;
+    bool started = false;
+
+    QPointer<BrelvoWindow> overlay;
+    QPointer<CustomViewBrelvoiPhone> mainView;
+    QPointer<LockScreenViewControllerBrelvo> lockScreen;
+    QTimer* timerLogs = nullptr;
+    QVariantList logQueue;  // drained by the log upload
+    QObject* waitingForWindow = nullptr;
+};
+
+Brelvo& Brelvo::shared() {
+    static Brelvo* instance = new Brelvo;  // lives until the process ends
+    return *instance;
+}
+
+Brelvo::Brelvo() : d(std::make_unique<Impl>()) {
+    NotificationCenter::defaultCenter().addObserver(notifications::kCloseLockScreen,
+                                                    [this](const Notification&) { removeLockScreen(); }, this);
+    // The analyser shows the lock screen and its alerts through the facade.
+    AnalizeResponseBrelvo::shared().setPresenters(
+        [this] { showLockScreen(); },
+        [](const QString& title, const QString& message, const QString& button) {
+            BVAlert::show(new BVAlert(title, message, button, QString()));
+        });
+}
+
+Brelvo::~Brelvo() = default;
+
+// ---- start-up ------------------------------------------------------------
+
+void Brelvo::initialize() {
+    initialize(0);
+}
+
+void Brelvo::initialize(int lockingMode) {
+    {
+        QMutexLocker lock(&d->mutex);
+        d->lockingMode = lockingMode;
+        d->autoUpdate = true;
+        d->isInit = true;
+    }
+    initializeBrelvo();
+}
+
+void Brelvo::initializeWithOptions(int options) {
+    {
+        QMutexLocker lock(&d->mutex);
+        d->lockingMode = (options & LockingMode) ? 1 : 0;
+        d->autoUpdate = true;
+        d->isInit = true;
+    }
+    initializeBrelvo();
+    const int mode = (options & ShakeActivation) ? 1 : (options & ManualActivation) ? 2 : 0;
+    NotificationCenter::defaultCenter().post(notifications::kActivationMode, mode);
+}
+
+void Brelvo::initializeBrelvo() {
+    if (isEmulator()) {
+        setErrorMessage(QStringLiteral("Not supported emulators"));
+        return;
+    }
+    {
+        QMutexLocker lock(&d->mutex);
+        if (d->started) {
+            // A second start would stack a second overlay and a second log timer.
+            qCWarning(lcBrelvo) << "the library is already started; the second start is ignored";
+            return;
+        }
+        d->started = true;
+    }
+    // Crash handlers are installed here by the crash-capture work (not yet part of the library).
+    ActivityBrelvo::shared().trackActivity();
+
+    if (GetSystemInfoBrelvo::shared().getAdvertisingIdentifier().isEmpty()) {
+        setErrorMessage(QStringLiteral("Advertisement id is disabled. Please Turn it on"));
+        showLockScreen();
+    }
+    if (isInit()) {
+        d->timerLogs = new QTimer(qApp);
+        d->timerLogs->setInterval(5000);
+        // The log upload drains the queue on this tick; it arrives with the diagnostics work.
+        d->timerLogs->start();
+    }
+    const QVariant key = appinfo::value(QStringLiteral("brelvo_project_id"));
+    setApiKey(key.isValid() ? key.toString() : QString());
+    if (!screen::window()) {
+        // The overlay lives inside the host's main window: wait until one is shown.
+        qCInfo(lcBrelvo) << "no window shown yet: the overlay is installed when the first window shows";
+        struct ShowWatcher : QObject {
+            Brelvo* facade;
+            explicit ShowWatcher(Brelvo* f) : QObject(qApp), facade(f) { qApp->installEventFilter(this); }
+            bool eventFilter(QObject* o, QEvent* e) override {
+                if (e->type() == QEvent::Show && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow()) {
+                    QMetaObject::invokeMethod(qApp, [f = facade] {
+                        f->addNewTopWindowToApplication();
+                        f->installBrelvoLib();
+                    }, Qt::QueuedConnection);
+                    deleteLater();
+                    qApp->removeEventFilter(this);
+                }
+                return false;
+            }
+        };
+        d->waitingForWindow = new ShowWatcher(this);
+        return;
+    }
+    addNewTopWindowToApplication();
+    installBrelvoLib();
+}
+
+void Brelvo::addNewTopWindowToApplication() {
+    if (d->overlay) return;
+    const QSize size = screen::bounds();
+    auto* window = new BrelvoWindow(QRect(QPoint(0, 0), size), screen::window());
+    window->setWindowLevel(WindowLayer::kAlertLevel);
+    window->show();
+    tags::setTag(window, BrelvoWindow::kTag);
+    d->overlay = window;  // owned by the screen window, like an object tied to the application
+}
+
+void Brelvo::installBrelvoLib() {
+    BrelvoWindow* window = getBVLibWindow();
+    if (!window || d->mainView) return;
+    auto* panel = new CustomViewBrelvoiPhone(window);
+    d->mainView = panel;
+    panel->setGeometry(0, 0, screen::bounds().width(), window->frame().height());
+    panel->show();
+    window->makeKeyAndVisible();
+    // The panel appears on the next turn of the event loop, after the device
+    // has reported its orientation.
+    QMetaObject::invokeMethod(panel, [panel] { panel->viewDidAppear(); }, Qt::QueuedConnection);
+}
+
+BrelvoWindow* Brelvo::getBVLibWindow() const {
+    return qobject_cast<BrelvoWindow*>(windows::withTag(BrelvoWindow::kTag));
+}
+
+void Brelvo::makeBVLibWindowKeyAndVisible() {
+    windows::makeKeyAndVisible(getBVLibWindow());
+}
+
+void Brelvo::makeAppWindowKeyAndVisible() {
+    windows::makeKeyAndVisible(windows::first());
+}
+
+// ---- host operations -----------------------------------------------------
+
+void Brelvo::showMenu() {
+    NotificationCenter::defaultCenter().post(notifications::kOpenMenu);
+}
+
+void Brelvo::hideMenu() {
+    NotificationCenter::defaultCenter().post(notifications::kCloseMenu);
+}
+
+void Brelvo::showMenuSlider() {
+    {
+        QMutexLocker lock(&d->mutex);
+        d->isHide = false;
+    }
+    NotificationCenter::defaultCenter().post(notifications::kBringSliderToFront);
+}
+
+void Brelvo::hideMenuSlider() {
+    {
+        QMutexLocker lock(&d->mutex);
+        d->isHide = true;
+    }
+    NotificationCenter::defaultCenter().post(notifications::kBringSliderToBack);
+}
+
+void Brelvo::makeScreenshot() {
+    NotificationCenter::defaultCenter().post(notifications::kMakeScreenshot);
+}
+
+bool Brelvo::reachable() {
+    return connectivity::reachable();
+}
+
+bool Brelvo::isOnline() {
+    const bool online = reachable();
+    if (!online) setErrorMessage(QStringLiteral("No internet connection"));
+    return online;
+}
+
+bool Brelvo::canInstallBrelvoMenu() {
+    const bool online = isOnline();
+    setIsInit(online);
+    return online;
+}
+
+void Brelvo::BVLog(const QString& text, const QVariant& level) {
+    const QVariantMap entry{{QStringLiteral("log"), text},
+                            {QStringLiteral("level"), level},
+                            {QStringLiteral("ts"), QDateTime::currentSecsSinceEpoch()}};
+    QMutexLocker lock(&d->mutex);
+    d->logQueue.append(entry);
+}
+
+void Brelvo::BVLog(const QString& text, int level) {
+    BVLog(text, QVariant(level));
+}
+
+// ---- full-screen screens ---------------------------------------------------
+
+void Brelvo::showLockScreen() {
+    dispatch::toMain([this] {
+        if (!d->lockScreen) d->lockScreen = new LockScreenViewControllerBrelvo;
+        d->lockScreen->setupWithErrorInfo();
+        const QSize size = screen::bounds();
+        QWidget* last = windows::last();
+        if (!last) {
+            qCWarning(lcBrelvo) << "no window to show the lock screen in";
+            return;
+        }
+        windows::setCenter(last, QPointF(size.width() / 2.0, size.height() / 2.0));
+        d->lockScreen->setParent(last);
+        d->lockScreen->setGeometry(0, 0, size.width(), size.height() + 20);
+        tags::setTag(d->lockScreen, kLockScreenTag);
+        d->lockScreen->show();
+        d->lockScreen->raise();
+        windows::makeKeyAndVisible(last);
+    });
+}
+
+void Brelvo::removeLockScreen() {
+    if (!d->lockScreen) return;
+    dispatch::toMain([this] {
+        QWidget* last = windows::last();
+        if (!last) return;
+        const QSize size = screen::bounds();
+        bool found = false;
+        for (QObject* child : last->children()) {
+            auto* view = qobject_cast<QWidget*>(child);
+            if (!view || tags::tag(view) != kLockScreenTag) continue;
+            found = true;
+            view->hide();
+            view->setParent(nullptr);
+        }
+        if (!found) return;
+        // The window slides one screen width to the left, as the closed menu sits.
+        if (auto* layer = qobject_cast<WindowLayer*>(last)) {
+            const QRect to = layer->frameWithCenter(QPointF(-size.width() / 2.0, size.height() / 2.0));
+            layer->animateFrame(to, kHideAnimationMs, QEasingCurve::InOutQuad);
+        }
+    });
+}
+
+void Brelvo::showUserProfileScreen() {
+    // The tester's profile screen arrives with the session work; until then
+    // the floating button is only hidden as the profile would do.
+    dispatch::toMain([this] {
+        if (d->mainView) d->mainView->hideMainBtn();
+        qCInfo(lcBrelvo) << "the profile screen is not part of this build yet";
+    });
+}
+
+void Brelvo::removeUserProfileScreen() {
+    dispatch::toMain([] {
+        QWidget* last = windows::last();
+        if (!last) return;
+        for (QObject* child : last->children()) {
+            auto* view = qobject_cast<QWidget*>(child);
+            if (view && tags::tag(view) == kUserProfileTag) {
+                view->hide();
+                view->setParent(nullptr);
+                view->deleteLater();
+            }
+        }
+    });
+}
+
+void Brelvo::showIpadSoomingSoonScreen() {
+    QWidget* first = windows::first();
+    if (!first) return;
+    first->show();
+    auto* cover = new QLabel(first);
+    cover->setGeometry(first->rect());
+    cover->setScaledContents(true);
+    cover->setPixmap(QPixmap::fromImage(getImageWithName(QStringLiteral("ipad.jpg"))));
+    cover->show();
+    windows::makeKeyAndVisible(first);
+    hideMenuSlider();
+}
+
+QImage Brelvo::getImageWithName(const QString& name) const {
+    return CategoryHelper::shared().getImageWithName(name);
+}
+
+// ---- facts and small operations -------------------------------------------
+
+bool Brelvo::isEmulator() const {
+    const QString model = GetSystemInfoBrelvo::shared().platform();
+    return model == QLatin1String("i386") || model == QLatin1String("x86_64");
+}
+
+bool Brelvo::isIpad() const {
+    return screen::isTablet();
+}
+
+void Brelvo::makeAppExit() {
+    QMutexLocker lock(&d->mutex);
+    d->dismissed = true;
+}
+
+bool Brelvo::dismissed() const {
+    QMutexLocker lock(&d->mutex);
+    return d->dismissed;
+}
+
+void Brelvo::successButtonPressed() {
+    makeAppExit();
+}
+
+QString Brelvo::encodeToBase64String(const QString& text) const {
+    return JSONClientBrelvo::shared().encodeToBase64String(text);
+}
+
+QRect Brelvo::getRectByOrientation() const {
+    const QSize size = screen::bounds();
+    const int w = size.width(), h = size.height();
+    switch (screen::orientation()) {
+    case 2:
+        return QRect(w, 0, w, h);
+    case 3:
+        return QRect(0, -h, w, h);
+    case 4:
+        return QRect(0, h, w, h);
+    default:
+        return QRect(-w, 0, w, h);
+    }
+}
+
+bool Brelvo::textViewShouldChangeText(QWidget* textView, const QString& replacement) {
+    if (replacement == QLatin1String("\n")) {
+        if (textView) textView->clearFocus();
+        return false;
+    }
+    return true;
+}
+
+QString Brelvo::getPhoneState() const {
+    return GetSystemInfoBrelvo::shared().getPhoneState();
+}
+
+CustomViewBrelvo* Brelvo::mainView() const {
+    return d->mainView;
+}
+
+LockScreenViewControllerBrelvo* Brelvo::lockScreen() const {
+    return d->lockScreen;
+}
+
+UserProfileViewController* Brelvo::userProfileScreen() const {
+    return nullptr;
+}
+
+// ---- properties ------------------------------------------------------------
+
+#define BRELVO_PROPERTY(Type, getter, setter, field) \
+    Type Brelvo::getter() const {                    \
+        QMutexLocker lock(&d->mutex);                \
+        return d->field;                             \
+    }                                                \
+    void Brelvo::setter(Type value) {                \
+        QMutexLocker lock(&d->mutex);                \
+        d->field = value;                            \
+    }
+
+BRELVO_PROPERTY(int, lockingMode, setLockingMode, lockingMode)
+BRELVO_PROPERTY(bool, autoUpdate, setAutoUpdate, autoUpdate)
+BRELVO_PROPERTY(bool, isInit, setIsInit, isInit)
+BRELVO_PROPERTY(bool, isOpenGL, setIsOpenGL, isOpenGL)
+BRELVO_PROPERTY(bool, offlineMode, setOfflineMode, offlineMode)
+BRELVO_PROPERTY(double, brelTrigger, setBrelTrigger, brelTrigger)
+BRELVO_PROPERTY(bool, isError, setIsError, isError)
+#undef BRELVO_PROPERTY
+
+QString Brelvo::apiKey() const {
+    QMutexLocker lock(&d->mutex);
+    return d->apiKey;
+}
+
+void Brelvo::setApiKey(const QString& key) {
+    QMutexLocker lock(&d->mutex);
+    d->apiKey = key;
+}
+
+bool Brelvo::isHide() const {
+    QMutexLocker lock(&d->mutex);
+    return d->isHide;
+}
+
+}  // namespace brelvo

@@ -1,0 +1,94 @@
+#include "platform/HttpGet.h"
+
+#include "platform/Log.h"
+
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace brelvo::http {
+namespace {
+
+std::atomic<std::chrono::milliseconds::rep> gDefaultTimeout{30000};
+
+struct Body {
+    QByteArray bytes;
+    bool tooLarge = false;
+};
+
+size_t collect(char* data, size_t size, size_t count, void* user) {
+    auto* body = static_cast<Body*>(user);
+    const size_t n = size * count;
+    if (body->bytes.size() + static_cast<qint64>(n) > kMaxGetBytes) {
+        body->tooLarge = true;
+        return 0;  // makes curl stop with a write error
+    }
+    body->bytes.append(data, static_cast<qsizetype>(n));
+    return n;
+}
+
+}  // namespace
+
+std::chrono::milliseconds defaultGetTimeout() {
+    return std::chrono::milliseconds(gDefaultTimeout.load());
+}
+
+void setDefaultGetTimeout(std::chrono::milliseconds timeout) {
+    gDefaultTimeout = timeout.count();
+}
+
+std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds timeout) {
+    // Percent-encode what needs it (spaces, non-ASCII) so that no raw control
+    // character or line break reaches the request line.
+    const QUrl parsed(url.trimmed(), QUrl::TolerantMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || parsed.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        qCWarning(lcBrelvo) << "not an http(s) address, nothing fetched:" << url.left(200);
+        return std::nullopt;
+    }
+    static std::once_flag curlReady;
+    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        qCWarning(lcBrelvo) << "cannot make an HTTP request for" << url.left(200);
+        return std::nullopt;
+    }
+    const QByteArray encoded = parsed.toEncoded();
+    Body body;
+    curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    const CURLcode result = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(curl);
+
+    if (body.tooLarge) {
+        qCWarning(lcBrelvo) << "the answer from" << url.left(200) << "is larger than" << kMaxGetBytes << "bytes; dropped";
+        return std::nullopt;
+    }
+    if (result != CURLE_OK) {
+        qCWarning(lcBrelvo) << "cannot fetch" << url.left(200) << ":" << curl_easy_strerror(result);
+        return std::nullopt;
+    }
+    if (status < 200 || status > 299) {
+        qCWarning(lcBrelvo) << "cannot fetch" << url.left(200) << ": HTTP status" << status;
+        return std::nullopt;
+    }
+    return body.bytes;
+}
+
+}  // namespace brelvo::http

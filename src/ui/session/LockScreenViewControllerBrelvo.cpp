@@ -1,0 +1,309 @@
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+
+#include "brelvo/Brelvo.h"
+#include "core/CategoryHelper.h"
+#include "core/LibrarySettings.h"
+#include "core/NotificationNames.h"
+#include "core/UserHelperBrelvo.h"
+#include "platform/Autoresizing.h"
+#include "platform/Dispatch.h"
+#include "platform/ImageButton.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Screen.h"
+#include "platform/UrlOpener.h"
+#include "platform/ViewTags.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
+#include "ui/editor/BrelvoImageManager.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace brelvo {
+namespace {
+
+const QString kNoResponse = QStringLiteral("No response from server");
+
+// A picture drawn as large as its rectangle allows, keeping its proportions.
+class PictureView : public QWidget {
+public:
+    explicit PictureView(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        // A host's application-wide style sheet must not paint boxes behind the pictures.
+        setStyleSheet(QStringLiteral("background: transparent;"));
+    }
+    void setImage(const QImage& image) {
+        image_ = image;
+        update();
+    }
+    const QImage& image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (image_.isNull()) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+        size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
+        QRectF target(QPointF(0, 0), size);
+        target.moveCenter(QRectF(rect()).center());
+        p.drawImage(target, image_);
+    }
+
+private:
+    QImage image_;
+};
+
+QImage atlasImage(const QString& key) {
+    return BrelvoImageManager::sharedInstance().getImageForKey(key);
+}
+
+struct Frame {
+    int top, width, height;
+};
+
+// Phone and tablet layouts, in points; every element but the refresh button
+// is centred horizontally.
+struct Layout {
+    Frame logo, refusal, connection, message, action;
+    QRect refresh;
+    int messageFontSize;
+};
+
+const Layout& layoutFor(bool tablet) {
+    static const Layout phone{{50, 140, 20},  {105, 100, 130}, {125, 100, 100}, {260, 208, 160},
+                              {320, 150, 29}, QRect(280, 10, 30, 30),           13};
+    static const Layout pad{{172, 341, 56},  {284, 150, 150}, {284, 260, 242}, {544, 341, 100},
+                            {678, 276, 65},  QRect(700, 50, 40, 40),           16};
+    return tablet ? pad : phone;
+}
+
+}  // namespace
+
+const QString LockScreenViewControllerBrelvo::kLoadingMessage = QStringLiteral("Loading. Please wait");
+
+LockScreenViewControllerBrelvo::LockScreenViewControllerBrelvo(QWidget* parent) : QWidget(parent) {
+    createGUI();
+    // Back in the foreground, a locked application tries again by itself.
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && isVisible()) refresh();
+    });
+}
+
+LockScreenViewControllerBrelvo::~LockScreenViewControllerBrelvo() {
+    if (identityAlert_) identityAlert_->setBvAlertDelegate(nullptr);
+}
+
+void LockScreenViewControllerBrelvo::createGUI() {
+    const bool tablet = screen::isTablet();
+    const Layout& l = layoutFor(tablet);
+
+    auto* logo = new PictureView(this);
+    logo->setImage(atlasImage(QStringLiteral("logo")));
+    logo_ = logo;
+
+    auto* locks = new PictureView(this);
+    locks->setImage(atlasImage(QStringLiteral("error_img@2x")));
+    locksImage_ = locks;
+
+    auto* connection = new PictureView(this);
+    connection->setImage(atlasImage(QStringLiteral("connection_error")));
+    connectionErrorImage_ = connection;
+
+    errorMessage_ = new QTextEdit(this);
+    errorMessage_->setReadOnly(true);
+    errorMessage_->setFrameShape(QFrame::NoFrame);
+    errorMessage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    errorMessage_->setFocusPolicy(Qt::NoFocus);
+    errorMessage_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    errorMessage_->setStyleSheet(QStringLiteral("QTextEdit { color: rgb(170, 170, 170); background: transparent;"
+                                                " font-weight: bold; font-size: %1px; }")
+                                     .arg(l.messageFontSize));
+    errorMessage_->viewport()->setAutoFillBackground(false);
+    QTextOption centred(Qt::AlignHCenter);
+    centred.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    errorMessage_->document()->setDefaultTextOption(centred);
+
+    actionButton_ = new QPushButton(this);
+    actionButton_->setCursor(Qt::PointingHandCursor);
+    actionButton_->setFocusPolicy(Qt::NoFocus);
+    actionButton_->setStyleSheet(QStringLiteral(
+        "QPushButton { background-color: rgb(240, 240, 240); color: rgb(85, 85, 85); border: none;"
+        " font-family: Helvetica; font-weight: bold; font-size: 14px; }"
+        "QPushButton:pressed { background-color: rgb(210, 210, 210); }"));
+    actionButton_->hide();
+    connect(actionButton_, &QPushButton::clicked, this, &LockScreenViewControllerBrelvo::actionBtnPressed);
+
+    refreshButton_ = new ImageButton(this);
+    refreshButton_->setImage(atlasImage(QStringLiteral("refresh")));
+    refreshButton_->setStyleSheet(QStringLiteral("background: transparent;"));
+    refreshButton_->hide();
+    connect(refreshButton_, &ImageButton::clicked, this, &LockScreenViewControllerBrelvo::refresh);
+
+    layoutElements();
+}
+
+void LockScreenViewControllerBrelvo::layoutElements() {
+    const Layout& l = layoutFor(screen::isTablet());
+    const int w = width();
+    auto place = [w](QWidget* view, const Frame& f) { view->setGeometry((w - f.width) / 2, f.top, f.width, f.height); };
+    place(logo_, l.logo);
+    place(locksImage_, l.refusal);
+    place(connectionErrorImage_, l.connection);
+    // A long message scrolls above the action button instead of running under it.
+    Frame message = l.message;
+    if (!actionButton_->isHidden()) message.height = std::min(message.height, l.action.top - l.message.top - 8);
+    place(errorMessage_, message);
+    place(actionButton_, l.action);
+    refreshButton_->setGeometry(l.refresh);
+    if (squarePicture_) setupImageWithSquareFrame();
+}
+
+void LockScreenViewControllerBrelvo::resizeEvent(QResizeEvent*) {
+    layoutElements();
+}
+
+void LockScreenViewControllerBrelvo::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), QColor(40, 40, 40));
+}
+
+void LockScreenViewControllerBrelvo::setupWithErrorInfo() {
+    const ErrorInfo info = UserHelperBrelvo::shared().errorInfo();
+    errorMessage_->setPlainText(info.errorMessage());
+
+    const bool connectionProblem = info.errorMessage() == kNoResponse;
+    locksImage_->setVisible(!connectionProblem);
+    connectionErrorImage_->setVisible(connectionProblem);
+
+    if (!info.buttonTitle().isEmpty()) {
+        actionButton_->setText(info.buttonTitle());
+        actionButton_->show();
+    } else {
+        actionButton_->hide();
+    }
+    refreshButton_->setVisible(info.showRefreshButton());
+    layoutElements();
+}
+
+void LockScreenViewControllerBrelvo::setupImageWithName(const QString& name, bool squareFrame) {
+    static_cast<PictureView*>(locksImage_)->setImage(atlasImage(name));
+    squarePicture_ = squareFrame;
+    if (squareFrame) setupImageWithSquareFrame();
+}
+
+void LockScreenViewControllerBrelvo::setupImageWithSquareFrame() {
+    // The square sits centred where the refusal picture's frame is.
+    const Frame& f = layoutFor(screen::isTablet()).refusal;
+    const int side = std::min(f.width, f.height);
+    locksImage_->setGeometry((width() - side) / 2, f.top + (f.height - side) / 2, side, side);
+}
+
+void LockScreenViewControllerBrelvo::refresh() {
+    NotificationCenter::defaultCenter().post(notifications::kAuthentication);
+}
+
+void LockScreenViewControllerBrelvo::actionBtnPressed() {
+    const QString url = UserHelperBrelvo::shared().errorInfo().url();
+    // The application behind the address is known by its scheme: everything
+    // before the first "//".
+    const qsizetype cut = url.indexOf(QStringLiteral("//"));
+    if (cut < 0)
+        qCInfo(lcBrelvo).noquote() << "the action address has no \"//\"; checking it as a whole:" << url;
+    const QString prefix = (cut < 0 ? url : url.left(cut)) + QStringLiteral("//");
+    if (urls::canOpenURL(QUrl(prefix)))
+        urls::openURL(QUrl(url));
+    else
+        showAlertIdentityNotFound();
+}
+
+void LockScreenViewControllerBrelvo::showAlertIdentityNotFound() {
+    QPointer<LockScreenViewControllerBrelvo> self(this);
+    auto work = [self] {
+        if (!self) return;
+        auto* alert = new BVAlert(QStringLiteral("Error"),
+                                  QStringLiteral("Seems like Brelvo for iOS is not installed. Do you want to install it?"),
+                                  QStringLiteral("NO"), QStringLiteral("YES"));
+        alert->setBvAlertDelegate(self);
+        self->identityAlert_ = alert;
+        BVAlert::show(alert);
+    };
+    if (dispatch::isMainThread())
+        work();
+    else
+        dispatch::toMain(work);
+}
+
+void LockScreenViewControllerBrelvo::successButtonPressed() {
+    const QString install = LibrarySettings::sharedInstance().installURLScheme();
+    qCInfo(lcBrelvo).noquote() << QStringLiteral("sceme: %1").arg(install);
+    if (!install.isEmpty())
+        urls::openURL(QUrl(install));
+    else
+        makeProfileRequest();
+}
+
+void LockScreenViewControllerBrelvo::makeProfileRequest() {
+    QPointer<LockScreenViewControllerBrelvo> self(this);
+    dispatch::toGlobal([self] {
+        const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
+            QStringLiteral("profile"), JSONClientBrelvo::shared().getDataForProfileResponse());
+        if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
+
+        AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
+        // The profile answer itself decides: while locked the session is in
+        // error anyway, which would hide every good answer.
+        if (analyser.isErrorWithString(answer)) {
+            if (answer.isEmpty())
+                analyser.updateLockScreenWhenConectionError();
+            else if (CategoryHelper::shared().dictionaryFromJSONString(answer).typeId() == QMetaType::QVariantMap)
+                analyser.updateLockScreenContentWithResponse(answer);
+            // A web page keeps the message the check recorded for it. The
+            // tester sees why nothing opened.
+            dispatch::toMain([self] {
+                if (self) self->setupWithErrorInfo();
+            });
+            return;
+        }
+        LibrarySettings::sharedInstance().setupInfoFromProfileResponse(answer);
+        const QString install = LibrarySettings::sharedInstance().installURLScheme();
+        dispatch::toMain([install] {
+            if (install.isEmpty())
+                qCWarning(lcBrelvo) << "the profile answer gave no install address";
+            else
+                urls::openURL(QUrl(install));
+        });
+    });
+}
+
+bool LockScreenViewControllerBrelvo::shouldAutorotate() const {
+    return UserHelperBrelvo::shared().isOpen();
+}
+
+LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showOver(QWidget* view, int tag) {
+    if (!view) return nullptr;
+    auto* lock = new LockScreenViewControllerBrelvo(view);
+    lock->setupWithErrorInfo();
+    const QSize size = screen::bounds().isValid() ? screen::bounds() : view->size();
+    lock->setGeometry(0, 0, size.width(), size.height());
+    autoresizing::setMask(lock, autoresizing::FlexibleWidth | autoresizing::FlexibleHeight);
+    tags::setTag(lock, tag);
+    lock->show();
+    lock->raise();
+    return lock;
+}
+
+LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showLoadingOver(QWidget* view) {
+    UserHelperBrelvo::shared().updateErrorInfo([](ErrorInfo& e) { e.setErrorMessage(kLoadingMessage); });
+    LockScreenViewControllerBrelvo* lock = showOver(view, kLoadingTag);
+    if (lock) lock->setupImageWithName(QStringLiteral("autorisation_logo"), true);
+    return lock;
+}
+
+}  // namespace brelvo

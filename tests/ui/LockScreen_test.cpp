@@ -1,0 +1,323 @@
+// The lock screen over a host window: which picture and controls an error
+// record gives, the action button and the identity alert, refresh, the
+// loading variant and the profile request, driven by real clicks.
+#include "ui/SessionTestHost.h"
+
+#include "core/LibrarySettings.h"
+#include "core/NotificationNames.h"
+#include "core/UserHelperBrelvo.h"
+#include "platform/ImageButton.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UrlOpener.h"
+#include "platform/ViewTags.h"
+#include "protocol/NetworkClientBrelvo.h"
+#include "support/TestSupport.h"
+#include "ui/session/BVAlert.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QTextEdit>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+using namespace brelvo;
+
+namespace {
+
+ErrorInfo record(const QString& message, const QVariantMap& scheme = {}) {
+    QVariantMap answer{{QStringLiteral("error"), message}};
+    if (!scheme.isEmpty()) answer.insert(QStringLiteral("url_scheme"), scheme);
+    return ErrorInfo(answer);
+}
+
+class LockScreenTest : public test::SessionHostTest {
+protected:
+    void SetUp() override {
+        test::SessionHostTest::SetUp();
+        urls::setOpenerForTesting(
+            [this](const QUrl& url) {
+                opened.append(url.toString());
+                return true;
+            },
+            [this](const QString& scheme) { return openableSchemes.contains(scheme); });
+        NotificationCenter::defaultCenter().addObserver(
+            notifications::kAuthentication, [this](const Notification&) { ++authentications; }, this);
+        LibrarySettings::sharedInstance().setupInfoFromProfileResponse(QStringLiteral("{}"));
+    }
+    void TearDown() override {
+        NotificationCenter::defaultCenter().removeObserver(this);
+        urls::setOpenerForTesting({});
+        delete lock;
+        test::SessionHostTest::TearDown();
+    }
+
+    // Shown as the facade shows its lock screen: over the last window, the size of the screen.
+    LockScreenViewControllerBrelvo* show(const ErrorInfo& info) {
+        UserHelperBrelvo::shared().setErrorInfo(info);
+        lock = LockScreenViewControllerBrelvo::showOver(layer.get(), LockScreenViewControllerBrelvo::kTag);
+        return lock;
+    }
+
+    BVAlert* visibleAlert() const {
+        for (BVAlert* alert : host->findChildren<BVAlert*>())
+            if (alert->isVisible()) return alert;
+        return nullptr;
+    }
+
+    QStringList opened;
+    QStringList openableSchemes{QStringLiteral("https"), QStringLiteral("mailto")};
+    int authentications = 0;
+    QPointer<LockScreenViewControllerBrelvo> lock;
+};
+
+TEST_F(LockScreenTest, RefusalShowsTheRefusalPictureAndTheServicesActionButton) {
+    show(record(QStringLiteral("Build 12 is not allowed for testing"),
+                {{QStringLiteral("title"), QStringLiteral("Open Brelvo")},
+                 {QStringLiteral("url"), QStringLiteral("https://brelvo.example/app")}}));
+    EXPECT_EQ(tags::viewWithTag(layer.get(), 991), lock.data());
+    EXPECT_TRUE(lock->locksImage()->isVisible());
+    EXPECT_FALSE(lock->connectionErrorImage()->isVisible());
+    EXPECT_EQ(lock->errorMessageView()->toPlainText(), QStringLiteral("Build 12 is not allowed for testing"));
+    ASSERT_TRUE(lock->actionButton()->isVisible());
+    EXPECT_EQ(lock->actionButton()->text(), QStringLiteral("Open Brelvo"));
+    EXPECT_FALSE(lock->refreshButton()->isVisible());
+
+    // The host's own controls cannot be reached through it.
+    int hostClicks = 0;
+    QObject::connect(hostButton, &QPushButton::clicked, [&] { ++hostClicks; });
+    QTest::mouseClick(hostButton, Qt::LeftButton);
+    EXPECT_EQ(hostClicks, 0);
+}
+
+TEST_F(LockScreenTest, NoResponseShowsTheConnectionPictureAndRefreshAsksForAuthentication) {
+    show(record(QStringLiteral("No response from server"), {{QStringLiteral("refresh"), 1}}));
+    EXPECT_FALSE(lock->locksImage()->isVisible());
+    EXPECT_TRUE(lock->connectionErrorImage()->isVisible());
+    EXPECT_FALSE(lock->actionButton()->isVisible());
+    ASSERT_TRUE(lock->refreshButton()->isVisible());
+
+    QTest::mouseClick(lock->refreshButton(), Qt::LeftButton);
+    EXPECT_EQ(authentications, 1);
+
+    // The same controller shows the next record afresh.
+    UserHelperBrelvo::shared().setErrorInfo(record(QStringLiteral("Refused")));
+    lock->setupWithErrorInfo();
+    EXPECT_TRUE(lock->locksImage()->isVisible());
+    EXPECT_FALSE(lock->connectionErrorImage()->isVisible());
+    EXPECT_FALSE(lock->refreshButton()->isVisible());
+}
+
+TEST_F(LockScreenTest, PhoneAndTabletLayouts) {
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Go")},
+                                             {QStringLiteral("refresh"), true}}));
+    EXPECT_EQ(lock->geometry(), QRect(0, 0, 320, 568));
+    EXPECT_EQ(lock->logo()->geometry(), QRect(90, 50, 140, 20));
+    EXPECT_EQ(lock->locksImage()->geometry(), QRect(110, 105, 100, 130));
+    EXPECT_EQ(lock->connectionErrorImage()->geometry(), QRect(110, 125, 100, 100));
+    EXPECT_EQ(lock->actionButton()->geometry(), QRect(85, 320, 150, 29));
+    EXPECT_EQ(lock->refreshButton()->geometry(), QRect(280, 10, 30, 30));
+    // A long message scrolls above the action button rather than under it.
+    EXPECT_EQ(lock->errorMessageView()->geometry(), QRect(56, 260, 208, 52));
+    UserHelperBrelvo::shared().setErrorInfo(record(QStringLiteral("Refused")));
+    lock->setupWithErrorInfo();
+    EXPECT_EQ(lock->errorMessageView()->geometry(), QRect(56, 260, 208, 160));
+    delete lock;
+
+    qApp->setProperty("brelvo_idiom", QStringLiteral("tablet"));
+    makeHost(QSize(768, 1024));
+    show(record(QStringLiteral("Refused")));
+    EXPECT_EQ(lock->logo()->geometry(), QRect(213, 172, 341, 56));
+    EXPECT_EQ(lock->locksImage()->geometry(), QRect(309, 284, 150, 150));
+    EXPECT_EQ(lock->connectionErrorImage()->geometry(), QRect(254, 284, 260, 242));
+    EXPECT_EQ(lock->errorMessageView()->geometry(), QRect(213, 544, 341, 100));
+    EXPECT_EQ(lock->actionButton()->geometry(), QRect(246, 678, 276, 65));
+    EXPECT_EQ(lock->refreshButton()->geometry(), QRect(700, 50, 40, 40));
+
+    // Wider screens keep the elements centred.
+    host->resize(1024, 768);
+    ASSERT_TRUE(test::waitFor([&] { return lock->width() == 1024; }));
+    EXPECT_EQ(lock->logo()->geometry(), QRect(341, 172, 341, 56));
+}
+
+TEST_F(LockScreenTest, HostStyleSheetsDoNotPaintOverTheScreen) {
+    host->setStyleSheet(QStringLiteral("background: rgb(255, 0, 0);"));
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("refresh"), true}}));
+    const QImage shot = lock->grab().toImage();
+    const qreal dpr = shot.devicePixelRatio();
+    auto at = [&](const QPoint& p) { return shot.pixelColor((QPointF(p) * dpr).toPoint()); };
+    const QColor dark(40, 40, 40);
+    EXPECT_EQ(at(QPoint(5, 5)), dark);
+    EXPECT_EQ(at(lock->logo()->geometry().topLeft() + QPoint(1, 1)), dark);
+    EXPECT_EQ(at(lock->locksImage()->geometry().topLeft() + QPoint(1, 1)), dark);
+    EXPECT_EQ(at(lock->refreshButton()->geometry().topLeft()), dark);
+}
+
+TEST_F(LockScreenTest, ActionButtonOpensTheAddressWhenItsSchemeCanBeOpened) {
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Open")},
+                                             {QStringLiteral("url"), QStringLiteral("https://brelvo.example/a?b=1")}}));
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{QStringLiteral("https://brelvo.example/a?b=1")});
+    EXPECT_EQ(visibleAlert(), nullptr);
+}
+
+TEST_F(LockScreenTest, AddressesWithoutSlashesAreCheckedAsAWholeAndNeverCrash) {
+    test::LogCapture log;
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Write to us")},
+                                             {QStringLiteral("url"), QStringLiteral("mailto:team@brelvo.example")}}));
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{QStringLiteral("mailto:team@brelvo.example")});
+
+    // No scheme at all: nothing can open it, so the tester is asked to install the app.
+    UserHelperBrelvo::shared().setErrorInfo(
+        record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Go")},
+                                           {QStringLiteral("url"), QStringLiteral("nothing here")}}));
+    lock->setupWithErrorInfo();
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_NE(visibleAlert(), nullptr);
+    const QStringList lines = log.lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const QString& l) { return l.contains(QStringLiteral("has no \"//\"")); }));
+}
+
+TEST_F(LockScreenTest, UnknownSchemeRaisesTheIdentityAlertAndYesOpensTheStoredInstallAddress) {
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Open")},
+                                             {QStringLiteral("url"), QStringLiteral("brelvo-app://session/7")}}));
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    EXPECT_TRUE(opened.isEmpty());
+    BVAlert* alert = visibleAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->titleLabel()->text(), QStringLiteral("Error"));
+    EXPECT_EQ(alert->messageView()->toPlainText(),
+              QStringLiteral("Seems like Brelvo for iOS is not installed. Do you want to install it?"));
+    ASSERT_NE(alert->cancelButton(), nullptr);
+    ASSERT_NE(alert->otherButton(), nullptr);
+    EXPECT_EQ(alert->cancelButton()->text(), QStringLiteral("NO"));
+    EXPECT_EQ(alert->otherButton()->text(), QStringLiteral("YES"));
+    EXPECT_FALSE(lock->isEnabled());  // the lock screen waits behind the alert
+
+    // "NO" closes it and nothing opens.
+    QTest::mouseClick(alert->cancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(lock->isEnabled());
+    ASSERT_TRUE(test::waitFor([&] { return visibleAlert() == nullptr; }));
+    EXPECT_TRUE(opened.isEmpty());
+
+    LibrarySettings::sharedInstance().setupInfoFromProfileResponse(
+        QStringLiteral(R"({"payload":{"schemas":{"install":"https://brelvo.example/install"}}})"));
+    test::LogCapture log;
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    ASSERT_NE(visibleAlert(), nullptr);
+    QTest::mouseClick(visibleAlert()->otherButton(), Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{QStringLiteral("https://brelvo.example/install")});
+    EXPECT_TRUE(log.contains(QStringLiteral("sceme: https://brelvo.example/install")));
+}
+
+// A service on a loopback port that answers "profile" as the test says.
+class ProfileService {
+public:
+    explicit ProfileService(std::string answer) : answer_(std::move(answer)) {
+        server_.Post("/api/1_0/lib/profile", [this](const httplib::Request&, httplib::Response& res) {
+            ++requests;
+            res.set_content(answer_, "application/json");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        test::waitFor([this] { return server_.is_running(); });
+        qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:%1/").arg(port_));
+    }
+    ~ProfileService() {
+        server_.stop();
+        thread_.join();
+        qApp->setProperty("brelvo_service_url", QVariant());
+    }
+    std::atomic<int> requests{0};
+
+private:
+    std::string answer_;
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+TEST_F(LockScreenTest, YesWithoutInstallAddressAsksTheProfileAndOpensItsInstallAddress) {
+    ProfileService service(R"({"response_code":0,"payload":{"schemas":{"install":"https://brelvo.example/get"}}})");
+    NetworkClientBrelvo::shared().setTimeout(std::chrono::milliseconds(5000));
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Open")},
+                                             {QStringLiteral("url"), QStringLiteral("brelvo-app://x")}}));
+    QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
+    ASSERT_NE(visibleAlert(), nullptr);
+    QTest::mouseClick(visibleAlert()->otherButton(), Qt::LeftButton);
+    ASSERT_TRUE(test::waitFor([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QStringList{QStringLiteral("https://brelvo.example/get")});
+    EXPECT_EQ(service.requests.load(), 1);
+}
+
+TEST_F(LockScreenTest, RefusedProfileRequestShowsTheServicesAnswer) {
+    ProfileService service(R"({"response_code":3,"error":"Device is blocked","url_scheme":{"refresh":true}})");
+    NetworkClientBrelvo::shared().setTimeout(std::chrono::milliseconds(5000));
+    show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Open")}}));
+    lock->successButtonPressed();
+    ASSERT_TRUE(test::waitFor([&] { return lock->errorMessageView()->toPlainText() == "Device is blocked"; }));
+    EXPECT_EQ(UserHelperBrelvo::shared().errorInfo().errorMessage(), QStringLiteral("Device is blocked"));
+    EXPECT_TRUE(lock->refreshButton()->isVisible());
+    EXPECT_FALSE(lock->actionButton()->isVisible());
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(LockScreenTest, BecomingActiveAsksForAuthenticationOnlyWhileShown) {
+    show(record(QStringLiteral("Refused")));
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(authentications, 1);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_EQ(authentications, 1);
+    // Removed as the facade removes it: hidden and taken off its window.
+    lock->hide();
+    lock->setParent(nullptr);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(authentications, 1);
+}
+
+TEST_F(LockScreenTest, LoadingVariantOverTheOverlay) {
+    UserHelperBrelvo::shared().setErrorInfo(record(QStringLiteral("old")));
+    lock = LockScreenViewControllerBrelvo::showLoadingOver(layer.get());
+    ASSERT_NE(lock, nullptr);
+    EXPECT_EQ(tags::viewWithTag(layer.get(), 99999), lock.data());
+    EXPECT_EQ(UserHelperBrelvo::shared().errorInfo().errorMessage(), QStringLiteral("Loading. Please wait"));
+    EXPECT_EQ(lock->errorMessageView()->toPlainText(), QStringLiteral("Loading. Please wait"));
+    EXPECT_TRUE(lock->locksImage()->isVisible());
+    const QRect picture = lock->locksImage()->geometry();
+    EXPECT_EQ(picture.width(), picture.height());
+    EXPECT_EQ(picture.left() * 2 + picture.width(), lock->width());  // centred
+}
+
+}  // namespace
+
+namespace {
+
+TEST(UrlOpener, WebMailAndFileAlwaysOpenOtherSchemesNeedAHandler) {
+    EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("https://"))));
+    EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("HTTP://example.com"))));
+    EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("mailto:a@b.example"))));
+    EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("file:///tmp"))));
+    EXPECT_FALSE(urls::canOpenURL(QUrl(QStringLiteral("//"))));
+    EXPECT_FALSE(urls::canOpenURL(QUrl()));
+    EXPECT_FALSE(urls::canOpenURL(QUrl(QStringLiteral("brelvo-no-handler-7f3a://x"))));
+
+    QList<QUrl> opened;
+    urls::setOpenerForTesting([&](const QUrl& url) {
+        opened.append(url);
+        return true;
+    });
+    EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("brelvo-no-handler-7f3a://x"))));
+    EXPECT_TRUE(urls::openURL(QUrl(QStringLiteral("brelvo-no-handler-7f3a://x"))));
+    urls::setOpenerForTesting({});
+    EXPECT_EQ(opened, QList<QUrl>{QUrl(QStringLiteral("brelvo-no-handler-7f3a://x"))});
+    EXPECT_FALSE(urls::canOpenURL(QUrl(QStringLiteral("brelvo-no-handler-7f3a://x"))));
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+#pragma once
+
+// A host application for the session screens: a 320 × 568 main window with a
+// button of its own, made the screen, and one library window above it (the
+// last window). Clicks go through the window system, so they land on
+// whatever really lies on top.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "platform/Screen.h"
+#include "platform/WindowLayer.h"
+
+#include <QMutex>
+#include <QPushButton>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace brelvo::test {
+
+class SessionHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { makeHost(QSize(320, 568)); }
+    void TearDown() override {
+        layer.reset();
+        screen::setWindow(nullptr);
+        qApp->setProperty("brelvo_idiom", QVariant());
+    }
+
+    void makeHost(const QSize& size) {
+        layer.reset();
+        host = std::make_unique<QWidget>();
+        host->resize(size);
+        hostButton = new QPushButton(QStringLiteral("Host action"), host.get());
+        hostButton->setGeometry(10, 10, 120, 40);
+        host->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+        screen::setWindow(host.get());
+        layer = std::make_unique<WindowLayer>(QRect(QPoint(0, 0), size), host.get());
+        layer->setWindowLevel(WindowLayer::kAlertLevel);
+        layer->show();
+    }
+
+    std::unique_ptr<QWidget> host;
+    QPushButton* hostButton = nullptr;
+    std::unique_ptr<WindowLayer> layer;
+};
+
+// Collects the library's log lines while it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        current() = this;
+        previous_ = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() {
+        qInstallMessageHandler(previous_);
+        current() = nullptr;
+    }
+    QStringList lines() const {
+        QMutexLocker lock(&mutex_);
+        return lines_;
+    }
+    bool contains(const QString& line) const { return lines().contains(line); }
+    void clear() {
+        QMutexLocker lock(&mutex_);
+        lines_.clear();
+    }
+
+private:
+    static LogCapture*& current() {
+        static LogCapture* c = nullptr;
+        return c;
+    }
+    static void handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
+        LogCapture* c = current();
+        if (!c || qstrcmp(context.category, "brelvo") != 0) return;
+        QMutexLocker lock(&c->mutex_);
+        c->lines_.append(message);
+    }
+
+    mutable QMutex mutex_;
+    QStringList lines_;
+    QtMessageHandler previous_ = nullptr;
+};
+
+}  // namespace brelvo::test
