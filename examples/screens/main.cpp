@@ -1,29 +1,37 @@
 // brelvo-screens: starts the library over a small host window and saves a PNG
 // of each screen: the host alone, the overlay closed and open, the lock screen
-// (refusal, connection problem, loading), the alerts and the read-me screen.
+// (refusal, connection problem, loading), the alerts, the read-me screen and
+// the tester's profile.
 //
 //   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
 //
 // The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
 #include <brelvo/Brelvo.h>
 
+#include "core/LibrarySettings.h"
 #include "core/NotificationNames.h"
 #include "core/UserHelperBrelvo.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
+#include "protocol/BrelAuthenticationDM.h"
 #include "protocol/ErrorInfo.h"
+#include "ui/editor/ImageCacheFiles.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/BrelReadMeVC.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/UserProfileViewController.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QLinearGradient>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -77,6 +85,28 @@ bool save(QWidget* host, const QString& folder, const QString& name) {
     const bool ok = host->grab().save(path);
     std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
+}
+
+// The sample tester's picture, put where the picture cache keeps it, as an
+// earlier session would have left it: the profile then shows it without a network.
+void cacheSamplePicture(const QString& url) {
+    QImage picture(160, 160, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 160);
+    sky.setColorAt(0, QColor(255, 183, 94));
+    sky.setColorAt(1, QColor(237, 110, 80));
+    p.fillRect(picture.rect(), sky);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 235));
+    p.drawEllipse(QRectF(52, 30, 56, 56));    // head
+    p.drawEllipse(QRectF(24, 96, 112, 110));  // shoulders
+    p.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    imagecache::writeAtomically(imagecache::filePathForURL(url), bytes);
 }
 
 ErrorInfo record(const QString& message, const QVariantMap& scheme) {
@@ -166,6 +196,27 @@ int main(int argc, char** argv) {
     auto* readMe = new BrelReadMeVC;
     readMe->presentOver(host, false);
     ok &= save(host, folder, QStringLiteral("read-me.png"));
+
+    // The tester's profile, shown by the facade over the last window.
+    const QString pictureUrl = QStringLiteral("http://127.0.0.1:9/pictures/dana.png");
+    cacheSamplePicture(pictureUrl);
+    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{
+        {QStringLiteral("response_code"), 0},
+        {QStringLiteral("payload"),
+         QVariantMap{{QStringLiteral("access_token"), QStringLiteral("sample")},
+                     {QStringLiteral("revision"), QVariantMap{{QStringLiteral("title"), QStringLiteral("Notes 1.4 beta")},
+                                                              {QStringLiteral("build_number"), QStringLiteral("212")}}},
+                     {QStringLiteral("user"), QVariantMap{{QStringLiteral("full_name"), QStringLiteral("Dana Ruiz")},
+                                                          {QStringLiteral("image"), pictureUrl},
+                                                          {QStringLiteral("role"), QStringLiteral("QA Lead")}}}}}});
+    LibrarySettings::sharedInstance().setupInfoFromProfileResponse(QStringLiteral(
+        R"({"payload":{"user":{"email":"dana.ruiz@notes.example"},"schemas":{"logout":"brelvo://logout","open":"brelvo://open"}}})"));
+    brelvo.showUserProfileScreen();
+    settle([&] {
+        UserProfileViewController* profile = brelvo.userProfileScreen();
+        return profile && profile->isVisible() && !profile->userImage().isNull();
+    });
+    ok &= save(host, folder, QStringLiteral("profile.png"));
 
     delete host;
     return ok ? 0 : 1;

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
+#include <QStringList>
 #include <QUrl>
 
 namespace brelvo::service {
@@ -146,6 +148,68 @@ QJsonObject recordsJson(Database& db) {
                                     {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)}});
   }
   out.insert(QStringLiteral("requirements"), requirements);
+  return out;
+}
+
+QString recordsSummary(Database& db) {
+  const QJsonObject records = recordsJson(db);
+  const auto list = [&records](const char* key) { return records.value(QLatin1String(key)).toArray(); };
+  // "a 3, b 1" in order of first appearance.
+  const auto tally = [](const QJsonArray& rows, const char* field) {
+    QStringList order;
+    QMap<QString, int> counts;
+    for (const QJsonValue& row : rows) {
+      const QString value = row.toObject().value(QLatin1String(field)).toString();
+      if (!counts.contains(value)) order << value;
+      ++counts[value];
+    }
+    QStringList parts;
+    for (const QString& value : order) parts << QStringLiteral("%1 %2").arg(value).arg(counts[value]);
+    return parts.join(QStringLiteral(", "));
+  };
+  const auto line = [](const QString& label, qsizetype count, const QString& detail = {}) {
+    return QStringLiteral("%1 %2%3\n").arg(label + QLatin1Char(':'), -20).arg(count).arg(detail.isEmpty() ? QString() : QStringLiteral("  (") + detail + QLatin1Char(')'));
+  };
+
+  QString out;
+  const QJsonArray sessions = list("sessions");
+  out += line(QStringLiteral("sessions"), sessions.size());
+  for (const QJsonValue& v : sessions) {
+    const QJsonObject s = v.toObject();
+    out += QStringLiteral("  #%1 %2 %3, tester %4, library %5, started %6\n")
+               .arg(s.value(QLatin1String("id")).toInteger())
+               .arg(s.value(QLatin1String("bundle_id")).toString(), s.value(QLatin1String("bundle_version")).toString(),
+                    s.value(QLatin1String("tester_uid")).toString(), s.value(QLatin1String("a_v")).toString(),
+                    when(s.value(QLatin1String("created_at")).toInteger()));
+  }
+
+  const QJsonArray requests = list("requests");
+  int faulted = 0, refused = 0;
+  for (const QJsonValue& v : requests) {
+    const QJsonObject r = v.toObject();
+    if (!r.value(QLatin1String("fault")).isNull()) ++faulted;
+    if (r.value(QLatin1String("response_code")).toInteger(0) != 0) ++refused;
+  }
+  out += line(QStringLiteral("requests"), requests.size(), tally(requests, "method"));
+  if (faulted || refused) {
+    out += QStringLiteral("  %1 answered with an injected fault, %2 with a non-zero response code\n").arg(faulted).arg(refused);
+  }
+
+  const QJsonArray states = list("state_events");
+  out += line(QStringLiteral("state events"), states.size(), tally(states, "state_action"));
+
+  const QJsonArray issues = list("issues");
+  qsizetype attachments = 0;
+  for (const QJsonValue& v : issues) attachments += v.toObject().value(QLatin1String("attachments")).toArray().size();
+  out += line(QStringLiteral("issues"), issues.size(),
+              issues.isEmpty() ? QString() : QStringLiteral("%1 screenshots and files").arg(attachments));
+  out += line(QStringLiteral("crashes"), list("crashes").size());
+
+  const QJsonArray batches = list("log_batches");
+  qint64 entries = 0;
+  for (const QJsonValue& v : batches) entries += v.toObject().value(QLatin1String("entry_count")).toInteger();
+  out += line(QStringLiteral("log batches"), batches.size(), batches.isEmpty() ? QString() : QStringLiteral("%1 entries").arg(entries));
+  out += line(QStringLiteral("requirement results"), list("requirement_results").size());
   return out;
 }
 

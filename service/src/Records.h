@@ -14,6 +14,10 @@ class Database;
 // Everything testers' devices sent, as one JSON document (GET /admin/records).
 QJsonObject recordsJson(Database& db);
 
+// A few lines for people at a terminal: how many sessions, requests (by
+// method), state events, issues, crashes and log batches the database holds.
+QString recordsSummary(Database& db);
+
 // The dashboard page (GET /): the same records for people, newest first.
 QByteArray dashboardHtml(Database& db);
 

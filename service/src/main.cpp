@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Protocol.h"
+#include "Records.h"
 #include "Schema.h"
 #include "Seed.h"
 #include "Server.h"
@@ -25,12 +26,14 @@ namespace {
 void usage(FILE* out) {
   std::fprintf(out,
                "usage: brelvo-service [--host ADDR] [--port N] [--db FILE] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
+               "       brelvo-service --db FILE --summary\n"
                "  --host      address to listen on (default 127.0.0.1)\n"
                "  --port      port (default 8642; 0 picks a free one)\n"
                "  --db        SQLite database, created when missing (default brelvo-service.sqlite)\n"
                "  --seed      JSON seed loaded at start (projects, apps, testers, requirements)\n"
                "  --files     folder for attachments and crash logs (default: beside the database)\n"
-               "  --max-body  largest accepted request body (default 67108864)\n");
+               "  --max-body  largest accepted request body (default 67108864)\n"
+               "  --summary   print what the database holds and exit\n");
 }
 
 bool parseInt(const char* text, long long low, long long high, long long* out) {
@@ -48,12 +51,17 @@ int main(int argc, char** argv) {
   ServerOptions options;
   QString dbPath = QStringLiteral("brelvo-service.sqlite");
   QString seedPath, filesDir;
+  bool summary = false;
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       usage(stdout);
       return 0;
+    }
+    if (arg == "--summary") {
+      summary = true;
+      continue;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "brelvo-service: %s needs a value\n", arg.c_str());
@@ -90,6 +98,21 @@ int main(int argc, char** argv) {
   }
 
   QFileInfo dbInfo(dbPath);
+  if (summary) {
+    // Reads an existing database only; a typo in the name must not make an empty one.
+    if (!dbInfo.isFile()) {
+      std::fprintf(stderr, "brelvo-service: no database at %s\n", qPrintable(dbPath));
+      return 1;
+    }
+    Database db;
+    std::string error;
+    if (!db.open(dbPath.toStdString(), &error)) {
+      std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbPath), error.c_str());
+      return 1;
+    }
+    std::fputs(recordsSummary(db).toUtf8().constData(), stdout);
+    return 0;
+  }
   if (filesDir.isEmpty()) filesDir = dbInfo.absoluteDir().filePath(dbInfo.completeBaseName() + QStringLiteral("-files"));
   if (!QDir().mkpath(filesDir)) {
     std::fprintf(stderr, "brelvo-service: cannot create %s\n", qPrintable(filesDir));

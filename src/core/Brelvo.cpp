@@ -19,6 +19,7 @@
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/UserProfileViewController.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -63,6 +64,7 @@ struct Brelvo::Impl {
     QPointer<BrelvoWindow> overlay;
     QPointer<CustomViewBrelvoiPhone> mainView;
     QPointer<LockScreenViewControllerBrelvo> lockScreen;
+    QPointer<UserProfileViewController> userProfileScreen;
     QTimer* timerLogs = nullptr;
     QVariantList logQueue;  // drained by the log upload
     QObject* waitingForWindow = nullptr;
@@ -264,7 +266,7 @@ void Brelvo::BVLog(const QString& text, int level) {
 // ---- full-screen screens ---------------------------------------------------
 
 void Brelvo::showLockScreen() {
-    dispatch::toMain([this] {
+    auto show = [this] {
         if (!d->lockScreen) d->lockScreen = new LockScreenViewControllerBrelvo;
         d->lockScreen->setupWithErrorInfo();
         const QSize size = screen::bounds();
@@ -280,12 +282,18 @@ void Brelvo::showLockScreen() {
         d->lockScreen->show();
         d->lockScreen->raise();
         windows::makeKeyAndVisible(last);
-    });
+    };
+    // At once on the GUI thread: "the last window" is the one that is last now.
+    if (dispatch::isMainThread())
+        show();
+    else
+        dispatch::toMain(show);
 }
 
 void Brelvo::removeLockScreen() {
-    if (!d->lockScreen) return;
-    dispatch::toMain([this] {
+    // Any lock screen over the last window goes: the facade's own and the one
+    // the session put there.
+    dispatch::toMain([] {
         QWidget* last = windows::last();
         if (!last) return;
         const QSize size = screen::bounds();
@@ -307,11 +315,31 @@ void Brelvo::removeLockScreen() {
 }
 
 void Brelvo::showUserProfileScreen() {
-    // The tester's profile screen arrives with the session work; until then
-    // the floating button is only hidden as the profile would do.
     dispatch::toMain([this] {
+        // One profile screen for the facade. Nobody listens to its back button
+        // here, so it takes itself off the window and waits for the next showing.
+        if (!d->userProfileScreen) d->userProfileScreen = new UserProfileViewController;
+        UserProfileViewController* profile = d->userProfileScreen;
         if (d->mainView) d->mainView->hideMainBtn();
-        qCInfo(lcBrelvo) << "the profile screen is not part of this build yet";
+        QWidget* last = windows::last();
+        if (!last) {
+            qCWarning(lcBrelvo) << "no window to show the profile screen in";
+            return;
+        }
+        const QSize size = screen::bounds();
+        windows::setCenter(last, QPointF(size.width() / 2.0, size.height() / 2.0));
+        // A new parent hides it and show() below reads its values again; still
+        // on this window from an earlier showing, it would not appear anew, so
+        // its values are read here.
+        if (profile->parentWidget() != last)
+            profile->setParent(last);
+        else if (profile->isVisible())
+            profile->reloadData();
+        profile->setGeometry(0, 0, size.width(), size.height() + 20);
+        tags::setTag(profile, kUserProfileTag);
+        profile->show();
+        profile->raise();
+        windows::makeKeyAndVisible(last);
     });
 }
 
@@ -322,9 +350,9 @@ void Brelvo::removeUserProfileScreen() {
         for (QObject* child : last->children()) {
             auto* view = qobject_cast<QWidget*>(child);
             if (view && tags::tag(view) == kUserProfileTag) {
+                // Kept for the next showing, as the facade keeps one profile screen.
                 view->hide();
                 view->setParent(nullptr);
-                view->deleteLater();
             }
         }
     });
@@ -412,7 +440,7 @@ LockScreenViewControllerBrelvo* Brelvo::lockScreen() const {
 }
 
 UserProfileViewController* Brelvo::userProfileScreen() const {
-    return nullptr;
+    return d->userProfileScreen;
 }
 
 // ---- properties ------------------------------------------------------------

@@ -88,6 +88,16 @@ void WindowLayer::setWindowLevel(int level) {
 }
 
 void WindowLayer::setFrame(const QRect& frame) {
+    // Placing the window ends any move still under way.
+    if (animation_) {
+        animation_->stop();
+        animation_->deleteLater();
+        animation_ = nullptr;
+    }
+    moveFrame(frame);
+}
+
+void WindowLayer::moveFrame(const QRect& frame) {
     if (frame == frame_) return;
     frame_ = frame;
     applyGeometry();
@@ -109,20 +119,24 @@ void WindowLayer::setCenter(const QPointF& c) {
 }
 
 void WindowLayer::animateFrame(const QRect& to, int milliseconds, QEasingCurve curve, std::function<void()> done) {
+    // A new move replaces one still running, from wherever the window is now.
+    setFrame(QRect(frame_.topLeft(), to.size()));  // only the position moves
     if (milliseconds <= 0) {
         setFrame(to);
         if (done) done();
         return;
     }
     auto* animation = new QVariantAnimation(this);
-    animation->setStartValue(frame_);
-    animation->setEndValue(to);
+    animation_ = animation;
+    animation->setStartValue(QPointF(frame_.topLeft()));
+    animation->setEndValue(QPointF(to.topLeft()));
     animation->setDuration(milliseconds);
     animation->setEasingCurve(curve);
     connect(animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setFrame(value.toRect()); });
+            [this, size = to.size()](const QVariant& value) { moveFrame(QRect(value.toPointF().toPoint(), size)); });
     connect(animation, &QVariantAnimation::finished, this, [this, to, done] {
-        setFrame(to);
+        animation_ = nullptr;
+        moveFrame(to);
         if (done) done();
     });
     animation->start(QAbstractAnimation::DeleteWhenStopped);
@@ -189,7 +203,8 @@ QList<QWidget*> all() {
     for (QWindow* w : QGuiApplication::topLevelWindows())
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (widget->windowHandle() == w && !widget->property("brelvoLayer").toBool()) list.append(widget);
-    for (WindowLayer* layer : WindowLayer::layers()) list.append(layer);
+    for (WindowLayer* layer : WindowLayer::layers())
+        if (layer->isListed()) list.append(layer);
     return list;
 }
 
@@ -201,8 +216,6 @@ QWidget* first() {
 }
 
 QWidget* last() {
-    const QList<WindowLayer*> layers = WindowLayer::layers();
-    if (!layers.isEmpty()) return layers.last();
     const QList<QWidget*> list = all();
     return list.isEmpty() ? nullptr : list.last();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractAnimation>
 #include <QEasingCurve>
 #include <QMargins>
 #include <QPointer>
@@ -52,6 +53,11 @@ public:
 
     static QList<WindowLayer*> layers();  // by window level, then creation
 
+    // A helper layer of the library's own (such as the one alerts use when the
+    // last window is off screen) is not one of the application's windows.
+    bool isListed() const { return listed_; }
+    void setListed(bool listed) { listed_ = listed; }
+
 signals:
     void frameChanged();
 
@@ -60,11 +66,14 @@ protected:
 
 private:
     void applyGeometry();
+    void moveFrame(const QRect& frame);
 
     QRect frame_;
     QMargins overhang_;
     int level_ = kNormalLevel;
     quint64 order_ = 0;
+    bool listed_ = true;
+    QPointer<QAbstractAnimation> animation_;
 };
 
 // The application's windows: the host's top-level windows in creation order,

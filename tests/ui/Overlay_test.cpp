@@ -13,15 +13,20 @@
 #include "support/TestSupport.h"
 #include "ui/editor/BrelvoImageManager.h"
 #include "ui/session/BrelvoWindow.h"
+#include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 
 #include <QPushButton>
+#include <QTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <thread>
 
 using namespace brelvo;
 
@@ -40,6 +45,35 @@ public:
     static inline QPointer<HandShaken> last;
 };
 
+// Answers the library's start-up calls as a service that accepts the build.
+class AcceptingService {
+public:
+    AcceptingService() {
+        server_.Post("/api/1_0/lib/auth", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(R"({"response_code":0,"ts":1700000000,"api_version":"1.0","payload":{"access_token":"tok",
+                "revision":{"title":"Beta","build_number":"7","icon":"","project":"Notes","organization":"Acme"},
+                "user":{"full_name":"Ada","image":"","role":"QA"},"issue_types":[],"issue_priorities":[],
+                "requirement_priorities":[]}})", "application/json");
+        });
+        server_.Post("/api/1_0/lib/requirements", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(R"({"response_code":0,"payload":{"page_size":5,"requirements":[]}})", "application/json");
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~AcceptingService() {
+        server_.stop();
+        thread_.join();
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+};
+
 class OverlayTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,8 +82,7 @@ protected:
         hostButton->setGeometry(10, 280, 300, 44);
         host.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-        // Keep the service out of reach: these tests are about the overlay.
-        qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:9/"));
+        qApp->setProperty("brelvo_service_url", service.url());
         center().addObserver(notifications::kOpenMenu, [this](const Notification&) { ++opens; }, this);
         center().addObserver(notifications::kActivationMode,
                              [this](const Notification& n) { modes.append(n.object.toInt()); }, this);
@@ -62,7 +95,10 @@ protected:
     void start(int options = 0) {
         Brelvo::shared().initializeWithOptions(options);
         ASSERT_NE(overlay(), nullptr);
+        // The session is accepted and the menu closed: the overlay is at rest.
+        ASSERT_TRUE(test::waitFor([] { return Brelvo::shared().mainView()->buttonMode() == 1; }));
         waitClosed();
+        QTest::qWait(1);
     }
     void waitClosed() {
         ASSERT_TRUE(test::waitFor([] { return overlay()->frame().x() == -kW; }));
@@ -77,6 +113,7 @@ protected:
         return g.center();
     }
 
+    AcceptingService service;
     QWidget host;
     QPushButton* hostButton = nullptr;
     int opens = 0;
@@ -119,9 +156,10 @@ TEST_F(OverlayTest, DisabledAdvertisingIdentifierShowsTheLockScreenAndStillInsta
     qputenv("BRELVO_AD_ID", "off");
     Brelvo::shared().initialize();
     qunsetenv("BRELVO_AD_ID");
-    ASSERT_TRUE(test::waitFor([&] { return tags::viewWithTag(&host, 991) != nullptr; }));
+    ASSERT_TRUE(test::waitFor([] { return Brelvo::shared().lockScreen() && Brelvo::shared().lockScreen()->isVisible(); }));
+    EXPECT_EQ(tags::tag(Brelvo::shared().lockScreen()), 991);
     EXPECT_NE(windows::withTag(BrelvoWindow::kTag), nullptr);
-    EXPECT_EQ(UserHelperBrelvo::shared().errorInfo().errorMessage(),
+    EXPECT_EQ(Brelvo::shared().lockScreen()->errorMessageView()->toPlainText(),
               QStringLiteral("Advertisement id is disabled. Please Turn it on"));
 }
 

@@ -170,6 +170,7 @@ QWidget* BVAlert::alertWindow(QWidget* screenWindow) {
         window = new WindowLayer(QRect(QPoint(0, 0), screenWindow->size()), screenWindow);
         window->setWindowLevel(WindowLayer::kAlertLevel + 1);
         window->setProperty("brelvoAlertWindow", true);
+        window->setListed(false);
     }
     window->setFrame(QRect(QPoint(0, 0), screenWindow->size()));
     window->show();

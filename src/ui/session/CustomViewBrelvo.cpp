@@ -10,10 +10,25 @@
 #include "platform/ViewTags.h"
 #include "platform/WindowLayer.h"
 #include "ui/session/ActivityBrelvo.h"
+#include "core/BrelvoDataStore.h"
+#include "platform/Json.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/BrelAuthenticationDM.h"
+#include "protocol/Connectivity.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
+#include "ui/editor/imageCAcheBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/UserProfileViewController.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace brelvo {
 
@@ -80,6 +95,7 @@ void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
 }
 
 void CustomViewBrelvo::setupMainButtonByMode(int mode) {
+    buttonMode_ = mode;
     NotificationCenter::defaultCenter().post(notifications::kButtonsState, mode);
 }
 
@@ -99,6 +115,351 @@ void CustomViewBrelvo::removeViewWithTag(int tag) {
 
 void CustomViewBrelvo::hideMainBtn() {
     NotificationCenter::defaultCenter().post(notifications::kBringSliderToBack);
+}
+
+}  // namespace brelvo
+
+// ---- the session -----------------------------------------------------------
+
+namespace brelvo {
+namespace {
+
+const QString kLoadingMessage = QStringLiteral("Loading. Please wait");
+const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
+const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
+const QString kUnknownRevision = QStringLiteral("Unknown Revision");
+
+void setErrorMessage(const QString& message) {
+    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
+}
+
+void resetTriggerFor(const QString& answer) {
+    if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
+}
+
+qint64 priorityOf(const QVariant& requirement) {
+    return requirement.toMap().value(QStringLiteral("priority")).toLongLong();
+}
+
+}  // namespace
+
+QString CustomViewBrelvo::getError(const QString& answer) {
+    const QVariant error = json::parse(answer.toUtf8()).toMap().value(QStringLiteral("error"));
+    return error.typeId() == QMetaType::QString ? error.toString() : QString();
+}
+
+bool CustomViewBrelvo::reachable() {
+    return connectivity::reachable();
+}
+
+QStringList CustomViewBrelvo::users() const {
+    QMutexLocker lock(&sessionMutex_);
+    return users_;
+}
+
+QVariantList CustomViewBrelvo::requirements() const {
+    QMutexLocker lock(&sessionMutex_);
+    return requirements_;
+}
+
+void CustomViewBrelvo::authentication(const QString&) {
+    setupMainButtonByMode(0);
+    QPointer<CustomViewBrelvo> self(this);
+    // The request starts once the loading screen has put its message in the
+    // shared record, so that the answer's message is never overwritten by it.
+    dispatch::toMain([self] {
+        if (!self) return;
+        self->showLockScreenLIBLoading();
+        dispatch::toGlobal([self] { if (self) self->authenticateInBackground(); });
+    });
+}
+
+void CustomViewBrelvo::authenticateInBackground() {
+    QPointer<CustomViewBrelvo> self(this);
+    {
+        Brelvo& facade = Brelvo::shared();
+        const QByteArray body = JSONClientBrelvo::shared().getAuthData(facade.apiKey(), QString());
+        if (self->reachable()) {
+            const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("auth"), body);
+            AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
+            if (analyser.isErrorWithString(answer)) {
+                // The whole refusal fills the lock screen: its text, its action
+                // button and whether it offers a refresh; an empty answer offers
+                // a refresh; a web page keeps the message the analysis gave it.
+                if (answer.isEmpty())
+                    analyser.updateLockScreenWhenConectionError();
+                else if (!answer.contains(QLatin1String("<html")))
+                    analyser.updateLockScreenContentWithResponse(answer);
+                dispatch::toMain([self] {
+                    if (self) self->lock(2, QString());
+                });
+                return;
+            }
+            resetTriggerFor(answer);
+            BrelAuthenticationDM::shared().initWithDictionary(json::parse(answer.toUtf8()));
+            self->authenticationSuccess();
+            // Online, the running requirement shows on the menu straight away.
+            self->getAndAnalizeActiveRequirement();
+            return;
+        }
+        if (!facade.offlineMode()) {
+            dispatch::toMain([self] { if (self) self->lock(2, kOfflineDisabled); });
+            return;
+        }
+        if (!BrelvoDataStore::shared().getApiVersion().isValid()) {
+            dispatch::toMain([self] { if (self) self->lock(2, kOfflineNoCache); });
+            return;
+        }
+        // Offline: carry on with what the last good authentication left.
+        BrelAuthenticationDM::shared().initWithDictionary(QVariant());
+        self->authenticationSuccess();
+        const qint64 code = BrelAuthenticationDM::shared().response_code().toLongLong();
+        if (code != 74 && code != 77) return;
+        if (facade.lockingMode()) {
+            self->setupMainButtonByMode(2);
+            AnalizeResponseBrelvo::shared().handleErrorFromResponse(QString());
+        } else {
+            dispatch::toMain([self] { if (self) self->lock(3, kUnknownRevision); });
+        }
+    }
+}
+
+void CustomViewBrelvo::lock(int buttonMode, const QString& message) {
+    setupMainButtonByMode(buttonMode);
+    if (!message.isNull()) setErrorMessage(message);
+    Brelvo::shared().setIsInit(false);
+    showLockScreenLIB();
+}
+
+void CustomViewBrelvo::authenticationSuccess() {
+    // A session that was locked is usable again: the guarded menu actions
+    // (requirements, results, screenshots) work once more.
+    Brelvo::shared().setIsInit(true);
+    NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
+    // Stored crashes and log batches are sent here by the diagnostics work.
+    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
+    NetworkClientBrelvo::shared().setToken(payload ? payload->access_token() : QString());
+    {
+        QMutexLocker lock(&sessionMutex_);
+        users_ = AnalizeResponseBrelvo::shared().getUsers();
+    }
+    setupImageForUserButtonFromResponse();
+    QStringList typeIcons, severityIcons;
+    if (payload) {
+        for (const BrelIssueTypeDM& t : payload->issue_types()) typeIcons.append(t.icon());
+        for (const BrelIssuePriorityDM& p : payload->issue_priorities()) severityIcons.append(p.icon());
+    }
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toMain([self, typeIcons, severityIcons] {
+        if (!self) return;
+        self->issueTypeIcons_ = typeIcons;
+        self->issueSeverityIcons_ = severityIcons;
+        self->initFeedbackViewController();
+        self->setAppView();
+    });
+    setupMainButtonByMode(1);
+    removeViewWithTag(kLoadingLockScreenTag);
+}
+
+void CustomViewBrelvo::initFeedbackViewController() {
+    // The issue form arrives with the issue work; nothing to prepare until then.
+}
+
+void CustomViewBrelvo::setAppView() {
+    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
+    const std::optional<BrelRevisionDM> revision = payload ? payload->revision() : std::nullopt;
+    const QString title = revision ? revision->project() : QString();
+    const QString company = revision ? revision->organization() : QString();
+    const QString build = revision ? revision->build_number() : QString();
+    UserHelperBrelvo::shared().setTitleCompany(company);
+    UserHelperBrelvo::shared().setRevisionNumber(build);
+    if (appTitle_) appTitle_->setText(title);
+    if (appCompany_) appCompany_->setText(company);
+    if (appRevision_) appRevision_->setText(build);
+    NotificationCenter::defaultCenter().post(notifications::kUpdateAppInfo);
+}
+
+void CustomViewBrelvo::setupImageForUserButtonFromResponse() {
+    const QStringList tester = users();
+    const QString image = tester.value(1);
+    if (image.isEmpty()) return;
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toGlobal([self, image] {
+        const QImage picture = imageCAcheBrelvo::shared().cacheImageWithURL(image);
+        dispatch::toMain([self, picture] {
+            if (self && !picture.isNull()) self->setUserPicture(picture);
+        });
+    });
+}
+
+void CustomViewBrelvo::setUserPicture(const QImage& image) {
+    if (!userIcon_) return;
+    const QSize size = userIcon_->size() * userIcon_->devicePixelRatioF();
+    QImage rounded(size, QImage::Format_ARGB32_Premultiplied);
+    rounded.fill(Qt::transparent);
+    QPainter p(&rounded);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addEllipse(QRectF(QPointF(0, 0), QSizeF(size)));
+    p.setClipPath(clip);
+    p.drawImage(QRect(QPoint(0, 0), size), image);
+    p.end();
+    rounded.setDevicePixelRatio(userIcon_->devicePixelRatioF());
+    userIcon_->setPixmap(QPixmap::fromImage(rounded));
+}
+
+QVariant CustomViewBrelvo::getAndAnalizeActiveRequirement() {
+    const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
+        QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 1));
+    resetTriggerFor(answer);
+    const QVariant running = AnalizeResponseBrelvo::shared().detectInProgressRequirement(answer);
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toMain([self, running] {
+        if (!self) return;
+        self->updateActiveRequirement(running);
+        const QVariant rid = AnalizeResponseBrelvo::shared().getRid(running);
+        NetworkClientBrelvo::shared().setRrid(rid.isValid() ? rid.toString() : QString());
+    });
+    return running;
+}
+
+void CustomViewBrelvo::hideActiveRequirementElements(bool hide) {
+    for (QWidget* w : std::as_const(activeRequirementElements_)) w->setHidden(hide);
+}
+
+void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
+    if (!lblRevisionTitle_) return;
+    if (requirement.typeId() == QMetaType::QVariantMap) {
+        const QVariantMap r = requirement.toMap();
+        hideActiveRequirementElements(false);
+        lblRevisionTitle_->setText(QStringLiteral("TESTCASE"));
+        lblRevisionBuild_->setText(r.value(QStringLiteral("number")).toString());
+        lblRequirementsCode_->setText(r.value(QStringLiteral("title")).toString());
+        const QVariant expected = r.value(QStringLiteral("exp_result"));
+        if (expected.typeId() == QMetaType::QString && !expected.toString().isEmpty())
+            lblREvisionExpResultText_->setText(expected.toString());
+        lblRevisionExpRes_->setHidden(lblREvisionExpResultText_->text().isEmpty());
+        const QVariant priority = r.value(QStringLiteral("priority"));
+        lblPriority_->setText(UserHelperBrelvo::shared().getPriorityByPriorityNumber(priority));
+        const QColor colour = UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(priority);
+        lblPriority_->setStyleSheet(QStringLiteral("background: transparent; font: bold 11px 'Arial'; color: %1;")
+                                        .arg(colour.isValid() ? colour.name() : QStringLiteral("#888888")));
+        if (btnRequirements_) btnRequirements_->hide();
+    } else {
+        hideActiveRequirementElements(true);
+        lblRequirementsCode_->clear();
+        lblPriority_->clear();
+        lblREvisionExpResultText_->clear();
+        lblRevisionTitle_->setText(QStringLiteral("TEST"));
+        lblRevisionTitle_->show();
+        if (btnRequirements_) btnRequirements_->show();
+    }
+}
+
+void CustomViewBrelvo::getRequirements() {
+    if (!Brelvo::shared().isInit()) return;
+    showLoadingView(true);
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toGlobal([self] {
+        if (!self) return;
+        const QVariant running = self->getAndAnalizeActiveRequirement();
+        const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
+            QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 0));
+        resetTriggerFor(answer);
+        if (AnalizeResponseBrelvo::shared().isError()) {
+            AnalizeResponseBrelvo::shared().handleErrorFromResponse(answer);
+        } else {
+            QVariantList list = AnalizeResponseBrelvo::shared().getRequirementsArray(answer).toList();
+            std::stable_sort(list.begin(), list.end(),
+                             [](const QVariant& a, const QVariant& b) { return priorityOf(a) > priorityOf(b); });
+            dispatch::toMain([self, list, running] {
+                if (!self) return;
+                {
+                    QMutexLocker lock(&self->sessionMutex_);
+                    self->requirements_ = list;
+                }
+                self->updateActiveRequirement(running);
+                UserHelperBrelvo::shared().setActiveRequirement(running.toMap());
+                // The requirements screen takes it from here.
+                emit self->requirementsReady(list, running);
+            });
+        }
+        dispatch::toMain([self] {
+            if (self) QTimer::singleShot(500, self, [self] { if (self) self->showLoadingView(false); });
+        });
+    });
+}
+
+void CustomViewBrelvo::showLoadingView(bool show) {
+    if (!loadingView_) return;
+    loadingView_->setVisible(show);
+    if (show) loadingView_->raise();
+}
+
+void CustomViewBrelvo::successButtonPressed() {
+    if (switchUser_) {
+        switchUser_ = false;
+        return;
+    }
+    authentication(QString());
+}
+
+void CustomViewBrelvo::bringOverlayHome() {
+    // A lock screen must be seen and must take the input: the overlay comes on
+    // screen for it, whether or not the menu was open.
+    BrelvoWindow* window = Brelvo::shared().getBVLibWindow();
+    if (!window) return;
+    const QSize size = screen::bounds();
+    window->setFrame(window->frameWithCenter(QPointF(size.width() / 2.0, size.height() / 2.0)));
+    windows::makeKeyAndVisible(window);
+}
+
+void CustomViewBrelvo::showLockScreenLIBLoading() {
+    QPointer<CustomViewBrelvo> self(this);
+    auto show = [self] {
+        if (!self) return;
+        setErrorMessage(kLoadingMessage);
+        if (!tags::viewWithTag(self, kLoadingLockScreenTag)) LockScreenViewControllerBrelvo::showLoadingOver(self);
+    };
+    // On the GUI thread at once, so that whatever is queued after it sees the loading state.
+    if (dispatch::isMainThread())
+        show();
+    else
+        dispatch::toMain(show);
+}
+
+void CustomViewBrelvo::showLockScreenLIB() {
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toMain([self] {
+        if (!self) return;
+        BrelvoWindow* window = Brelvo::shared().getBVLibWindow();
+        if (!window) return;
+        self->removeViewWithTag(kLoadingLockScreenTag);
+        if (auto* shown = qobject_cast<LockScreenViewControllerBrelvo*>(tags::viewWithTag(window, kLockScreenTag)))
+            shown->setupWithErrorInfo();
+        else
+            LockScreenViewControllerBrelvo::showOver(window, kLockScreenTag);
+        self->bringOverlayHome();
+    });
+}
+
+void CustomViewBrelvo::makeProfileRequest() {
+    showUserProfileScreen();
+}
+
+void CustomViewBrelvo::showUserProfileScreen() {
+    QPointer<CustomViewBrelvo> self(this);
+    dispatch::toMain([self] {
+        if (!self) return;
+        if (!self->userProfileScreen_) {
+            auto* profile = new UserProfileViewController(self);
+            self->userProfileScreen_ = profile;
+            connect(profile, &UserProfileViewController::dismissRequested, self, [profile] { profile->hide(); });
+        }
+        self->userProfileScreen_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
+        self->userProfileScreen_->show();
+        self->userProfileScreen_->raise();
+    });
 }
 
 }  // namespace brelvo

@@ -1,26 +1,71 @@
 #pragma once
 
+#include "ui/session/BVAlert.h"
+
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+
+#include <QMutex>
+
+#include <atomic>
+
+class QAbstractButton;
+class QLabel;
 
 namespace brelvo {
 
 // The menu panel: the overlay window's root view. It opens and closes the
 // menu by moving the whole overlay window on and off the screen, and holds the
 // session's shared screens. Lives as long as the application.
-class CustomViewBrelvo : public QWidget {
+class CustomViewBrelvo : public QWidget, public BVAlertDelegate {
     Q_OBJECT
 public:
+    static constexpr int kLoadingLockScreenTag = 99999;
+    static constexpr int kLockScreenTag = 991;
+
     explicit CustomViewBrelvo(QWidget* parent = nullptr);
     ~CustomViewBrelvo() override;
+
+    // ---- the session ------------------------------------------------------
+    // Authenticates the device and build; the answer decides between working
+    // online, from the cached authentication, or locked. The argument is not used.
+    void authentication(const QString& unused = QString());
+    void authenticationSuccess();
+    // The answer's "error" text; none when the text is not JSON or has none.
+    static QString getError(const QString& answer);
+    // Fetches the tester's running requirement (blocking: call off the GUI thread).
+    QVariant getAndAnalizeActiveRequirement();
+    void updateActiveRequirement(const QVariant& requirement);
+    void hideActiveRequirementElements(bool hide);
+    // Fetches the requirement list, sorted by priority (highest first), and
+    // hands it to the requirements screen.
+    void getRequirements();
+    void successButtonPressed() override;  // the confirming button of this panel's alerts
+    void showLockScreenLIBLoading();
+    void showLockScreenLIB();
+    void makeProfileRequest();
+    void showUserProfileScreen();
+    void setupImageForUserButtonFromResponse();
+    bool reachable();
+    // Fills the application box from the authentication's revision.
+    void setAppView();
+    // Prepares the issue form after a good authentication.
+    void initFeedbackViewController();
+
+    QStringList users() const;
+    QVariantList requirements() const;
+    bool switchUser() const { return switchUser_; }
+    void setSwitchUser(bool value) { switchUser_ = value; }
 
     // Opens (true) or closes the menu over the given number of seconds.
     void showBrelMenu(bool open, double seconds);
 
     // Posts the floating buttons' mode (0 loading, 1 active, 2 inactive, 3 unknown revision).
     void setupMainButtonByMode(int mode);
+    // The mode last requested: 1 while the session is usable.
+    int buttonMode() const { return buttonMode_.load(); }
     // Removes the panel's direct child views that carry the tag (on the GUI thread).
     void removeViewWithTag(int tag);
     // Hides the floating buttons while a full-screen screen covers the menu.
@@ -36,12 +81,37 @@ public:
     QStringList issueTypeIcons() const { return issueTypeIcons_; }
     QStringList issueSeverityIcons() const { return issueSeverityIcons_; }
 
+signals:
+    // The sorted requirement list and the running requirement, ready for the
+    // requirements screen.
+    void requirementsReady(const QVariantList& sorted, const QVariant& running);
+
+public:
     // Called once the panel shows for the first time: watches connectivity and
     // closes the menu (at start-up it has never been opened).
     virtual void viewDidAppear();
 
 protected:
     void setMyOrientation(int value) { myOrientation_ = value; }
+    QWidget* alertDelegateView() override { return this; }
+    void showLoadingView(bool show);
+    void setUserPicture(const QImage& image);
+
+    // The panel's elements, made by the phone panel's interface.
+    QLabel* userIcon_ = nullptr;
+    QLabel* appTitle_ = nullptr;
+    QLabel* appCompany_ = nullptr;
+    QLabel* appRevision_ = nullptr;
+    QLabel* lblRevisionTitle_ = nullptr;
+    QLabel* lblRevisionBuild_ = nullptr;
+    QLabel* lblRequirementsCode_ = nullptr;
+    QLabel* lblREvisionExpResultText_ = nullptr;
+    QLabel* lblRevisionExpRes_ = nullptr;
+    QLabel* lblPriority_ = nullptr;
+    QList<QWidget*> activeRequirementElements_;  // shown and hidden together
+    QAbstractButton* btnRequirements_ = nullptr;
+    QAbstractButton* btnRequirementChoose_ = nullptr;
+    QWidget* loadingView_ = nullptr;
     void setActivationMode(int value) { activationMode_ = value; }
 
     QPointer<QWidget> issueView_;  // the issue form, once it exists
@@ -50,7 +120,18 @@ protected:
 
 private:
     void setBrelvoViewsVisible(bool visible);
+    void lock(int buttonMode, const QString& message);
+    void authenticateInBackground();
+    void bringOverlayHome();
 
+    mutable QMutex sessionMutex_;  // users_ and requirements_ are written by service answers
+    QStringList users_;
+    QVariantList requirements_;
+    bool switchUser_ = false;
+    bool isRequirementsPageCreated_ = false;
+    QPointer<QWidget> userProfileScreen_;
+
+    std::atomic<int> buttonMode_{0};
     int myOrientation_ = 0;
     bool stateForAnimate_ = false;
     bool libIsShown_ = false;

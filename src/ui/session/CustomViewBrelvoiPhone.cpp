@@ -4,6 +4,7 @@
 
 #include "core/NotificationNames.h"
 #include "platform/Dispatch.h"
+#include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/Log.h"
 #include "platform/MotionSource.h"
@@ -13,6 +14,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QPainter>
 #include <QScreen>
 
@@ -68,22 +70,63 @@ CustomViewBrelvoiPhone::CustomViewBrelvoiPhone(QWidget* parent) : CustomViewBrel
         NotificationCenter::defaultCenter().post(notifications::kDeviceOrientationDidChange);
     }, Qt::QueuedConnection);
 
-    // The session starts here: authentication, the offline badge's timer and
-    // the user's picture arrive with the session work.
+    // The session starts here. (The offline badge's timer arrives with the menu's remaining work.)
+    authentication(QString());
 }
 
 CustomViewBrelvoiPhone::~CustomViewBrelvoiPhone() {
     stopMotion();
 }
 
+namespace {
+
+// A white card with rounded corners behind a group of the menu's labels.
+class Card : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(226, 230, 236), 1));
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+    }
+};
+
+QLabel* label(QWidget* parent, const QString& style, const QString& text = QString()) {
+    auto* l = new QLabel(text, parent);
+    // Own colours and background: the host's style sheet must not restyle the menu.
+    l->setStyleSheet(QStringLiteral("background: transparent; ") + style);
+    return l;
+}
+
+}  // namespace
+
 void CustomViewBrelvoiPhone::createGUI() {
-    // Everything paints itself: a host's style sheet must not restyle the menu.
+    const QString darkBold = QStringLiteral("color: #3c3c3c; font: bold 15px;");
+    const QString lightGray = QStringLiteral("color: #9aa3ae; font: 13px;");
+    const QString caption = QStringLiteral("color: #9aa3ae; font: bold 10px;");
+    const QString arialBold = QStringLiteral("color: #3c3c3c; font: bold 13px 'Arial';");
+
     auto* logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("logo"));
     const QImage logoImage = BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo"));
     logo->setPixmap(QPixmap::fromImage(logoImage).scaled(QSize(118, 20), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     logo->setGeometry(16, 24, 118, 20);
-    logo->setAttribute(Qt::WA_TranslucentBackground);
+    logo->setStyleSheet(QStringLiteral("background: transparent;"));
+
+    userButton_ = new ImageButton(this);
+    userButton_->setObjectName(QStringLiteral("userButton"));
+    userButton_->resize(36, 36);
+    connect(userButton_, &ImageButton::clicked, this, &CustomViewBrelvoiPhone::btnUserPressed);
+    userIcon_ = label(userButton_, QString());
+    userIcon_->setGeometry(0, 0, 36, 36);
+    userIcon_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QImage placeholder(72, 72, QImage::Format_ARGB32_Premultiplied);
+    placeholder.fill(QColor(154, 163, 174));
+    setUserPicture(placeholder);
 
     backButton_ = new ImageButton(this);
     backButton_->setObjectName(QStringLiteral("backToApplication"));
@@ -91,6 +134,78 @@ void CustomViewBrelvoiPhone::createGUI() {
     backButton_->resize(30, 30);
     backButton_->setToolTip(QStringLiteral("Back to the application"));
     connect(backButton_, &ImageButton::clicked, this, &CustomViewBrelvoiPhone::backMenuButtonAction);
+
+    // The application under test.
+    appBox_ = new Card(this);
+    appIcon_ = label(appBox_, QString());
+    appIcon_->setGeometry(12, 14, 56, 56);
+    appIcon_->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign")))
+                            .scaled(QSize(56, 56), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    appTitle_ = label(appBox_, darkBold);
+    appTitle_->setObjectName(QStringLiteral("appTitle"));
+    appCompany_ = label(appBox_, lightGray);
+    appCompany_->setObjectName(QStringLiteral("appCompany"));
+    auto* revisionCaption = label(appBox_, caption, QStringLiteral("REVISION"));
+    revisionCaption->setGeometry(80, 56, 70, 14);
+    appRevision_ = label(appBox_, QStringLiteral("color: #3c3c3c; font: 12px;"));
+    appRevision_->setObjectName(QStringLiteral("appRevision"));
+
+    // The running requirement, or the way to choose one.
+    requirementBox_ = new Card(this);
+    lblRevisionTitle_ = label(requirementBox_, caption, QStringLiteral("TEST"));
+    lblRevisionTitle_->setObjectName(QStringLiteral("lblRevisionTitle"));
+    lblRevisionBuild_ = label(requirementBox_, arialBold);
+    lblRevisionBuild_->setObjectName(QStringLiteral("lblRevisionBuild"));
+    lblPriority_ = label(requirementBox_, QStringLiteral("font: bold 11px 'Arial';"));
+    lblPriority_->setObjectName(QStringLiteral("lblPriority"));
+    lblPriority_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    subjectCaption_ = label(requirementBox_, caption, QStringLiteral("Subject"));
+    lblRequirementsCode_ = label(requirementBox_, arialBold);
+    lblRequirementsCode_->setObjectName(QStringLiteral("lblRequirementsCode"));
+    lblRequirementsCode_->setWordWrap(true);
+    lblRevisionExpRes_ = label(requirementBox_, caption, QStringLiteral("Expected results"));
+    lblREvisionExpResultText_ = label(requirementBox_, QStringLiteral("color: #3c3c3c; font: 12px 'Arial';"));
+    lblREvisionExpResultText_->setObjectName(QStringLiteral("lblREvisionExpResultText"));
+    lblREvisionExpResultText_->setWordWrap(true);
+    auto* choose = new QPushButton(requirementBox_);
+    choose->setObjectName(QStringLiteral("btnRequirementChoose"));
+    choose->setFlat(true);
+    choose->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
+    connect(choose, &QPushButton::clicked, this, &CustomViewBrelvoiPhone::btnRequirementsPressed);
+    btnRequirementChoose_ = choose;
+    auto* chooseTest = new QPushButton(QStringLiteral("CHOOSE TEST"), requirementBox_);
+    chooseTest->setObjectName(QStringLiteral("btnRequirements"));
+    chooseTest->setStyleSheet(QStringLiteral(
+        "QPushButton { background: white; color: #808080; font: bold 14px; border: 1px solid #d3d3d3; border-radius: 6px; }"
+        "QPushButton:pressed { color: #d3d3d3; }"));
+    connect(chooseTest, &QPushButton::clicked, this, &CustomViewBrelvoiPhone::btnRequirementsPressed);
+    btnRequirements_ = chooseTest;
+    activeRequirementElements_ = {lblRevisionBuild_, lblPriority_, subjectCaption_, lblRequirementsCode_,
+                                  lblRevisionExpRes_, lblREvisionExpResultText_, choose};
+    updateActiveRequirement(QVariant());
+
+    // "loading..." over the menu while a request runs.
+    loadingView_ = new QWidget(this);
+    loadingView_->setObjectName(QStringLiteral("loadingView"));
+    loadingView_->setStyleSheet(QStringLiteral("background: rgba(60, 60, 60, 220); border-radius: 10px;"));
+    loadingView_->setAttribute(Qt::WA_StyledBackground);
+    loadingView_->resize(120, 100);
+    auto* spinner = new ActivityIndicator(ActivityIndicator::LargeWhite, loadingView_);
+    spinner->move(60 - spinner->width() / 2, 22);
+    spinner->startAnimating();
+    auto* loadingText = label(loadingView_, QStringLiteral("color: white; font: 13px;"), QStringLiteral("loading..."));
+    loadingText->setAlignment(Qt::AlignCenter);
+    loadingText->setGeometry(0, 68, 120, 20);
+    loadingView_->hide();
+}
+
+void CustomViewBrelvoiPhone::btnUserPressed() {
+    makeProfileRequest();
+}
+
+void CustomViewBrelvoiPhone::btnRequirementsPressed() {
+    if (Brelvo::shared().isError() || !Brelvo::shared().isOnline()) return;
+    getRequirements();
 }
 
 void CustomViewBrelvoiPhone::registerObservers() {
@@ -115,8 +230,12 @@ void CustomViewBrelvoiPhone::registerObservers() {
         const QVariant mode = n.object;
         onMain([this, mode] { handleActivationMode(mode); });
     }, this);
-    // "CallPostIssue", "Authentication" and "UpdateUserImage" are observed by the
-    // issue and session work that handles them.
+    center.addObserver(notifications::kAuthentication,
+                       [this, onMain](const Notification&) { onMain([this] { authentication(QString()); }); }, this);
+    center.addObserver(notifications::kUpdateUserImage,
+                       [this, onMain](const Notification&) { onMain([this] { setupImageForUserButtonFromResponse(); }); },
+                       this);
+    // "CallPostIssue" is observed once the issue form exists.
 }
 
 void CustomViewBrelvoiPhone::paintEvent(QPaintEvent*) {
@@ -127,7 +246,25 @@ void CustomViewBrelvoiPhone::paintEvent(QPaintEvent*) {
 
 void CustomViewBrelvoiPhone::resizeEvent(QResizeEvent* event) {
     CustomViewBrelvo::resizeEvent(event);
-    backButton_->move(width() - backButton_->width() - 14, 21);
+    const int w = width();
+    backButton_->move(w - backButton_->width() - 14, 21);
+    userButton_->move(w - backButton_->width() - 14 - 12 - userButton_->width(), 18);
+    appBox_->setGeometry(12, kTopBarHeight + 14, w - 24, 84);
+    appTitle_->setGeometry(80, 12, w - 24 - 92, 20);
+    appCompany_->setGeometry(80, 33, w - 24 - 92, 18);
+    appRevision_->setGeometry(152, 55, w - 24 - 164, 16);
+    const int boxWidth = w - 24;
+    requirementBox_->setGeometry(12, kTopBarHeight + 112, boxWidth, 170);
+    lblRevisionTitle_->setGeometry(14, 12, 70, 14);
+    lblRevisionBuild_->setGeometry(86, 10, 80, 18);
+    lblPriority_->setGeometry(boxWidth - 114, 10, 100, 18);
+    subjectCaption_->setGeometry(14, 36, 100, 14);
+    lblRequirementsCode_->setGeometry(14, 52, boxWidth - 28, 36);
+    lblRevisionExpRes_->setGeometry(14, 96, 140, 14);
+    lblREvisionExpResultText_->setGeometry(14, 112, boxWidth - 28, 48);
+    btnRequirementChoose_->setGeometry(0, 0, boxWidth, 170);
+    btnRequirements_->setGeometry((boxWidth - 180) / 2, 70, 180, 44);
+    loadingView_->move((w - loadingView_->width()) / 2, (height() - loadingView_->height()) / 2);
 }
 
 void CustomViewBrelvoiPhone::handleActivationMode(const QVariant& mode) {

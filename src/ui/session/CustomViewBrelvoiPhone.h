@@ -34,6 +34,8 @@ public:
     void closeMenu() { showBrelMenu(false, 0.5); }
     void closeMenuWithoutDuration() { showBrelMenu(false, 0); }
     void backMenuButtonAction();
+    void btnUserPressed();
+    void btnRequirementsPressed();
     void btnMakeScreenshotPressedAction();
 
 protected:
@@ -51,6 +53,11 @@ private:
     QPointer<MotionSource> manager_;
     quint64 mainOrScreenshotObserver_ = 0;
     ImageButton* backButton_ = nullptr;
+    ImageButton* userButton_ = nullptr;
+    QWidget* appBox_ = nullptr;
+    QLabel* appIcon_ = nullptr;
+    QWidget* requirementBox_ = nullptr;
+    QLabel* subjectCaption_ = nullptr;
 };
 
 }  // namespace brelvo

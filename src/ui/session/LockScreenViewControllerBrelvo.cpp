@@ -93,7 +93,8 @@ LockScreenViewControllerBrelvo::LockScreenViewControllerBrelvo(QWidget* parent) 
     createGUI();
     // Back in the foreground, a locked application tries again by itself.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && isVisible()) refresh();
+        // The loading variant already stands for an authentication in progress.
+        if (state == Qt::ApplicationActive && isVisible() && tags::tag(this) != kLoadingTag) refresh();
     });
 }
 
@@ -123,7 +124,9 @@ void LockScreenViewControllerBrelvo::createGUI() {
     errorMessage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     errorMessage_->setFocusPolicy(Qt::NoFocus);
     errorMessage_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Every property a host's style sheet might give a text view is set here.
     errorMessage_->setStyleSheet(QStringLiteral("QTextEdit { color: rgb(170, 170, 170); background: transparent;"
+                                                " border: none; padding: 0px; margin: 0px;"
                                                 " font-weight: bold; font-size: %1px; }")
                                      .arg(l.messageFontSize));
     errorMessage_->viewport()->setAutoFillBackground(false);

@@ -1,0 +1,411 @@
+#include "Tour.h"
+
+#include "core/UserHelperBrelvo.h"
+
+#include "NotesWindow.h"
+
+#include <brelvo/Brelvo.h>
+
+#include "core/NotificationNames.h"
+#include "platform/ImageButton.h"
+#include "platform/NotificationCenter.h"
+#include "platform/ViewTags.h"
+#include "ui/session/BrelvoWindow.h"
+#include "ui/session/CustomViewBrelvo.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/UserProfileViewController.h"
+
+#include <httplib.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <cstdio>
+
+using brelvo::Brelvo;
+using brelvo::LockScreenViewControllerBrelvo;
+
+namespace {
+
+// Deadlines. Authentication goes to the service and back, on a sanitizer
+// build of a busy machine too; the rest is local animation and layout.
+constexpr int kSessionMs = 60000;
+constexpr int kScreenMs = 20000;
+constexpr int kMenuMs = 10000;
+
+// What a locked build answers while the lock step runs.
+const char* kLockFault =
+    R"({"kind":"code","count":100,"code":3,"error":"This build is locked by the project owner",)"
+    R"("title":"Contact QA","url":"mailto:qa@example.org","refresh":true,"methods":["auth"]})";
+
+// Text the edit step types at the start of the note.
+const QString kTyped = QStringLiteral("Checked: ");
+
+const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),         QStringLiteral("open-menu"),
+                         QStringLiteral("close-menu"),   QStringLiteral("open-profile"), QStringLiteral("close-profile"),
+                         QStringLiteral("lock"),         QStringLiteral("unlock"),       QStringLiteral("edit-note"),
+                         QStringLiteral("quit")};
+
+QWidget* visibleWithTag(QWidget* root, int tag) {
+    if (!root) return nullptr;
+    if (brelvo::tags::tag(root) == tag && root->isVisible()) return root;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (brelvo::tags::tag(w) == tag && w->isVisible()) return w;
+    }
+    return nullptr;
+}
+
+QWidget* profileScreen() {
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (w->inherits("brelvo::UserProfileViewController") && w->isVisible()) return w;
+    }
+    return nullptr;
+}
+
+int sessionMode() {
+    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    return panel ? panel->buttonMode() : -1;
+}
+
+bool loadingShown() {
+    QWidget* overlay = Brelvo::shared().getBVLibWindow();
+    QWidget* loading = overlay ? brelvo::tags::viewWithTag(overlay, LockScreenViewControllerBrelvo::kLoadingTag) : nullptr;
+    return loading && !loading->isHidden();
+}
+
+Tour::Outcome pass(const QString& detail = {}) { return {true, detail}; }
+Tour::Outcome fail(const QString& detail) { return {false, detail}; }
+
+void typeText(QWidget* target, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(target, &release);
+    }
+}
+
+void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+void tap(QWidget* target, const QPoint& at) {
+    const QPointF global = target->mapToGlobal(QPointF(at));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+}  // namespace
+
+Tour::Tour(NotesWindow* window, const QString& screensDir, const QUrl& adminUrl)
+    : window_(window), screensDir_(screensDir), adminUrl_(adminUrl) {}
+
+QList<Tour::Step> Tour::builtIn() {
+    QList<Step> steps;
+    QString error;
+    parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nshot 02-edited\nopen-menu\nshot 03-menu\n"
+                         "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nlock\nshot 05-locked\n"
+                         "unlock\nshot 06-unlocked\nquit\n"),
+          &steps, &error);
+    for (Step& s : steps) s.line = 0;
+    return steps;
+}
+
+bool Tour::parse(const QString& text, QList<Step>* steps, QString* error) {
+    steps->clear();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")));
+        Step step{words[0], words.mid(1).join(QLatin1Char(' ')), i + 1};
+        if (!kNames.contains(step.name)) {
+            *error = QStringLiteral("line %1: unknown step \"%2\" (steps: %3)").arg(i + 1).arg(step.name, kNames.join(QStringLiteral(", ")));
+            return false;
+        }
+        const bool wantsName = step.name == QLatin1String("shot");
+        if (wantsName && (step.argument.isEmpty() || step.argument.contains(QLatin1Char('/')))) {
+            *error = QStringLiteral("line %1: shot needs a file name without folders").arg(i + 1);
+            return false;
+        }
+        if (!wantsName && !step.argument.isEmpty()) {
+            *error = QStringLiteral("line %1: %2 takes no argument").arg(i + 1).arg(step.name);
+            return false;
+        }
+        steps->append(step);
+    }
+    if (steps->isEmpty()) {
+        *error = QStringLiteral("no steps");
+        return false;
+    }
+    return true;
+}
+
+bool Tour::run(const QList<Step>& steps) {
+    int passed = 0;
+    for (int i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
+        const QString label = step.argument.isEmpty() ? step.name : step.name + QLatin1Char(' ') + step.argument;
+        const Outcome outcome = runStep(step);
+        std::printf("[%2d/%d] %-22s %s%s%s\n", i + 1, int(steps.size()), qPrintable(label), outcome.ok ? "ok" : "FAILED",
+                    outcome.detail.isEmpty() ? "" : ": ", qPrintable(outcome.detail));
+        std::fflush(stdout);
+        if (!outcome.ok) {
+            // A picture of the moment the step gave up, then stop: later steps build on this one.
+            if (!screensDir_.isEmpty() && QDir().mkpath(screensDir_)) {
+                const QString path = QDir(screensDir_).filePath(QStringLiteral("failed-%1.png").arg(step.name));
+                if (window_->grab().save(path)) std::printf("        the window at that moment: %s\n", qPrintable(path));
+            }
+            for (int j = i + 1; j < steps.size(); ++j) {
+                std::printf("[%2d/%d] %-22s not run\n", j + 1, int(steps.size()),
+                            qPrintable(steps[j].argument.isEmpty() ? steps[j].name
+                                                                   : steps[j].name + QLatin1Char(' ') + steps[j].argument));
+            }
+            break;
+        }
+        ++passed;
+        if (step.name == QLatin1String("quit")) break;
+    }
+    std::printf("%d of %d steps passed\n", passed, int(steps.size()));
+    std::fflush(stdout);
+    return passed == steps.size();
+}
+
+Tour::Outcome Tour::runStep(const Step& step) {
+    const QString& n = step.name;
+    if (n == QLatin1String("wait-session")) return waitSession();
+    if (n == QLatin1String("shot")) return shot(step.argument);
+    if (n == QLatin1String("open-menu")) return moveMenu(true);
+    if (n == QLatin1String("close-menu")) return moveMenu(false);
+    if (n == QLatin1String("open-profile")) return openProfile();
+    if (n == QLatin1String("close-profile")) return closeProfile();
+    if (n == QLatin1String("lock")) return lock();
+    if (n == QLatin1String("unlock")) return unlock();
+    if (n == QLatin1String("edit-note")) return editNote();
+    if (n == QLatin1String("quit")) return pass();
+    return fail(QStringLiteral("unknown step"));
+}
+
+bool Tour::waitFor(const std::function<bool()>& done, int timeoutMs) {
+    if (done()) return true;
+    QDeadlineTimer deadline(timeoutMs);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(15);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || deadline.hasExpired()) loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    return done();
+}
+
+QString Tour::sessionState() const {
+    QStringList parts;
+    const int mode = sessionMode();
+    parts << (mode < 0 ? QStringLiteral("no menu panel") : QStringLiteral("button mode %1").arg(mode));
+    if (const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow()) {
+        parts << QStringLiteral("overlay at x = %1").arg(overlay->frame().x());
+    } else {
+        parts << QStringLiteral("no overlay");
+    }
+    if (loadingShown()) parts << QStringLiteral("loading screen shown");
+    if (auto* lock = qobject_cast<LockScreenViewControllerBrelvo*>(visibleWithTag(window_, LockScreenViewControllerBrelvo::kTag))) {
+        const QString message = lock->errorMessageView() ? lock->errorMessageView()->toPlainText() : QString();
+        parts << QStringLiteral("lock screen shown (\"%1\")").arg(message.simplified());
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+bool Tour::sessionReady() const {
+    // Usable, nothing covering the host, and the overlay at rest where the
+    // menu's state puts it: on screen when open, a width aside when closed.
+    const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    const int rest = brelvo::UserHelperBrelvo::shared().isOpen() ? 0 : -window_->width();
+    return sessionMode() == 1 && !loadingShown() && !visibleWithTag(window_, LockScreenViewControllerBrelvo::kTag) &&
+           overlay && overlay->frame().x() == rest;
+}
+
+Tour::Outcome Tour::waitSession() {
+    if (!waitFor([this] { return sessionReady(); }, kSessionMs)) {
+        return fail(QStringLiteral("no usable session after %1 s: %2").arg(kSessionMs / 1000).arg(sessionState()));
+    }
+    return pass(QStringLiteral("session active"));
+}
+
+Tour::Outcome Tour::shot(const QString& name) {
+    if (!QDir().mkpath(screensDir_)) return fail(QStringLiteral("cannot make %1").arg(screensDir_));
+    QCoreApplication::processEvents();  // layout and paint what the last step changed
+    const QString path = QDir(screensDir_).filePath(name + QStringLiteral(".png"));
+    const QImage image = window_->grab().toImage();
+    if (image.isNull() || !image.save(path)) return fail(QStringLiteral("could not write %1").arg(path));
+    return pass(QStringLiteral("%1 (%2x%3)").arg(path).arg(image.width()).arg(image.height()));
+}
+
+Tour::Outcome Tour::moveMenu(bool open) {
+    brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    if (!overlay) return fail(QStringLiteral("the library has no overlay window"));
+    const int target = open ? 0 : -window_->width();
+    if (open) {
+        Brelvo::shared().showMenu();
+    } else {
+        Brelvo::shared().hideMenu();
+    }
+    if (!waitFor([&] { return overlay->frame().x() == target; }, kMenuMs)) {
+        return fail(QStringLiteral("the overlay stayed at x = %1 (expected %2)").arg(overlay->frame().x()).arg(target));
+    }
+    return pass(open ? QStringLiteral("menu open") : QStringLiteral("menu closed"));
+}
+
+Tour::Outcome Tour::openProfile() {
+    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    if (!panel) return fail(QStringLiteral("the library has no menu panel"));
+    panel->makeProfileRequest();
+    if (!waitFor([] { return profileScreen() != nullptr; }, kScreenMs)) {
+        return fail(QStringLiteral("no profile screen after %1 s: %2").arg(kScreenMs / 1000).arg(sessionState()));
+    }
+    return pass(QStringLiteral("profile screen shown"));
+}
+
+Tour::Outcome Tour::closeProfile() {
+    auto* profile = qobject_cast<brelvo::UserProfileViewController*>(profileScreen());
+    if (!profile) return fail(QStringLiteral("no profile screen to close"));
+    QAbstractButton* back = profile->btnBack();
+    if (!back || !back->isVisible() || !back->isEnabled()) return fail(QStringLiteral("the profile screen shows no back button"));
+    back->click();
+    if (!waitFor([] { return profileScreen() == nullptr; }, kScreenMs)) {
+        return fail(QStringLiteral("the profile screen is still shown %1 s after its back button").arg(kScreenMs / 1000));
+    }
+    return pass(QStringLiteral("closed with its back button"));
+}
+
+bool Tour::admin(const QString& path, const QByteArray& body, QString* error) {
+    if (!adminUrl_.isValid() || adminUrl_.host().isEmpty()) {
+        *error = QStringLiteral("no admin address");
+        return false;
+    }
+    httplib::Client client(adminUrl_.host().toStdString(), adminUrl_.port(80));
+    client.set_connection_timeout(5);
+    client.set_read_timeout(10);
+    const std::string base = adminUrl_.path().endsWith(QLatin1Char('/')) ? adminUrl_.path().chopped(1).toStdString()
+                                                                         : adminUrl_.path().toStdString();
+    auto result = client.Post(base + path.toStdString(), body.toStdString(), "application/json");
+    if (!result) {
+        *error = QStringLiteral("%1%2: %3").arg(adminUrl_.toString(QUrl::StripTrailingSlash), path,
+                                                QString::fromStdString(httplib::to_string(result.error())));
+        return false;
+    }
+    if (result->status != 200) {
+        *error = QStringLiteral("%1%2 answered %3: %4")
+                     .arg(adminUrl_.toString(QUrl::StripTrailingSlash), path)
+                     .arg(result->status)
+                     .arg(QString::fromStdString(result->body).trimmed());
+        return false;
+    }
+    return true;
+}
+
+Tour::Outcome Tour::lock() {
+    QString error;
+    if (!admin(QStringLiteral("/admin/faults"), kLockFault, &error)) return fail(error);
+    // What the lock screen's refresh does: ask the service again.
+    brelvo::NotificationCenter::defaultCenter().post(brelvo::notifications::kAuthentication);
+    const auto locked = [this] { return visibleWithTag(window_, LockScreenViewControllerBrelvo::kTag) || sessionMode() == 2; };
+    if (!waitFor(locked, kSessionMs)) {
+        return fail(QStringLiteral("not locked after %1 s: %2").arg(kSessionMs / 1000).arg(sessionState()));
+    }
+    return pass(sessionState());
+}
+
+Tour::Outcome Tour::unlock() {
+    QString error;
+    if (!admin(QStringLiteral("/admin/reset-faults"), "{}", &error)) return fail(error);
+    // The topmost lock screen that offers a refresh (one may lie over another).
+    QList<LockScreenViewControllerBrelvo*> screens;
+    for (auto* screen : window_->findChildren<LockScreenViewControllerBrelvo*>()) {
+        if (screen->isVisible() && brelvo::tags::tag(screen) == LockScreenViewControllerBrelvo::kTag) screens << screen;
+    }
+    if (screens.isEmpty()) return fail(QStringLiteral("no lock screen shown: %1").arg(sessionState()));
+    QAbstractButton* refresh = nullptr;
+    for (auto* screen : screens) {
+        QAbstractButton* button = screen->refreshButton();
+        if (button && button->isVisible() && button->isEnabled()) refresh = button;
+    }
+    QString how;
+    if (refresh) {
+        refresh->click();
+        how = QStringLiteral("refresh button");
+    } else {
+        // An error answer only replaces the record's message, so the refresh
+        // button shows only when an earlier record offered it. The tester's
+        // other way out is to come back to the application, which refreshes
+        // the lock screen in the same way.
+        screens.last()->refresh();
+        how = QStringLiteral("lock screen's refresh, as on a return to the application (no refresh button shown)");
+    }
+    if (!waitFor([this] { return sessionReady(); }, kSessionMs)) {
+        return fail(QStringLiteral("still locked %1 s after the %2: %3").arg(kSessionMs / 1000).arg(how, sessionState()));
+    }
+    return pass(QStringLiteral("session active again after the %1").arg(how));
+}
+
+Tour::Outcome Tour::editNote() {
+    window_->showList();
+    QListWidget* list = window_->list();
+    if (list->count() == 0) return fail(QStringLiteral("the notes list is empty"));
+    int row = 0;
+    for (int i = 0; i < window_->store().notes().size(); ++i) {
+        if (window_->store().notes()[i].title == QLatin1String("Release checklist")) row = i;
+    }
+    QListWidgetItem* item = list->item(row);
+    list->scrollToItem(item);
+    QCoreApplication::processEvents();
+    tap(list->viewport(), list->visualItemRect(item).center());
+    if (!waitFor([this] { return window_->editorShown(); }, kScreenMs)) {
+        return fail(QStringLiteral("a tap on \"%1\" did not open the editor").arg(window_->store().notes()[row].title));
+    }
+
+    QTextEdit* body = window_->bodyEdit();
+    const QString before = body->toPlainText();
+    pressKey(body, Qt::Key_Home, Qt::ControlModifier);
+    typeText(body, kTyped);
+    if (body->toPlainText() != kTyped + before) {
+        return fail(QStringLiteral("typing left the note as \"%1\"").arg(body->toPlainText().left(60)));
+    }
+    window_->saveButton()->click();
+
+    // What reached the file, read back on its own.
+    QFile file(window_->store().path());
+    if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("cannot read %1").arg(file.fileName()));
+    const QJsonArray saved = QJsonDocument::fromJson(file.readAll()).array();
+    if (row >= saved.size() || saved[row].toObject().value(QLatin1String("body")).toString() != kTyped + before) {
+        return fail(QStringLiteral("%1 does not hold the edited note").arg(file.fileName()));
+    }
+
+    window_->backButton()->click();
+    if (!waitFor([&] { return window_->listShown() && list->item(row) && list->item(row)->text().contains(kTyped); },
+                 kScreenMs)) {
+        return fail(QStringLiteral("the list does not show the edited note"));
+    }
+    return pass(QStringLiteral("\"%1\" edited and saved to %2").arg(window_->store().notes()[row].title, file.fileName()));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+class NotesWindow;
+
+// Drives the notes application and the library step by step, as a tester
+// would: waits for the session, opens the menu and the profile, locks and
+// unlocks the build through the service's fault switch, edits a note, and
+// saves PNGs of the window between steps. Every step waits for what it
+// expects with a deadline; the first step that misses its deadline ends the
+// run.
+class Tour {
+public:
+    struct Step {
+        QString name;
+        QString argument;  // the file name of "shot"
+        int line = 0;      // in the script file; 0 for the built-in tour
+    };
+
+    struct Outcome {
+        bool ok = false;
+        QString detail;  // what happened, or why the step failed
+    };
+
+    Tour(NotesWindow* window, const QString& screensDir, const QUrl& adminUrl);
+
+    static QList<Step> builtIn();
+    // One step per line; blank lines and lines starting with '#' are skipped.
+    static bool parse(const QString& text, QList<Step>* steps, QString* error);
+
+    // Runs the steps in order, one line of output each; true when all passed.
+    bool run(const QList<Step>& steps);
+
+private:
+    Outcome runStep(const Step& step);
+    Outcome waitSession();
+    Outcome shot(const QString& name);
+    Outcome moveMenu(bool open);
+    Outcome openProfile();
+    Outcome closeProfile();
+    Outcome lock();
+    Outcome unlock();
+    Outcome editNote();
+
+    // Runs the event loop until done() holds or the deadline passes.
+    static bool waitFor(const std::function<bool()>& done, int timeoutMs);
+    bool admin(const QString& path, const QByteArray& body, QString* error);
+    bool sessionReady() const;
+    QString sessionState() const;  // for failure messages
+
+    NotesWindow* window_;
+    QString screensDir_;
+    QUrl adminUrl_;
+};

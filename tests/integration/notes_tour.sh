@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The notes application's built-in tour against a fresh brelvo-service:
+# every step must pass, every screen must be saved, and the service must
+# have recorded the tour's session.
+#
+#   notes_tour.sh SERVICE_BIN NOTES_BIN SEED
+set -euo pipefail
+service_bin=$1 notes_bin=$2 seed=$3
+
+work=$(mktemp -d)
+service_pid=
+cleanup() {
+  if [ -n "$service_pid" ] && kill -0 "$service_pid" 2>/dev/null; then
+    kill "$service_pid"
+    wait "$service_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+exec {service_out}< <(exec "$service_bin" --port 0 --db "$work/service.sqlite" --seed "$seed" 2>"$work/service.log")
+service_pid=$!
+line=
+if ! read -r -t 30 -u "$service_out" line || [[ "$line" != "listening on "* ]]; then
+  echo "brelvo-service did not start:" >&2
+  cat "$work/service.log" >&2
+  exit 1
+fi
+url="http://${line#listening on }/"
+
+status=0
+BRELVO_HOME="$work/home" QT_QPA_PLATFORM=offscreen \
+  "$notes_bin" --tour --service-url "$url" --screens "$work/screens" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "the tour exited with $status" >&2
+  exit 1
+fi
+
+for name in 01-host 02-edited 03-menu 04-profile 05-locked 06-unlocked; do
+  png="$work/screens/$name.png"
+  # A PNG file starts with these eight bytes.
+  if [ ! -s "$png" ] || [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
+    echo "missing or not a PNG: $name.png" >&2
+    exit 1
+  fi
+done
+
+kill "$service_pid"
+wait "$service_pid" 2>/dev/null || true
+service_pid=
+summary=$("$service_bin" --db "$work/service.sqlite" --summary)
+echo "$summary"
+if ! grep -Eq '^sessions: +[1-9]' <<<"$summary" || ! grep -Eq '^requests: .*\bauth [2-9]' <<<"$summary"; then
+  echo "the service did not record the tour's session and its renewed authentications" >&2
+  exit 1
+fi
