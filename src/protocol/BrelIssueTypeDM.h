@@ -1,35 +1,13 @@
 #pragma once
 
-#include <QString>
-#include <QVariant>
-#include <QVariantMap>
-
-#include <optional>
+#include "protocol/IconNameRecord.h"
 
 namespace brelvo {
 
-// An issue type of the authentication answer.
-// Archived under the keys "Type_ID", "Type_icon", "Type_name".
-class BrelIssueTypeDM {
+// An issue type of the authentication answer, archived as "Type_ID", "Type_icon", "Type_name".
+class BrelIssueTypeDM : public ArchivedIconNameRecord<BrelIssueTypeDM> {
 public:
-    // "id" when it is a number (else the number 0), "icon", "name" when they are
-    // strings (else the empty string). None unless given a dictionary.
-    static std::optional<BrelIssueTypeDM> modelFromDictionary(const QVariant& dictionary);
-
-    QVariantMap encodeWithCoder() const;
-    // None unless given a dictionary; a key that is missing leaves its field without value.
-    static std::optional<BrelIssueTypeDM> initWithCoder(const QVariant& archive);
-
-    QVariant ID() const { return id_; }
-    QString icon() const { return icon_; }
-    QString name() const { return name_; }
-
-    bool operator==(const BrelIssueTypeDM&) const = default;
-
-private:
-    QVariant id_;
-    QString icon_;
-    QString name_;
+    static constexpr const char* kArchivePrefix = "Type_";
 };
 
 }  // namespace brelvo

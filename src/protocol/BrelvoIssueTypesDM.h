@@ -1,29 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QVariant>
-
-#include <optional>
+#include "protocol/IconNameRecord.h"
 
 namespace brelvo {
 
-// An issue type as a picker lists it.
-class BrelvoIssueTypesDM {
-public:
-    // "id" when it is a number (else the number 0), "icon", "name" when they are
-    // strings (else the empty string). None unless given a dictionary.
-    static std::optional<BrelvoIssueTypesDM> modelFromDictionary(const QVariant& dictionary);
-
-    QVariant ID() const { return id_; }
-    QString icon() const { return icon_; }
-    QString name() const { return name_; }
-
-    bool operator==(const BrelvoIssueTypesDM&) const = default;
-
-private:
-    QVariant id_;
-    QString icon_;
-    QString name_;
-};
+// An issue type as a picker lists it (no archive form).
+class BrelvoIssueTypesDM : public IconNameRecord<BrelvoIssueTypesDM> {};
 
 }  // namespace brelvo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editor/AtlasTable.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -11,10 +13,7 @@ namespace brelvo {
 // Cuts the built-in icons out of the atlas by name.
 class BrelvoImageManager {
 public:
-    struct Entry {
-        const char* key;
-        int x, y, w, h;  // in atlas points (one atlas pixel is one point)
-    };
+    using Entry = AtlasSlot;
     static constexpr int kEntryCount = 27;
 
     // The one instance; the atlas is decoded once, when it is made.

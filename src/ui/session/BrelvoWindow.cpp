@@ -5,6 +5,7 @@
 #include "platform/ActivityIndicator.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
+#include "protocol/RecordValues.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
 #include "ui/editor/BrelvoImageManager.h"
@@ -16,18 +17,6 @@ QImage icon(const char* key) {
     return BrelvoImageManager::sharedInstance().getImageForKey(QString::fromLatin1(key));
 }
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
 
 void centreAt(QWidget* w, qreal cx, qreal cy) {
     w->move(qRound(cx - w->width() / 2.0), qRound(cy - w->height() / 2.0));
@@ -101,7 +90,7 @@ QRegion BrelvoWindow::hitRegion() const {
 }
 
 void BrelvoWindow::setupMainButtonByMode(const QVariant& mode) {
-    if (!isNumber(mode)) return;
+    if (!records::isNumber(mode)) return;
     const int value = mode.toInt();
     dispatch::toMain([p = QPointer<BrelvoWindow>(this), value] {
         if (p) p->applyMode(value);

@@ -9,6 +9,7 @@
 #include "platform/Log.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
+#include "protocol/RecordValues.h"
 #include "platform/WindowLayer.h"
 #include "ui/editor/BrelvoImageManager.h"
 
@@ -25,18 +26,6 @@ namespace {
 
 constexpr int kTopBarHeight = 64;
 
-bool isNumber(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // The drawn back-to-application mark: a chevron pointing back to the app.
 QImage backImage() {
@@ -268,7 +257,7 @@ void CustomViewBrelvoiPhone::resizeEvent(QResizeEvent* event) {
 }
 
 void CustomViewBrelvoiPhone::handleActivationMode(const QVariant& mode) {
-    if (!isNumber(mode)) return;
+    if (!records::isNumber(mode)) return;
     setActivationMode(mode.toInt());
     NotificationCenter& center = NotificationCenter::defaultCenter();
     switch (activationMode()) {
@@ -294,7 +283,7 @@ void CustomViewBrelvoiPhone::activationModeForShake() {
     if (!mainOrScreenshotObserver_)
         mainOrScreenshotObserver_ = NotificationCenter::defaultCenter().addObserver(
             notifications::kMainOrScreenshot, [this](const Notification& n) {
-                if (isNumber(n.object)) mainOrScreenshot_ = n.object.toInt();
+                if (records::isNumber(n.object)) mainOrScreenshot_ = n.object.toInt();
             }, this);
     stopMotion();
     manager_ = MotionSource::create(this);
