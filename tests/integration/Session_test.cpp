@@ -231,3 +231,38 @@ TEST_F(SessionTest, WithoutARunningRequirementTheMenuOffersToChooseOne) {
     EXPECT_FALSE(panel()->findChild<QPushButton*>(QStringLiteral("btnRequirements"))->isHidden());
     EXPECT_TRUE(label("lblRequirementsCode").isEmpty());
 }
+
+TEST_F(SessionTest, RequirementListArrivesSortedByPriorityWithTheRunningOne) {
+    start();
+    ASSERT_TRUE(waitMode(1));
+    QVariantList sorted;
+    QVariant running;
+    bool ready = false;
+    QObject::connect(panel(), &CustomViewBrelvo::requirementsReady, panel(), [&](const QVariantList& list, const QVariant& r) {
+        sorted = list;
+        running = r;
+        ready = true;
+    });
+    panel()->getRequirements();
+    ASSERT_TRUE(test::waitFor([&] { return ready; }, std::chrono::seconds(20)));
+    ASSERT_FALSE(sorted.isEmpty());
+    for (qsizetype i = 1; i < sorted.size(); ++i)
+        EXPECT_GE(sorted[i - 1].toMap().value(QStringLiteral("priority")).toLongLong(),
+                  sorted[i].toMap().value(QStringLiteral("priority")).toLongLong());
+    EXPECT_EQ(panel()->requirements(), sorted);
+    EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement(), running.toMap());
+    EXPECT_EQ(NetworkClientBrelvo::shared().page_size().toInt(), 5);
+}
+
+TEST_F(SessionTest, ComingBackToTheApplicationWhileLockedTriesAgain) {
+    client_->admin("/admin/faults", R"({"kind":"code","count":100,"code":3,"error":"Service closed for maintenance"})");
+    start();
+    ASSERT_TRUE(waitMode(2));
+    ASSERT_TRUE(test::waitFor([] { return lockScreen() != nullptr; }));
+    client_->admin("/admin/reset-faults", "{}");
+    // The tester switches away and back: the lock screen asks for a new authentication.
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    ASSERT_TRUE(waitMode(1));
+    EXPECT_TRUE(test::waitFor([] { return lockScreen() == nullptr; }));
+}
