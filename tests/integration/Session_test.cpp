@@ -3,6 +3,9 @@
 #include <brelvo/Brelvo.h>
 
 #include "core/BrelvoDataStore.h"
+#include "core/LibrarySettings.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/JSONClientBrelvo.h"
 #include "core/NotificationNames.h"
 #include "core/UserHelperBrelvo.h"
 #include "platform/ImageButton.h"
@@ -96,6 +99,13 @@ TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUse) {
     EXPECT_EQ(NetworkClientBrelvo::shared().access_token(),
               sessions[0].toObject().value(QStringLiteral("access_token")).toString());
     EXPECT_TRUE(Brelvo::shared().isInit());
+    // The settings carry the session, so the profile request is accepted.
+    EXPECT_TRUE(test::waitFor([] {
+        return LibrarySettings::sharedInstance().accessToken() == NetworkClientBrelvo::shared().access_token();
+    }));
+    const QString profile = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
+        QStringLiteral("profile"), JSONClientBrelvo::shared().getDataForProfileResponse());
+    EXPECT_FALSE(AnalizeResponseBrelvo::shared().isErrorWithString(profile)) << profile.toStdString();
     // The application box shows the build under test.
     EXPECT_TRUE(test::waitFor([&] { return label("appTitle") == QStringLiteral("Notes"); }));
     EXPECT_FALSE(label("appRevision").isEmpty());

@@ -11,6 +11,7 @@
 #include "platform/WindowLayer.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "core/BrelvoDataStore.h"
+#include "core/LibrarySettings.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/BrelAuthenticationDM.h"
@@ -239,6 +240,10 @@ void CustomViewBrelvo::authenticationSuccess() {
     // Stored crashes and log batches are sent here by the diagnostics work.
     const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
     NetworkClientBrelvo::shared().setToken(payload ? payload->access_token() : QString());
+    // The settings take over the session too, so that the profile request
+    // carries this session's token and a later offline start finds it stored.
+    LibrarySettings::sharedInstance().setupInfoFromAuthResponse();
+    LibrarySettings::sharedInstance().saveSettings();
     {
         QMutexLocker lock(&sessionMutex_);
         users_ = AnalizeResponseBrelvo::shared().getUsers();
