@@ -13,12 +13,16 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+#include <QVariantMap>
 
 #include <memory>
 
+class QDateTime;
 class QImage;
 class QWidget;
+struct sigaction;
 
 namespace brelvo {
 
@@ -29,6 +33,16 @@ class BrelvoWindow;
 
 // The library's version text, as the "libInfo" resource states it.
 QString libraryVersion();
+
+// A failure on its way through the crash path: an uncaught C++ exception
+// (name: its type, reason: what()) or a fatal signal (name
+// "BrelvoUncaughtExceptionHandlerSignalExceptionName", user info
+// "BrelvoUncaughtExceptionHandlerSignalKey": the signal number).
+struct BrelvoException {
+    QString name;
+    QString reason;
+    QVariantMap userInfo;
+};
 
 class Brelvo {
 public:
@@ -103,9 +117,56 @@ public:
     bool textViewShouldChangeText(QWidget* textView, const QString& replacement);
     QString getPhoneState() const;
 
-    // The host's log lines, queued for the service (level 2 info, 1 warning, 0 error).
+    // The crash path. BrelvoHandleException runs on the GUI thread: it sends
+    // the report, shows the crash alert, keeps the interface alive until the
+    // tester answers, then lets the process die as it would have without the
+    // library. It does not return.
+    void BrelvoHandleException(const BrelvoException& exception);
+    // This thread's call stack as readable lines, without this call itself
+    // and the outermost frame.
+    static QStringList backtrace();
+    // The description of a signal number; "Signal defenition not found" for
+    // one without.
+    static QString signalDefenition(int signal);
+    // Installs the action for the signal; a handler the host had installed
+    // before (or an ignored signal) is put back, so the host keeps it.
+    static void replaceBrelvoHandlerByUserHandler(int signal, const struct ::sigaction& action);
+    // Shows the crash alert alone.
+    void makeAlertAboutSigKill();
+    void createPlist();
+    void createMorivaFolderInDocumentsFolder();
+    void setAppStatus(int status);
+    // Runs first on the crash path; a place for the host's last save.
+    void validateAndSaveCriticalApplicationData();
+
+    // The host's log lines, queued for the service: the level object as
+    // given, or 2 "info", 1 "warning", 0 "error" (another number: no level).
+    // Safe from any thread; the queue is sent every 5 seconds.
     void BVLog(const QString& text, const QVariant& level);
     void BVLog(const QString& text, int level);
+
+    // Lifecycle reports ("suspend" blocks the caller; "resume" runs on the pool).
+    void didEnterBackground();
+    void didEnterForeground();
+    // Adds a "didReceiveMemWarning" warning to the log queue. Desktop Linux
+    // has no memory-warning signal: a host that watches memory pressure calls it.
+    void didReceiveMemWarning();
+    // Starts (when not running) or stops the 5-second log timer.
+    void enableTimer(bool on);
+    // Blocking: the download address of a newer build, or the empty string.
+    QString checkForUpdate();
+    // A desktop notification at the date (freedesktop notifications).
+    void registerLocalNotificationWithText(const QString& text, const QDateTime& date);
+    void playSystemSound(int soundId);
+
+    // Uploads. postCrash and postLogs block for the request and keep what
+    // was not delivered for the next session.
+    void postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
+                   const QString& uid);
+    void postLogs(const QString& joinedEntries, const QString& token);
+    void sendEmptyArray();
+    // The log timer's tick: sends the queued log lines.
+    void checkLogs();
 
     ~Brelvo();
 

@@ -1,9 +1,13 @@
 #include <brelvo/Brelvo.h>
 
 #include "core/CategoryHelper.h"
+#include "core/Lifecycle.h"
 #include "core/NotificationNames.h"
 #include "core/UserHelperBrelvo.h"
+#include "diagnostics/CrashCapture.h"
+#include "diagnostics/ErrorHandlerFile.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
+#include "diagnostics/LogHelper.h"
 #include "platform/AppInfo.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -14,6 +18,7 @@
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
@@ -66,7 +71,6 @@ struct Brelvo::Impl {
     QPointer<LockScreenViewControllerBrelvo> lockScreen;
     QPointer<UserProfileViewController> userProfileScreen;
     QTimer* timerLogs = nullptr;
-    QVariantList logQueue;  // drained by the log upload
     QObject* waitingForWindow = nullptr;
 };
 
@@ -84,6 +88,8 @@ Brelvo::Brelvo() : d(std::make_unique<Impl>()) {
         [](const QString& title, const QString& message, const QString& button) {
             BVAlert::show(new BVAlert(title, message, button, QString()));
         });
+    // Suspend and resume reports, and the 60-second empty log batch.
+    Lifecycle::shared().attach();
 }
 
 Brelvo::~Brelvo() = default;
@@ -130,7 +136,7 @@ void Brelvo::initializeBrelvo() {
         }
         d->started = true;
     }
-    // Crash handlers are installed here by the crash-capture work (not yet part of the library).
+    installBrelErrorHandler();
     ActivityBrelvo::shared().trackActivity();
 
     if (GetSystemInfoBrelvo::shared().getAdvertisingIdentifier().isEmpty()) {
@@ -140,7 +146,7 @@ void Brelvo::initializeBrelvo() {
     if (isInit()) {
         d->timerLogs = new QTimer(qApp);
         d->timerLogs->setInterval(5000);
-        // The log upload drains the queue on this tick; it arrives with the diagnostics work.
+        QObject::connect(d->timerLogs, &QTimer::timeout, qApp, [this] { checkLogs(); });
         d->timerLogs->start();
     }
     const QVariant key = appinfo::value(QStringLiteral("brelvo_project_id"));
@@ -252,15 +258,37 @@ bool Brelvo::canInstallBrelvoMenu() {
 }
 
 void Brelvo::BVLog(const QString& text, const QVariant& level) {
-    const QVariantMap entry{{QStringLiteral("log"), text},
-                            {QStringLiteral("level"), level},
-                            {QStringLiteral("ts"), QDateTime::currentSecsSinceEpoch()}};
-    QMutexLocker lock(&d->mutex);
-    d->logQueue.append(entry);
+    QVariantMap entry{{QStringLiteral("log"), text},
+                      {QStringLiteral("ts"), QDateTime::currentSecsSinceEpoch()},
+                      {QStringLiteral("token"), NetworkClientBrelvo::shared().access_token()}};
+    if (level.isValid()) entry.insert(QStringLiteral("level"), level);
+    LogHelper::shared().enqueue(std::move(entry));
 }
 
 void Brelvo::BVLog(const QString& text, int level) {
-    BVLog(text, QVariant(level));
+    static const QString names[] = {QStringLiteral("error"), QStringLiteral("warning"), QStringLiteral("info")};
+    BVLog(text, level >= 0 && level <= 2 ? QVariant(names[level]) : QVariant());
+}
+
+void Brelvo::enableTimer(bool on) {
+    dispatch::toMainAndWait([this, on] {
+        if (on) {
+            if (d->timerLogs && d->timerLogs->isActive()) return;
+            delete d->timerLogs;
+            d->timerLogs = new QTimer(qApp);
+            d->timerLogs->setInterval(5000);
+            QObject::connect(d->timerLogs, &QTimer::timeout, qApp, [this] { checkLogs(); });
+            d->timerLogs->start();
+            return;
+        }
+        qCInfo(lcBrelvo) << "check timer is valid";
+        if (d->timerLogs && d->timerLogs->isActive()) {
+            qCInfo(lcBrelvo) << "timer invalidate";
+            d->timerLogs->stop();
+        }
+        delete d->timerLogs;
+        d->timerLogs = nullptr;
+    });
 }
 
 // ---- full-screen screens ---------------------------------------------------
@@ -399,6 +427,40 @@ bool Brelvo::dismissed() const {
 void Brelvo::successButtonPressed() {
     makeAppExit();
 }
+
+void Brelvo::BrelvoHandleException(const BrelvoException& exception) {
+    crash::handleException(exception);
+}
+
+QStringList Brelvo::backtrace() {
+    return crash::currentBacktrace();
+}
+
+QString Brelvo::signalDefenition(int signal) {
+    return brelvo::signalDefenition(signal);
+}
+
+void Brelvo::replaceBrelvoHandlerByUserHandler(int signal, const struct ::sigaction& action) {
+    crash::replaceHandler(signal, action);
+}
+
+void Brelvo::makeAlertAboutSigKill() {
+    crash::showCrashAlert();
+}
+
+void Brelvo::createPlist() {
+    errorhandler::createPlist();
+}
+
+void Brelvo::createMorivaFolderInDocumentsFolder() {
+    errorhandler::createMorivaFolderInDocumentsFolder();
+}
+
+void Brelvo::setAppStatus(int status) {
+    errorhandler::setAppStatus(status);
+}
+
+void Brelvo::validateAndSaveCriticalApplicationData() {}
 
 QString Brelvo::encodeToBase64String(const QString& text) const {
     return JSONClientBrelvo::shared().encodeToBase64String(text);

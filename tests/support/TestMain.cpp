@@ -10,6 +10,9 @@ int main(int argc, char** argv) {
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/brelvo-test-XXXXXX"));
     if (!home.isValid()) return 2;
     qputenv("BRELVO_HOME", home.path().toUtf8());
+    // A test that crashes after starting the library must end, not wait for a
+    // tester to confirm the crash alert.
+    if (!qEnvironmentVariableIsSet("BRELVO_CRASH_AUTO_CONFIRM")) qputenv("BRELVO_CRASH_AUTO_CONFIRM", "1");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("brelvo-tests"));

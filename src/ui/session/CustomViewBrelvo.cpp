@@ -4,6 +4,8 @@
 
 #include "core/NotificationNames.h"
 #include "core/UserHelperBrelvo.h"
+#include "diagnostics/CrashHelper.h"
+#include "diagnostics/LogHelper.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
@@ -237,9 +239,15 @@ void CustomViewBrelvo::authenticationSuccess() {
     // (requirements, results, screenshots) work once more.
     Brelvo::shared().setIsInit(true);
     NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
-    // Stored crashes and log batches are sent here by the diagnostics work.
     const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
     NetworkClientBrelvo::shared().setToken(payload ? payload->access_token() : QString());
+    // What earlier sessions could not deliver goes out now, crashes first (after the
+    // token is set: log lines from before any session are sent with it).
+    dispatch::toGlobal([] {
+        CrashHelper::shared().sendOldCrashesNow();
+        LogHelper::shared().tryToSendOldLogs();
+        LogHelper::shared().tryToSendOldLogsArray();
+    });
     // The settings take over the session too, so that the profile request
     // carries this session's token and a later offline start finds it stored.
     LibrarySettings::sharedInstance().setupInfoFromAuthResponse();

@@ -1,0 +1,129 @@
+#include "diagnostics/CrashHelper.h"
+
+#include <brelvo/Brelvo.h>
+
+#include "diagnostics/GetSystemInfoBrelvo.h"
+#include "platform/Defaults.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
+
+namespace brelvo {
+
+namespace {
+
+const QString kCrash = QStringLiteral("crash");
+const QString kState = QStringLiteral("state");
+const QString kToken = QStringLiteral("token");
+const QString kRid = QStringLiteral("rid");
+const QString kUid = QStringLiteral("uid");
+
+// The stored array; anything else under the key (a text would otherwise
+// convert to a one-item list) reads as empty.
+QVariantList asList(const QVariant& value) {
+    return value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
+}
+
+QString crashesKey() {
+    return QString::fromLatin1(CrashHelper::kCrashesKey);
+}
+
+QVariantMap makeEntry(const QString& log, const QByteArray& state, const QString& token, const QString& rid,
+                      const QString& uid) {
+    QVariantMap entry{{kCrash, log}, {kState, QString::fromUtf8(state)}, {kToken, token}, {kRid, rid}};
+    if (!uid.isNull()) entry.insert(kUid, uid);
+    return entry;
+}
+
+// The defaults value "UserID"; null when absent.
+QString storedUserId() {
+    const QVariant v = Defaults::standard().object(QStringLiteral("UserID"));
+    return v.isValid() ? v.toString() : QString();
+}
+
+bool sendCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
+               const QString& uid) {
+    const QByteArray body =
+        JSONClientBrelvo::shared().getCrashData(Brelvo::shared().apiKey(), log, token, state, rid, uid);
+    const QString answer =
+        NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_crash"), body);
+    if (answer.isEmpty()) return false;
+    Brelvo::shared().setBrelTrigger(0);  // any answer counts as delivered
+    return true;
+}
+
+}  // namespace
+
+CrashHelper& CrashHelper::shared() {
+    static CrashHelper* instance = new CrashHelper;  // lives until the process ends
+    return *instance;
+}
+
+void CrashHelper::postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
+                            const QString& uid) {
+    if (sendCrash(log, token, state, rid, uid)) return;
+    qCInfo(lcBrelvo) << "crash report not delivered; kept for the next session";
+    appendEntry(makeEntry(log, state, token, rid, uid));
+}
+
+void CrashHelper::queueCrash(const QString& log, const QByteArray& state, const QString& rid) {
+    const NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
+    appendEntry(makeEntry(log, state, transport.access_token(), rid, storedUserId()));
+}
+
+void CrashHelper::addCrashLog(const QString& log) {
+    const NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
+    const QByteArray state = GetSystemInfoBrelvo::shared().getPhoneState().toUtf8();
+    appendEntry(makeEntry(log, state, transport.access_token(), transport.rrid(), storedUserId()));
+}
+
+void CrashHelper::appendEntry(const QVariantMap& entry) {
+    Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
+        QVariantList list = asList(current);  // a corrupt or non-array value reads as empty
+        list.append(entry);
+        return QVariant(list);
+    });
+}
+
+void CrashHelper::tryToSendOldCrashes() {
+    dispatch::toGlobal([this] { sendOldCrashesNow(); });
+}
+
+int CrashHelper::sendOldCrashesNow() {
+    // Taken out in one atomic step: a concurrent resend finds nothing to send twice.
+    QVariantList entries;
+    Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
+        entries = asList(current);
+        return QVariant();
+    });
+    int delivered = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QVariantMap e = entries.at(i).toMap();
+        const QString log = e.value(kCrash).toString();
+        if (log.isEmpty()) continue;  // nothing to report
+        const QVariant uid = e.value(kUid);
+        if (!sendCrash(log, e.value(kToken).toString(), e.value(kState).toString().toUtf8(), e.value(kRid).toString(),
+                       uid.isValid() ? uid.toString() : QString())) {
+            // Unreachable again: this report and the rest go back, as they were
+            // taken and in front of anything queued meanwhile.
+            QVariantList rest;
+            for (qsizetype j = i; j < entries.size(); ++j) {
+                if (!entries.at(j).toMap().value(kCrash).toString().isEmpty()) rest.append(entries.at(j));
+            }
+            Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
+                return QVariant(rest + asList(current));
+            });
+            qCInfo(lcBrelvo) << "crash reports kept for a later resend:" << rest.size();
+            return delivered;
+        }
+        ++delivered;
+    }
+    return delivered;
+}
+
+QVariantList CrashHelper::queuedCrashes() {
+    return asList(Defaults::standard().object(crashesKey()));
+}
+
+}  // namespace brelvo

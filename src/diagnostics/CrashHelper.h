@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace brelvo {
+
+// The crash queue: crash reports that could not be delivered wait under
+// "BrelvoLib_Crashes" in the defaults store until the next successful
+// authentication. Every change of the queue is an atomic read-modify-write
+// that is on disk when the call returns. Safe to use from any thread.
+class CrashHelper {
+public:
+    static CrashHelper& shared();
+
+    // Sends one crash report ("post_crash") and blocks the calling thread for
+    // the length of the request. When no answer came (offline, time-out) the
+    // report is queued with this state, token, rid and uid, so that it is
+    // resent as it was taken.
+    static void postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
+                          const QString& uid);
+
+    // Appends one report to the queue, durably, without sending it. The token
+    // and uid are the session's at the time of the call.
+    static void queueCrash(const QString& log, const QByteArray& state, const QString& rid);
+
+    // Appends a report taken now: a fresh phone state, the session's token,
+    // running requirement and user id.
+    void addCrashLog(const QString& log);
+
+    // Resends the queue on the global pool and returns at once. The queue is
+    // taken out first; every report that fails again is put back, so nothing
+    // is lost and nothing is sent twice by concurrent resends.
+    void tryToSendOldCrashes();
+    // The same work, on the calling thread (blocking). Returns the number of
+    // reports delivered.
+    int sendOldCrashesNow();
+
+    // The queued entries, oldest first (for inspection and tests).
+    static QVariantList queuedCrashes();
+
+    static constexpr const char* kCrashesKey = "BrelvoLib_Crashes";
+
+private:
+    CrashHelper() = default;
+    static void appendEntry(const QVariantMap& entry);
+};
+
+}  // namespace brelvo

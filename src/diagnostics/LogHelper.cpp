@@ -1,0 +1,291 @@
+#include "diagnostics/LogHelper.h"
+
+#include <brelvo/Brelvo.h>
+
+#include "platform/Defaults.h"
+#include "platform/Dispatch.h"
+#include "platform/Log.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/BVReachability.h"
+#include "protocol/Connectivity.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
+
+#include <utility>
+
+namespace brelvo {
+
+namespace {
+
+const QString kLogs = QStringLiteral("logs");
+const QString kToken = QStringLiteral("token");
+
+// The stored array; anything else under the key (a text would otherwise
+// convert to a one-item list) reads as empty.
+QVariantList asList(const QVariant& value) {
+    return value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
+}
+
+QString key(const char* name) {
+    return QString::fromLatin1(name);
+}
+
+qsizetype entryBytes(const QVariantMap& entry) {
+    // A rough figure: the text dominates; the other members are small.
+    return entry.value(QStringLiteral("log")).toString().size() * 2 + 96;
+}
+
+struct Batch {
+    QString token;
+    QByteArray joined;
+    int count = 0;
+};
+
+// Consecutive entries of one token make one batch; an entry without a token
+// takes the fallback one.
+QList<Batch> batchesOf(const QVariantList& entries, const QString& fallbackToken) {
+    QList<Batch> batches;
+    for (const QVariant& v : entries) {
+        const QVariantMap entry = v.toMap();
+        QString token = entry.value(kToken).toString();
+        if (token.isEmpty()) token = fallbackToken;
+        if (batches.isEmpty() || batches.last().token != token) batches.append(Batch{token, {}, 0});
+        Batch& b = batches.last();
+        if (b.count > 0) b.joined.append(',');
+        b.joined.append(LogHelper::entryJson(entry));
+        ++b.count;
+    }
+    return batches;
+}
+
+QVariantMap storedBatch(const QByteArray& joined, const QString& token) {
+    return QVariantMap{{kLogs, QString::fromUtf8(joined)}, {kToken, token}};
+}
+
+// Takes the key's array out of the store in one atomic step.
+QVariantList takeStored(const QString& name) {
+    QVariantList taken;
+    Defaults::standard().update(name, [&](const QVariant& current) {
+        taken = asList(current);  // a corrupt or non-array value reads as empty
+        return QVariant();
+    });
+    return taken;
+}
+
+// Puts items back in front of whatever arrived meanwhile, so they keep their order.
+void putBack(const QString& name, const QVariantList& items) {
+    if (items.isEmpty()) return;
+    Defaults::standard().update(name, [&](const QVariant& current) {
+        return QVariant(items + asList(current));
+    });
+}
+
+// Without touching the shared error record: a log tick has no message to show.
+bool serviceReachable() {
+    const auto reachability = BVReachability::reachabilityWithHostName(connectivity::serviceHost());
+    return reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable;
+}
+
+// Drops the oldest batches while the stored text is over its bound (the
+// newest batch always stays); counts the entries dropped.
+void trimToBound(QVariantList& list, qsizetype& dropped) {
+    qsizetype total = 0;
+    for (const QVariant& v : std::as_const(list)) total += v.toMap().value(kLogs).toString().size();
+    while (total > LogHelper::kMaxStoredBytes && list.size() > 1) {
+        const QString logs = list.first().toMap().value(kLogs).toString();
+        dropped += logs.count(QStringLiteral("{\"log_level\""));
+        total -= logs.size();
+        list.removeFirst();
+    }
+}
+
+}  // namespace
+
+LogHelper& LogHelper::shared() {
+    static LogHelper* instance = new LogHelper;  // lives until the process ends
+    return *instance;
+}
+
+QByteArray LogHelper::entryJson(const QVariantMap& entry) {
+    return JSONClientBrelvo::shared().getLogJSON(entry);
+}
+
+// ---- the in-memory queue ----------------------------------------------------
+
+void LogHelper::enqueue(QVariantMap entry) {
+    const qsizetype bytes = entryBytes(entry);
+    QVariantList spill;
+    {
+        QMutexLocker lock(&mutex_);
+        queue_.append(std::move(entry));
+        queuedBytes_ += bytes;
+        if (std::size_t(queue_.size()) < kMaxQueuedEntries && queuedBytes_ < kMaxQueuedBytes) return;
+        spill.swap(queue_);
+        queuedBytes_ = 0;
+    }
+    // Past the bound: the entries go to disk, outside the lock, so that other
+    // threads keep logging while this one writes.
+    const QList<Batch> batches = batchesOf(spill, QString());
+    for (const Batch& b : batches) addLogs(storedBatch(b.joined, b.token));
+    const quint64 total = spilledEntries_ += quint64(spill.size());
+    qCInfo(lcBrelvo) << "log queue full:" << spill.size() << "entries moved to the stored batches ("
+                     << total << "so far)";
+}
+
+QVariantList LogHelper::takeQueued() {
+    QMutexLocker lock(&mutex_);
+    QVariantList taken;
+    taken.swap(queue_);
+    queuedBytes_ = 0;
+    return taken;
+}
+
+QVariantList LogHelper::queued() const {
+    QMutexLocker lock(&mutex_);
+    return queue_;
+}
+
+qsizetype LogHelper::queuedCount() const {
+    QMutexLocker lock(&mutex_);
+    return queue_.size();
+}
+
+void LogHelper::checkLogs() {
+    if (queuedCount() == 0 || draining_.exchange(true)) return;
+    dispatch::toGlobal([this] {
+        drainQueue();
+        draining_ = false;
+    });
+}
+
+int LogHelper::drainQueue() {
+    const QString current = NetworkClientBrelvo::shared().access_token();
+    QVariantList entries = takeQueued();
+    if (entries.isEmpty()) return 0;
+    if (current.isEmpty() || !serviceReachable()) {
+        // No session yet (a batch without a token would be refused), or no
+        // network: the entries wait in front of anything logged meanwhile,
+        // and go to disk in large pieces when the memory bound is reached.
+        QVariantList spill;
+        {
+            QMutexLocker lock(&mutex_);
+            queue_ = entries + queue_;
+            for (const QVariant& v : std::as_const(entries)) queuedBytes_ += entryBytes(v.toMap());
+            if (std::size_t(queue_.size()) >= kMaxQueuedEntries || queuedBytes_ >= kMaxQueuedBytes) {
+                spill.swap(queue_);
+                queuedBytes_ = 0;
+            }
+        }
+        for (const Batch& b : batchesOf(spill, QString())) addLogs(storedBatch(b.joined, b.token));
+        return 0;
+    }
+    int delivered = 0;
+    for (const Batch& b : batchesOf(entries, current)) {
+        if (postLogs(b.joined, b.token)) delivered += b.count;
+    }
+    // The service answers again: batches kept from earlier failures follow.
+    if (delivered > 0 && !storedBatches().isEmpty()) tryToSendOldLogsArray();
+    return delivered;
+}
+
+// ---- sending ------------------------------------------------------------------
+
+bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token) {
+    const QByteArray body = JSONClientBrelvo::shared().getLogsData(joinedEntries, token);
+    const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_logs"), body);
+    if (answer.isEmpty()) return false;
+    const QVariant code = AnalizeResponseBrelvo::shared().getResponseCode(answer);
+    if (!code.isValid() || code.toLongLong() != 0) qCWarning(lcBrelvo) << "Error";
+    Brelvo::shared().setBrelTrigger(0);
+    return true;
+}
+
+bool LogHelper::postLogs(const QByteArray& joinedEntries, const QString& token) {
+    if (sendBatch(joinedEntries, token)) return true;
+    // Kept with the token it was sent with: the entries belong to that session.
+    shared().addLogs(storedBatch(joinedEntries, token.isEmpty() ? NetworkClientBrelvo::shared().access_token() : token));
+    return false;
+}
+
+// ---- the stored queues ----------------------------------------------------------
+
+void LogHelper::addLog(const QVariantMap& entry) {
+    Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
+        QVariantList list = asList(current);
+        list.append(entry);
+        return QVariant(list);
+    });
+}
+
+void LogHelper::addLogs(const QVariantMap& batch) {
+    const QString logs = batch.value(kLogs).toString();
+    if (logs.isEmpty()) return;  // nothing to deliver
+    const QString token = batch.value(kToken).toString();
+    qsizetype dropped = 0;
+    Defaults::standard().update(key(kLogsArrayKey), [&](const QVariant& current) {
+        QVariantList list = asList(current);
+        if (!list.isEmpty()) {
+            QVariantMap last = list.last().toMap();
+            const QString lastLogs = last.value(kLogs).toString();
+            if (last.value(kToken).toString() == token && !lastLogs.isEmpty() &&
+                lastLogs.size() + logs.size() < kMaxMergedBatchBytes) {
+                last.insert(kLogs, lastLogs + QLatin1Char(',') + logs);
+                list.last() = last;
+                trimToBound(list, dropped);
+                return QVariant(list);
+            }
+        }
+        list.append(QVariantMap{{kLogs, logs}, {kToken, token}});
+        trimToBound(list, dropped);
+        return QVariant(list);
+    });
+    droppedEntries_ += quint64(dropped);
+    if (dropped > 0)
+        qCWarning(lcBrelvo) << "stored log batches over" << kMaxStoredBytes << "bytes:" << dropped
+                            << "of the oldest log entries dropped";
+}
+
+void LogHelper::sendOldLogs() {
+    dispatch::toGlobal([this] {
+        tryToSendOldLogs();
+        tryToSendOldLogsArray();
+    });
+}
+
+int LogHelper::tryToSendOldLogs() {
+    const QVariantList entries = takeStored(key(kLogsKey));
+    if (entries.isEmpty()) return 0;
+    const QString token = entries.first().toMap().value(kToken).toString();
+    int delivered = 0;
+    for (const Batch& b : batchesOf(entries, token)) {
+        if (postLogs(b.joined, b.token)) ++delivered;  // a failure lands in the stored batches
+    }
+    return delivered;
+}
+
+int LogHelper::tryToSendOldLogsArray() {
+    const QVariantList batches = takeStored(key(kLogsArrayKey));
+    const QString current = NetworkClientBrelvo::shared().access_token();
+    int delivered = 0;
+    for (qsizetype i = 0; i < batches.size(); ++i) {
+        const QVariantMap batch = batches.at(i).toMap();
+        const QString logs = batch.value(kLogs).toString();
+        if (logs.isEmpty()) continue;
+        QString token = batch.value(kToken).toString();
+        if (token.isEmpty()) token = current;  // logged before any session
+        if (token.isEmpty() || !sendBatch(logs.toUtf8(), token)) {
+            // Unreachable again: this batch and the rest wait for the next chance.
+            putBack(key(kLogsArrayKey), batches.mid(i));
+            qCInfo(lcBrelvo) << "log batches kept for a later resend:" << batches.size() - i;
+            return delivered;
+        }
+        ++delivered;
+    }
+    return delivered;
+}
+
+QVariantList LogHelper::storedBatches() {
+    return asList(Defaults::standard().object(key(kLogsArrayKey)));
+}
+
+}  // namespace brelvo

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <cstddef>
+
+namespace brelvo {
+
+// The log queues.
+//
+// The host's log lines first land in an in-memory queue that any thread may
+// append to; checkLogs() (the 5-second tick) drains it into one "post_logs"
+// batch. A batch that was not delivered waits under "BrelvoLib_Logs_Array"
+// and is resent after the next successful authentication, or sooner when a
+// later batch gets through. Nothing is dropped: when the memory queue grows
+// past kMaxQueuedEntries entries or kMaxQueuedBytes of text (the service
+// unreachable and no session to send with, or the tick stopped) it is spilled
+// to the stored batches on disk. The stored batches keep everything until it
+// is delivered, up to kMaxStoredBytes of text: the store rewrites the whole
+// array on every change, so beyond that (days of heavy logging without the
+// service) the oldest batches are dropped with a log line counting them.
+// Every change of a stored queue is an atomic read-modify-write that is on
+// disk when the call returns. Safe to use from any thread.
+class LogHelper {
+public:
+    static LogHelper& shared();
+
+    static constexpr std::size_t kMaxQueuedEntries = 10000;
+    static constexpr qsizetype kMaxQueuedBytes = 4 * 1024 * 1024;
+    // Stored batches of one token are merged up to this size, so that a long
+    // time offline makes a few large entries rather than thousands of small ones.
+    static constexpr qsizetype kMaxMergedBatchBytes = 1024 * 1024;
+    static constexpr qsizetype kMaxStoredBytes = 16 * 1024 * 1024;
+
+    static constexpr const char* kLogsKey = "BrelvoLib_Logs";
+    static constexpr const char* kLogsArrayKey = "BrelvoLib_Logs_Array";
+
+    // ---- the in-memory queue ----
+    // Appends one entry ("log", "level", "ts", "token").
+    void enqueue(QVariantMap entry);
+    // Takes every queued entry out, oldest first.
+    QVariantList takeQueued();
+    // A copy of the queued entries (for inspection and tests).
+    QVariantList queued() const;
+    qsizetype queuedCount() const;
+
+    // The 5-second tick: drains the memory queue on the global pool, one
+    // drain at a time (a slow service makes later ticks wait, not pile up).
+    void checkLogs();
+
+    // Sends what the memory queue holds as batches (one per access token) on
+    // the calling thread; a failed batch is stored. Entries logged before any
+    // session wait in memory until the transport has a token. Returns the
+    // number of entries delivered.
+    int drainQueue();
+
+    // Sends one batch ("post_logs") on the calling thread; when it fails the
+    // batch is stored under "BrelvoLib_Logs_Array". True when delivered.
+    static bool postLogs(const QByteArray& joinedEntries, const QString& token);
+    // The same send, without storing a failure.
+    static bool sendBatch(const QByteArray& joinedEntries, const QString& token);
+
+    // ---- the stored queues ----
+    void addLog(const QVariantMap& entry);
+    // {"logs": joined entries, "token": token}
+    void addLogs(const QVariantMap& batch);
+    // Runs tryToSendOldLogs and then tryToSendOldLogsArray on the global pool.
+    void sendOldLogs();
+    // Blocking forms, on the calling thread; each returns the batches delivered.
+    int tryToSendOldLogs();
+    int tryToSendOldLogsArray();
+
+    static QVariantList storedBatches();
+    // Entries dropped by the bound of the stored batches since start-up.
+    quint64 droppedEntries() const { return droppedEntries_; }
+    // One entry of a batch, as the service reads it.
+    static QByteArray entryJson(const QVariantMap& entry);
+
+private:
+    LogHelper() = default;
+
+    mutable QMutex mutex_;
+    QVariantList queue_;
+    qsizetype queuedBytes_ = 0;
+    std::atomic<quint64> spilledEntries_{0};
+    std::atomic<bool> draining_{false};
+    std::atomic<quint64> droppedEntries_{0};
+};
+
+}  // namespace brelvo

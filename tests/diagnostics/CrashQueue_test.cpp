@@ -1,0 +1,91 @@
+// The crash queue without a service: appends from many threads, durability,
+// and a resend that fails keeping every report as it was taken.
+#include "diagnostics/CrashHelper.h"
+#include "platform/Defaults.h"
+#include "protocol/NetworkClientBrelvo.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using namespace brelvo;
+
+namespace {
+
+const QString kKey = QString::fromLatin1(CrashHelper::kCrashesKey);
+
+class CrashQueue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Defaults::standard().removeObject(kKey);
+        Defaults::standard().synchronize();
+        // Nothing listens there: every send fails.
+        qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/"));
+        NetworkClientBrelvo::shared().setTimeout(std::chrono::milliseconds(3000));
+    }
+};
+
+}  // namespace
+
+TEST_F(CrashQueue, AFailedPostQueuesTheReportAsItWasTaken) {
+    CrashHelper::postCrash(QStringLiteral("boom"), QStringLiteral("tok"), QByteArray(R"({"m":1})"), QStringLiteral("7"),
+                           QStringLiteral("u1"));
+    // Durable: a second store on the same file reads it.
+    Defaults other(Defaults::standard().path());
+    const QVariantList q = other.object(kKey).toList();
+    ASSERT_EQ(q.size(), 1);
+    const QVariantMap e = q[0].toMap();
+    EXPECT_EQ(e.value("crash").toString(), "boom");
+    EXPECT_EQ(e.value("token").toString(), "tok");
+    EXPECT_EQ(e.value("state").toString(), R"({"m":1})");
+    EXPECT_EQ(e.value("rid").toString(), "7");
+    EXPECT_EQ(e.value("uid").toString(), "u1");
+}
+
+TEST_F(CrashQueue, ConcurrentAppendsAllLand) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 10; ++i)
+                CrashHelper::queueCrash(QStringLiteral("c%1-%2").arg(t).arg(i), QByteArray("{}"), QString());
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(CrashHelper::queuedCrashes().size(), 80);
+}
+
+TEST_F(CrashQueue, AFailingResendPutsEveryReportBackInOrderAndDropsEmptyOnes) {
+    CrashHelper::queueCrash(QStringLiteral("first"), QByteArray("{\"s\":1}"), QStringLiteral("1"));
+    CrashHelper::queueCrash(QString(), QByteArray("{}"), QString());
+    CrashHelper::queueCrash(QStringLiteral("second"), QByteArray("{\"s\":2}"), QStringLiteral("2"));
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
+    const QVariantList q = CrashHelper::queuedCrashes();
+    ASSERT_EQ(q.size(), 2);
+    EXPECT_EQ(q[0].toMap().value("crash").toString(), "first");
+    EXPECT_EQ(q[0].toMap().value("state").toString(), "{\"s\":1}");  // not a fresh state
+    EXPECT_EQ(q[1].toMap().value("crash").toString(), "second");
+}
+
+TEST_F(CrashQueue, AddCrashLogTakesAFreshStateAndTheSessionValues) {
+    NetworkClientBrelvo::shared().setToken(QStringLiteral("session-token"));
+    NetworkClientBrelvo::shared().setRrid(QStringLiteral("42"));
+    CrashHelper::shared().addCrashLog(QStringLiteral("late"));
+    const QVariantList q = CrashHelper::queuedCrashes();
+    ASSERT_EQ(q.size(), 1);
+    const QVariantMap e = q[0].toMap();
+    EXPECT_EQ(e.value("token").toString(), "session-token");
+    EXPECT_EQ(e.value("rid").toString(), "42");
+    EXPECT_FALSE(e.value("state").toString().isEmpty());
+    EXPECT_FALSE(e.contains("uid"));  // no "UserID" stored
+}
+
+TEST_F(CrashQueue, ACorruptStoredValueReadsAsEmptyAndIsReplaced) {
+    Defaults::standard().setObject(QStringLiteral("garbage"), kKey);
+    EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
+    CrashHelper::queueCrash(QStringLiteral("x"), QByteArray("{}"), QString());
+    EXPECT_EQ(CrashHelper::queuedCrashes().size(), 1);
+}

@@ -1,0 +1,338 @@
+// Crashes of a real host process (crashing_host) against a real brelvo-service:
+// what reaches the service, how the process ends, and what the next start
+// finds when the process was killed before the report was out.
+#include "diagnostics/CrashCapture.h"
+#include "diagnostics/CrashFile.h"
+#include "platform/Defaults.h"
+#include "platform/PropertyList.h"
+#include "service/ServiceHarness.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace brelvo;
+using namespace brelvo::service::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// One run of the crashing host, in a home folder of its own.
+class HostRun {
+public:
+    explicit HostRun(QString home) : home_(std::move(home)) {}
+
+    bool spawn(const QString& mode, const QString& url, const QByteArray& confirm = "1", int sessionMs = 15000) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            if (name != "BRELVO_HOME" && name != "ASAN_OPTIONS" && name != "UBSAN_OPTIONS" &&
+                name != "BRELVO_CRASH_AUTO_CONFIRM" && name != "QT_QPA_PLATFORM")
+                env.push_back(entry);
+        }
+        env.push_back("BRELVO_HOME=" + home_.toStdString());
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+        env.push_back("BRELVO_CRASH_AUTO_CONFIRM=" + confirm.toStdString());
+        // The signals are the library's to handle, not the sanitizers'.
+        env.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0:"
+                      "detect_leaks=0:allow_user_segv_handler=1");
+        env.push_back("UBSAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0");
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        std::string program = CRASHING_HOST, m = mode.toStdString(), u = url.toStdString(),
+                    s = std::to_string(sessionMs);
+        char* argv[] = {program.data(), m.data(), u.data(), s.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = (home_ + "/host-" + mode + ".log").toStdString();
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        logPath_ = QString::fromStdString(log);
+        return rc == 0;
+    }
+
+    // Waits for the end of the run; false when it outlived the deadline.
+    bool wait(std::chrono::milliseconds deadline = 30s) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (std::chrono::steady_clock::now() < end) {
+            const pid_t r = waitpid(pid_, &status_, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+    void kill9() {
+        if (pid_ > 0) ::kill(pid_, SIGKILL);
+    }
+    ~HostRun() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    int status() const { return status_; }
+    QString output() const { return QString::fromUtf8(readFile(logPath_)); }
+    QString documents() const { return home_ + "/Documents"; }
+
+private:
+    QString home_;
+    QString logPath_;
+    pid_t pid_ = -1;
+    int status_ = 0;
+};
+
+// Polls a condition with a deadline (the child runs on its own; nothing to spin here).
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 30s) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return condition();
+}
+
+std::string describe(int status) {
+    if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
+    if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
+    return "status " + std::to_string(status);
+}
+
+class CrashHostTest : public ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        ASSERT_TRUE(home_.isValid());
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(service_.port()); }
+    QJsonArray crashes() { return client_->records().value("crashes").toArray(); }
+    QVariantList queued(const HostRun& run) {
+        Defaults store(run.documents() + "/brelvo-defaults.sqlite");
+        return store.object("BrelvoLib_Crashes").toList();
+    }
+    std::vector<CrashFile::Entry> crashFile(const HostRun& run) {
+        return CrashFile::readComplete(run.documents() + "/brelvo-crash.bin");
+    }
+    QString exitCode(const HostRun& run) {
+        return plist::fromData(readFile(run.documents() + "/MorivaFiles/ErrorHandler.plist")).toMap().value("ExitCode").toString();
+    }
+
+    QTemporaryDir home_;
+};
+
+struct Failure {
+    const char* mode;
+    int signal;
+};
+
+void PrintTo(const Failure& f, std::ostream* out) {
+    *out << f.mode << " (signal " << f.signal << ")";
+}
+
+class CrashKinds : public CrashHostTest, public ::testing::WithParamInterface<Failure> {};
+
+}  // namespace
+
+TEST_P(CrashKinds, ReportReachesTheServiceAndTheProcessDiesAsItWould) {
+    const Failure f = GetParam();
+    HostRun run(home_.path());
+    ASSERT_TRUE(run.spawn(f.mode, url()));
+    ASSERT_TRUE(run.wait()) << run.output().toStdString();
+    const std::string output = run.output().toStdString();
+    ASSERT_TRUE(run.output().contains("session: yes")) << output;
+
+    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == f.signal)
+        << describe(run.status()) << ", wanted signal " << f.signal << "\n" << output;
+
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1) << output;
+    const QJsonObject report = reports[0].toObject();
+    const QString log = report.value("log").toString();
+    if (QByteArray(f.mode) == "exception") {
+        EXPECT_TRUE(log.startsWith("std::runtime_error: crashing host: thrown from a slot\n(\n")) << log.toStdString();
+    } else {
+        EXPECT_TRUE(log.contains(QStringLiteral("\nSignal %1 was raised. \nSignal defenition:\n").arg(f.signal)))
+            << log.toStdString();
+        EXPECT_TRUE(log.contains(signalDefenition(f.signal))) << log.toStdString();
+    }
+    // Readable frames: the host's own function with its source line.
+    EXPECT_TRUE(log.contains("CrashingHost.cpp:")) << log.toStdString();
+    EXPECT_FALSE(report.value("device_env").toObject().isEmpty());
+    EXPECT_FALSE(report.value("session_id").isNull()) << "sent with the session's token";
+
+    EXPECT_EQ(exitCode(run), "2");
+    const auto left = crashFile(run);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(left[0].delivered) << "delivered at crash time: the next start must not queue it again";
+    if (QByteArray(f.mode) == "exception") {
+        // One report: the SIGABRT of abort() after the exception is the same failure.
+        EXPECT_EQ(left[0].kind, CrashFile::Exception);
+        EXPECT_EQ(left[0].text, QByteArray("std::runtime_error\ncrashing host: thrown from a slot"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CrashKinds,
+                         ::testing::Values(Failure{"abort", SIGABRT}, Failure{"ill", SIGILL}, Failure{"segv", SIGSEGV},
+                                           Failure{"fpe", SIGFPE}, Failure{"bus", SIGBUS}, Failure{"pipe", SIGPIPE},
+                                           Failure{"int", SIGINT}, Failure{"sys", SIGSYS}, Failure{"xcpu", SIGXCPU},
+                                           Failure{"xfsz", SIGXFSZ}, Failure{"exception", SIGABRT}),
+                         [](const auto& info) { return std::string(info.param.mode); });
+
+TEST_F(CrashHostTest, HostsOwnSigpipeHandlerIsKept) {
+    HostRun run(home_.path());
+    ASSERT_TRUE(run.spawn("host-pipe-handler", url()));
+    ASSERT_TRUE(run.wait()) << run.output().toStdString();
+    EXPECT_TRUE(WIFEXITED(run.status()) && WEXITSTATUS(run.status()) == 0)
+        << describe(run.status()) << "\n" << run.output().toStdString();
+    EXPECT_TRUE(crashes().isEmpty());
+}
+
+TEST_F(CrashHostTest, FaultOnAWorkerThreadIsHandledOnTheGuiThread) {
+    HostRun run(home_.path());
+    ASSERT_TRUE(run.spawn("thread-segv", url()));
+    ASSERT_TRUE(run.wait()) << run.output().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV)
+        << describe(run.status()) << "\n" << run.output().toStdString();
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1);
+    const QString log = reports[0].toObject().value("log").toString();
+    // The stack starts at the faulting function, not in the library's handler.
+    EXPECT_TRUE(QRegularExpression("\\(\n    #0 [^\n]*nullWrite\\(\\)").match(log).hasMatch())
+        << "the failing thread's stack: " << log.toStdString();
+    EXPECT_EQ(exitCode(run), "2");
+}
+
+TEST_F(CrashHostTest, ThreadsFaultingTogetherAreHandledOneAtATimeAndNoneIsLost) {
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("two-threads-segv", url(), "never"));
+    // One is handled (sent, alert showing); the other waits its turn, its
+    // report already in the crash file.
+    ASSERT_TRUE(eventually([&] { return crashFile(crashing).size() == 2 && crashes().size() == 1; }))
+        << crashing.output().toStdString();
+    const auto left = crashFile(crashing);
+    EXPECT_EQ(left[0].delivered + left[1].delivered, 1);
+    crashing.kill9();
+    ASSERT_TRUE(crashing.wait());
+
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 2);
+    for (const QJsonValue& r : reports) EXPECT_TRUE(r.toObject().value("log").toString().contains("nullWrite"));
+    EXPECT_TRUE(queued(next).isEmpty());
+}
+
+TEST_F(CrashHostTest, PastTheTenthFailureTheSignalTakesItsDefaultActionAtOnce) {
+    HostRun run(home_.path());
+    ASSERT_TRUE(run.spawn("eleventh-segv", url()));
+    // Returning from the handler would fault again forever; the process must end.
+    ASSERT_TRUE(run.wait()) << run.output().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV) << describe(run.status());
+    EXPECT_TRUE(crashes().isEmpty());
+    EXPECT_TRUE(crashFile(run).empty());
+    EXPECT_EQ(exitCode(run), "1") << "no alert, no handling";
+}
+
+TEST_F(CrashHostTest, UnreachableServiceQueuesTheReportForTheNextSession) {
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("segv", "http://127.0.0.1:1/", "1", 1500));
+    ASSERT_TRUE(crashing.wait()) << crashing.output().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGSEGV) << describe(crashing.status());
+    EXPECT_TRUE(crashes().isEmpty());
+    const QVariantList queue = queued(crashing);
+    ASSERT_EQ(queue.size(), 1);
+    EXPECT_TRUE(queue[0].toMap().value("crash").toString().contains("SIGSEGV"));
+    ASSERT_EQ(crashFile(crashing).size(), 1u);
+    EXPECT_TRUE(crashFile(crashing)[0].delivered) << "queued counts as handed over";
+
+    // The next run: the queue goes out after authentication, and nothing twice.
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url(), "1", 15000));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    EXPECT_TRUE(WIFEXITED(next.status()) && WEXITSTATUS(next.status()) == 0) << describe(next.status());
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].toObject().value("log").toString().contains("SIGSEGV"));
+    EXPECT_TRUE(queued(next).isEmpty());
+    EXPECT_TRUE(crashFile(next).empty());
+}
+
+TEST_F(CrashHostTest, KilledWhileTheAlertShowsIsReportedOnce) {
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("segv", url(), "never"));
+    // Sent and marked: only then is the process killed.
+    ASSERT_TRUE(eventually([&] {
+        const auto left = crashFile(crashing);
+        return !left.empty() && left[0].delivered;
+    })) << crashing.output().toStdString();
+    ASSERT_EQ(crashes().size(), 1);
+    ASSERT_TRUE(eventually([&] { return exitCode(crashing) == "2"; }));
+    crashing.kill9();
+    ASSERT_TRUE(crashing.wait());
+    EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGKILL);
+
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    EXPECT_EQ(crashes().size(), 1);
+    EXPECT_TRUE(queued(next).isEmpty());
+    EXPECT_TRUE(crashFile(next).empty());
+}
+
+TEST_F(CrashHostTest, KilledDuringTheSendIsQueuedFromTheCrashFileAtTheNextStart) {
+    // A service that takes connections and never answers: the send hangs.
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 64), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const QString silentUrl = QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(address.sin_port));
+
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("segv", silentUrl, "1", 1500));
+    ASSERT_TRUE(eventually([&] { return !crashFile(crashing).empty(); })) << crashing.output().toStdString();
+    ASSERT_FALSE(crashFile(crashing)[0].delivered);
+    crashing.kill9();
+    ASSERT_TRUE(crashing.wait());
+    ::close(silent);
+
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    EXPECT_TRUE(crashFile(next).empty());
+    // Queued from the crash file, then sent after the authentication: once.
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(queued(next).isEmpty());
+    const QString log = reports[0].toObject().value("log").toString();
+    EXPECT_TRUE(log.contains(QStringLiteral("\nSignal %1 was raised.").arg(SIGSEGV))) << log.toStdString();
+    EXPECT_TRUE(log.contains("nullWrite")) << "made readable at the next start: " << log.toStdString();
+}

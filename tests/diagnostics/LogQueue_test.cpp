@@ -1,0 +1,160 @@
+// The host's log lines and the stored log batches: nothing is lost whatever
+// the threads, the bound of the memory queue, or a failing service do.
+#include <brelvo/Brelvo.h>
+
+#include "diagnostics/LogHelper.h"
+#include "platform/Defaults.h"
+#include "protocol/NetworkClientBrelvo.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using namespace brelvo;
+
+namespace {
+
+const QString kArrayKey = QString::fromLatin1(LogHelper::kLogsArrayKey);
+
+// Every message held in memory or in the stored batches.
+QStringList everyMessage() {
+    QStringList messages;
+    for (const QVariant& v : LogHelper::shared().queued()) messages.append(v.toMap().value("log").toString());
+    for (const QVariant& b : LogHelper::storedBatches()) {
+        const QByteArray joined = "[" + b.toMap().value("logs").toString().toUtf8() + "]";
+        const QJsonArray entries = QJsonDocument::fromJson(joined).array();
+        EXPECT_FALSE(entries.isEmpty()) << "a stored batch that is not a list of entries: " << joined.left(200).constData();
+        for (const QJsonValue& e : entries) messages.append(e.toObject().value("message").toString());
+    }
+    return messages;
+}
+
+class LogQueue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LogHelper::shared().takeQueued();
+        Defaults::standard().removeObject(kArrayKey);
+        Defaults::standard().synchronize();
+        NetworkClientBrelvo::shared().setToken(QString());
+    }
+};
+
+}  // namespace
+
+TEST_F(LogQueue, NumericLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
+    Brelvo& facade = Brelvo::shared();
+    NetworkClientBrelvo::shared().setToken(QStringLiteral("tok-1"));
+    facade.BVLog(QStringLiteral("a"), 2);
+    facade.BVLog(QStringLiteral("b"), 1);
+    facade.BVLog(QStringLiteral("c"), 0);
+    facade.BVLog(QStringLiteral("d"), 5);
+    facade.BVLog(QStringLiteral("e"), QVariant(QStringLiteral("custom")));
+    facade.didReceiveMemWarning();
+    const QVariantList q = LogHelper::shared().queued();
+    ASSERT_EQ(q.size(), 6);
+    EXPECT_EQ(q[0].toMap().value("level").toString(), "info");
+    EXPECT_EQ(q[1].toMap().value("level").toString(), "warning");
+    EXPECT_EQ(q[2].toMap().value("level").toString(), "error");
+    EXPECT_FALSE(q[3].toMap().contains("level"));
+    EXPECT_EQ(q[4].toMap().value("level").toString(), "custom");
+    EXPECT_EQ(q[5].toMap().value("log").toString(), "didReceiveMemWarning");
+    EXPECT_EQ(q[5].toMap().value("level").toString(), "warning");
+    EXPECT_EQ(q[0].toMap().value("token").toString(), "tok-1");
+    EXPECT_GT(q[0].toMap().value("ts").toLongLong(), 1600000000);
+}
+
+TEST_F(LogQueue, ManyThreadsLoggingAtOnceLoseNothing) {
+    constexpr int kThreads = 8, kPerThread = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kPerThread; ++i) Brelvo::shared().BVLog(QStringLiteral("%1:%2").arg(t).arg(i), 2);
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    const QStringList messages = everyMessage();
+    EXPECT_EQ(messages.size(), kThreads * kPerThread);
+    EXPECT_EQ(QSet<QString>(messages.begin(), messages.end()).size(), kThreads * kPerThread);
+}
+
+TEST_F(LogQueue, PastItsBoundTheMemoryQueueMovesToDiskInOrder) {
+    const int total = int(LogHelper::kMaxQueuedEntries) + 250;
+    for (int i = 0; i < total; ++i) Brelvo::shared().BVLog(QStringLiteral("line %1").arg(i), 1);
+    EXPECT_LT(std::size_t(LogHelper::shared().queuedCount()), LogHelper::kMaxQueuedEntries);
+    ASSERT_FALSE(LogHelper::storedBatches().isEmpty());
+    // The spilled lines come first on disk; the rest wait in memory after them.
+    const QStringList stored = everyMessage().mid(int(LogHelper::shared().queuedCount()));
+    ASSERT_EQ(everyMessage().size(), total);
+    EXPECT_EQ(stored.first(), "line 0");
+
+    // Also the text bound: a few huge lines spill long before the entry count.
+    LogHelper::shared().takeQueued();
+    const QString big(512 * 1024, QLatin1Char('x'));
+    for (int i = 0; i < 10; ++i) Brelvo::shared().BVLog(big, 2);
+    EXPECT_LT(LogHelper::shared().queuedCount(), 10);
+}
+
+TEST_F(LogQueue, WithoutASessionTheQueueWaitsInMemory) {
+    Brelvo::shared().BVLog(QStringLiteral("early"), 2);
+    EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
+    ASSERT_EQ(LogHelper::shared().queuedCount(), 1);
+    EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
+}
+
+TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndMergedPerToken) {
+    qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/"));  // nothing listens there
+    NetworkClientBrelvo::shared().setToken(QStringLiteral("tok-A"));
+    Brelvo::shared().BVLog(QStringLiteral("one"), 2);
+    Brelvo::shared().BVLog(QStringLiteral("two"), 2);
+    EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
+    EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
+    LogHelper::shared().addLogs({{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", "three"}, {"ts", 1}}))},
+                                 {"token", "tok-A"}});
+    LogHelper::shared().addLogs({{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", "four"}, {"ts", 1}}))},
+                                 {"token", "tok-B"}});
+    LogHelper::shared().addLogs({{"logs", QString()}, {"token", "tok-B"}});  // nothing to keep
+
+    // On disk: a second store on the same file sees the batches.
+    Defaults other(Defaults::standard().path());
+    const QVariantList batches = other.object(kArrayKey).toList();
+    ASSERT_EQ(batches.size(), 2);
+    EXPECT_EQ(batches[0].toMap().value("token").toString(), "tok-A");
+    EXPECT_EQ(batches[1].toMap().value("token").toString(), "tok-B");
+    EXPECT_EQ(everyMessage(), (QStringList{"one", "two", "three", "four"}));
+
+    // A resend that fails again keeps every batch, in order.
+    EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
+    EXPECT_EQ(everyMessage(), (QStringList{"one", "two", "three", "four"}));
+}
+
+TEST_F(LogQueue, ACorruptStoredValueReadsAsEmpty) {
+    Defaults::standard().setObject(QStringLiteral("not a list"), kArrayKey);
+    Defaults::standard().synchronize();
+    EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
+    EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
+    LogHelper::shared().addLogs({{"logs", "{}"}, {"token", "t"}});
+    EXPECT_EQ(LogHelper::storedBatches().size(), 1);
+}
+
+TEST_F(LogQueue, StoredBatchesStayWithinTheirBoundDroppingTheOldest) {
+    const QString entry = QString::fromUtf8(LogHelper::entryJson({{"log", QString(1000, QLatin1Char('y'))}, {"ts", 1}}));
+    QStringList entries;
+    for (int i = 0; i < 2000; ++i) entries.append(entry);
+    const QString twoMegabytes = entries.join(QLatin1Char(','));
+    for (int i = 0; i < 10; ++i)  // one token each: no merging
+        LogHelper::shared().addLogs({{"logs", twoMegabytes}, {"token", QStringLiteral("t%1").arg(i)}});
+    const QVariantList batches = LogHelper::storedBatches();
+    qsizetype total = 0;
+    for (const QVariant& b : batches) total += b.toMap().value("logs").toString().size();
+    EXPECT_LE(total, LogHelper::kMaxStoredBytes);
+    ASSERT_FALSE(batches.isEmpty());
+    EXPECT_EQ(batches.last().toMap().value("token").toString(), "t9");  // the newest stays
+    EXPECT_NE(batches.first().toMap().value("token").toString(), "t0");
+}
