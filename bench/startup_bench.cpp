@@ -6,6 +6,7 @@
 #include <brelvo/Brelvo.h>
 
 #include "ui/session/BrelvoWindow.h"
+#include "ui/session/CustomViewBrelvo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,7 +57,8 @@ int runChild(int argc, char** argv, bool withLibrary) {
     if (withLibrary) {
         brelvo::Brelvo::shared().initializeWithOptions(0);
         returned = clock.nsecsElapsed();
-        watched = brelvo::Brelvo::shared().getBVLibWindow()->brelvoSlider();
+        // The menu panel is the overlay's first painted view.
+        watched = brelvo::Brelvo::shared().mainView();
     } else {
         returned = clock.nsecsElapsed();
     }
