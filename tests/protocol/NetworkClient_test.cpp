@@ -1,6 +1,7 @@
 #include "core/UserHelperBrelvo.h"
 #include "protocol/BVReachability.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "support/LocalHttpServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,35 +21,15 @@ using brelvo::NetworkClientBrelvo;
 
 namespace {
 
-// A real HTTP server on a free loopback port, answering as each test wants.
-class LocalServer {
-public:
-    LocalServer() {
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~LocalServer() {
-        server_.stop();
-        thread_.join();
-    }
-    httplib::Server& server() { return server_; }
-    QString baseUrl() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
-
-private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-};
-
 class NetworkClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        qApp->setProperty("brelvo_service_url", server.baseUrl());
+        server.start();
+        qApp->setProperty("brelvo_service_url", server.url());
         client.setTimeout(std::chrono::milliseconds(3000));
     }
     void TearDown() override { qApp->setProperty("brelvo_service_url", QVariant()); }
-    LocalServer server;
+    brelvo::test::LocalHttpServer server;
     NetworkClientBrelvo client;
 };
 
@@ -72,7 +53,7 @@ TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
     EXPECT_EQ(contentType, "application/json");
     EXPECT_EQ(expect, "");
     EXPECT_EQ(body.size(), static_cast<size_t>(large.size()));
-    EXPECT_EQ(NetworkClientBrelvo::urlForMethod(QStringLiteral("auth")), server.baseUrl() + QStringLiteral("api/1_0/lib/auth"));
+    EXPECT_EQ(NetworkClientBrelvo::urlForMethod(QStringLiteral("auth")), server.url() + QStringLiteral("api/1_0/lib/auth"));
 }
 
 TEST_F(NetworkClientTest, AnyStatusGivesTheBodyAndNoBytesGiveNone) {

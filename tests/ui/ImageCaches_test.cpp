@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/HttpGet.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/editor/Brel_ImageCache.h"
 #include "ui/editor/ImageCacheFiles.h"
@@ -60,47 +61,42 @@ int indicatorsIn(const QWidget& view) {
 class PictureServer {
 public:
     PictureServer() {
-        server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+        http_.server().set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
             ++requests;
             return httplib::Server::HandlerResponse::Unhandled;
         });
-        server_.Get("/red.png", [](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/red.png", [](const httplib::Request&, httplib::Response& res) {
             const QByteArray png = pngOf(Qt::red);
             res.set_content(png.toStdString(), "image/png");
         });
-        server_.Get("/blue.png", [](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/blue.png", [](const httplib::Request&, httplib::Response& res) {
             const QByteArray png = pngOf(Qt::blue, QSize(5, 4));
             res.set_content(png.toStdString(), "image/png");
         });
-        server_.Get("/garbage.png", [](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/garbage.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content("<html>not a picture</html>", "text/html");
         });
-        server_.Get("/moved.png", [this](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/moved.png", [this](const httplib::Request&, httplib::Response& res) {
             res.set_redirect(url("red.png").toStdString());
         });
-        server_.Get("/slow.png", [this](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/slow.png", [this](const httplib::Request&, httplib::Response& res) {
             for (int i = 0; i < 200 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
             const QByteArray png = pngOf(Qt::green);
             res.set_content(png.toStdString(), "image/png");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        http_.start();
     }
     ~PictureServer() {
-        release = true;
-        server_.stop();
-        thread_.join();
+        release = true;  // lets a slow answer end, so the server can stop
+        http_.stop();
     }
-    QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(port_).arg(QLatin1String(path)); }
+    QString url(const char* path) const { return http_.url(QLatin1String(path)); }
 
     std::atomic<int> requests{0};
     std::atomic<bool> release{false};
 
 private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    brelvo::test::LocalHttpServer http_;
 };
 
 class ImageCacheTest : public ::testing::Test {

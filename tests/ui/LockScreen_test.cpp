@@ -11,6 +11,7 @@
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -61,12 +62,6 @@ protected:
         UserHelperBrelvo::shared().setErrorInfo(info);
         lock = LockScreenViewControllerBrelvo::showOver(layer.get(), LockScreenViewControllerBrelvo::kTag);
         return lock;
-    }
-
-    BVAlert* visibleAlert() const {
-        for (BVAlert* alert : host->findChildren<BVAlert*>())
-            if (alert->isVisible()) return alert;
-        return nullptr;
     }
 
     QStringList opened;
@@ -221,27 +216,22 @@ TEST_F(LockScreenTest, UnknownSchemeRaisesTheIdentityAlertAndYesOpensTheStoredIn
 class ProfileService {
 public:
     explicit ProfileService(std::string answer) : answer_(std::move(answer)) {
-        server_.Post("/api/1_0/lib/profile", [this](const httplib::Request&, httplib::Response& res) {
+        http_.server().Post("/api/1_0/lib/profile", [this](const httplib::Request&, httplib::Response& res) {
             ++requests;
             res.set_content(answer_, "application/json");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        test::waitFor([this] { return server_.is_running(); });
-        qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:%1/").arg(port_));
+        http_.start();
+        qApp->setProperty("brelvo_service_url", http_.url());
     }
     ~ProfileService() {
-        server_.stop();
-        thread_.join();
+        http_.stop();
         qApp->setProperty("brelvo_service_url", QVariant());
     }
     std::atomic<int> requests{0};
 
 private:
     std::string answer_;
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    test::LocalHttpServer http_;
 };
 
 TEST_F(LockScreenTest, YesWithoutInstallAddressAsksTheProfileAndOpensItsInstallAddress) {

@@ -10,6 +10,7 @@
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
 #include "platform/WindowLayer.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/editor/BrelvoImageManager.h"
 #include "ui/session/BrelvoWindow.h"
@@ -49,29 +50,21 @@ public:
 class AcceptingService {
 public:
     AcceptingService() {
-        server_.Post("/api/1_0/lib/auth", [](const httplib::Request&, httplib::Response& res) {
+http_.server().Post("/api/1_0/lib/auth", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(R"({"response_code":0,"ts":1700000000,"api_version":"1.0","payload":{"access_token":"tok",
                 "revision":{"title":"Beta","build_number":"7","icon":"","project":"Notes","organization":"Acme"},
                 "user":{"full_name":"Ada","image":"","role":"QA"},"issue_types":[],"issue_priorities":[],
                 "requirement_priorities":[]}})", "application/json");
         });
-        server_.Post("/api/1_0/lib/requirements", [](const httplib::Request&, httplib::Response& res) {
+        http_.server().Post("/api/1_0/lib/requirements", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(R"({"response_code":0,"payload":{"page_size":5,"requirements":[]}})", "application/json");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        http_.start();
     }
-    ~AcceptingService() {
-        server_.stop();
-        thread_.join();
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/").arg(port_); }
+    QString url() const { return http_.url(); }
 
 private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    test::LocalHttpServer http_;
 };
 
 class OverlayTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
+#include "ui/session/BVAlert.h"
 
 #include <QMutex>
 #include <QPushButton>
@@ -41,6 +42,13 @@ protected:
         layer = std::make_unique<WindowLayer>(QRect(QPoint(0, 0), size), host.get());
         layer->setWindowLevel(WindowLayer::kAlertLevel);
         layer->show();
+    }
+
+    // The alert showing over the host, if any.
+    BVAlert* visibleAlert() const {
+        for (BVAlert* alert : host->findChildren<BVAlert*>())
+            if (alert->isVisible()) return alert;
+        return nullptr;
     }
 
     std::unique_ptr<QWidget> host;

@@ -12,6 +12,7 @@
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
 #include "protocol/BrelAuthenticationDM.h"
+#include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/UserProfileCell.h"
@@ -67,23 +68,15 @@ QByteArray png(QColor colour) {
 class PictureServer {
 public:
     PictureServer() {
-        server_.Get("/tester.png", [](const httplib::Request&, httplib::Response& res) {
+        http_.server().Get("/tester.png", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(png(Qt::red).toStdString(), "image/png");
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        test::waitFor([this] { return server_.is_running(); });
+        http_.start();
     }
-    ~PictureServer() {
-        server_.stop();
-        thread_.join();
-    }
-    QString url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1/%2").arg(port_).arg(QLatin1String(path)); }
+    QString url(const char* path) const { return http_.url(QLatin1String(path)); }
 
 private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    test::LocalHttpServer http_;
 };
 
 // Waits until every queued picture fetch has finished and handed its result over.
@@ -126,12 +119,6 @@ protected:
         profile->show();
         profile->raise();
         return profile;
-    }
-
-    BVAlert* visibleAlert() const {
-        for (BVAlert* alert : host->findChildren<BVAlert*>())
-            if (alert->isVisible()) return alert;
-        return nullptr;
     }
 
     QStringList opened;
