@@ -125,6 +125,11 @@ public:
     // This thread's call stack as readable lines, without this call itself
     // and the outermost frame.
     static QStringList backtrace();
+    // Gives the calling thread a signal stack of its own, so that a stack
+    // overflow on it is reported like any other crash. The thread that calls
+    // initialize() and the library's own threads have one; call this first in
+    // a host thread that may recurse deeply.
+    static void prepareThreadForCrashReports();
     // The description of a signal number; "Signal defenition not found" for
     // one without.
     static QString signalDefenition(int signal);

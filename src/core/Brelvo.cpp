@@ -436,6 +436,10 @@ QStringList Brelvo::backtrace() {
     return crash::currentBacktrace();
 }
 
+void Brelvo::prepareThreadForCrashReports() {
+    crash::prepareThread();
+}
+
 QString Brelvo::signalDefenition(int signal) {
     return brelvo::signalDefenition(signal);
 }

@@ -1,10 +1,13 @@
 #include "diagnostics/CrashCapture.h"
+#include "platform/Dispatch.h"
 
+#include "diagnostics/CrashContext.h"
 #include "diagnostics/CrashFile.h"
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "platform/AppPaths.h"
+#include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "ui/session/BVAlert.h"
@@ -436,9 +439,16 @@ void handleException(const BrelvoException& exception) {
 namespace {
 
 // Reports an earlier run left in the crash file and did not deliver: each
-// joins the crash queue once, with its stack made readable now.
+// joins the crash queue once, with its stack made readable now and the
+// context that run last saved (the current one when it saved none).
 void queueLeftReports(const QString& path) {
-    for (const CrashFile::Entry& entry : CrashFile::readComplete(path)) {
+    const std::vector<CrashFile::Entry> entries = CrashFile::readComplete(path);
+    bool anyLeft = false;
+    for (const CrashFile::Entry& entry : entries) anyLeft = anyLeft || !entry.delivered;
+    if (!anyLeft) return;
+    CrashContext context;
+    if (!CrashContext::load(CrashContext::filePath(), &context)) context = CrashContext::takeNow();
+    for (const CrashFile::Entry& entry : entries) {
         if (entry.delivered) continue;
         // Reading DWARF data of modules that may have changed since is the
         // risky part; when an earlier start died doing it, the addresses go
@@ -456,27 +466,54 @@ void queueLeftReports(const QString& path) {
             BrelvoException e{split < 0 ? text : text.left(split), reason, {{crash::kAddressesKey, stack}}};
             log = reportText(e);
         }
-        CrashHelper::queueCrash(log, Brelvo::shared().getPhoneState().toUtf8(), QString());
+        CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid);
     }
 }
 
-void installAlternateStack() {
-    const long page = ::sysconf(_SC_PAGESIZE);
-    const std::size_t guard = page > 0 ? static_cast<std::size_t>(page) : 4096;
-    void* base = ::mmap(nullptr, kAltStackSize + guard, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (base == MAP_FAILED) {
-        qCWarning(lcBrelvo) << "no alternate signal stack:" << std::strerror(errno);
-        return;
+// A thread's alternate signal stack, mapped on first use and given back when
+// the thread ends (the stack is switched off before it is unmapped).
+class AlternateStack {
+public:
+    AlternateStack() {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        guard_ = page > 0 ? static_cast<std::size_t>(page) : 4096;
+        void* base = ::mmap(nullptr, kAltStackSize + guard_, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (base == MAP_FAILED) {
+            qCWarning(lcBrelvo) << "no alternate signal stack:" << std::strerror(errno);
+            return;
+        }
+        // The stack grows down: the lowest page is the guard.
+        ::mprotect(base, guard_, PROT_NONE);
+        stack_t stack{};
+        stack.ss_sp = static_cast<char*>(base) + guard_;
+        stack.ss_size = kAltStackSize;
+        if (::sigaltstack(&stack, nullptr) != 0) {
+            qCWarning(lcBrelvo) << "sigaltstack failed:" << std::strerror(errno);
+            ::munmap(base, kAltStackSize + guard_);
+            return;
+        }
+        base_ = base;
     }
-    // The stack grows down: the lowest page is the guard.
-    ::mprotect(base, guard, PROT_NONE);
-    stack_t stack{};
-    stack.ss_sp = static_cast<char*>(base) + guard;
-    stack.ss_size = kAltStackSize;
-    if (::sigaltstack(&stack, nullptr) != 0) qCWarning(lcBrelvo) << "sigaltstack failed:" << std::strerror(errno);
-}
+    ~AlternateStack() {
+        if (!base_) return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        if (::sigaltstack(&off, nullptr) == 0) ::munmap(base_, kAltStackSize + guard_);
+    }
+    AlternateStack(const AlternateStack&) = delete;
+    AlternateStack& operator=(const AlternateStack&) = delete;
+
+private:
+    void* base_ = nullptr;
+    std::size_t guard_ = 0;
+};
 
 }  // namespace
+
+void crash::prepareThread() {
+    thread_local AlternateStack stack;
+}
 
 void installBrelErrorHandler() {
     if (g_installed.exchange(true)) return;
@@ -500,11 +537,13 @@ void installBrelErrorHandler() {
     queueLeftReports(path);
     // Emptied only once the reports are durably queued.
     if (!g_crashFile.open(path)) qCWarning(lcBrelvo) << "no crash file at" << path;
+    CrashContext::startRefreshing();
     CrashFile::rememberExecutablePath();
     // The first call loads the unwinder and allocates; a handler must not be the first.
     void* warm[4];
     ::backtrace(warm, 4);
-    installAlternateStack();
+    crash::prepareThread();
+    dispatch::setWorkerPreparation(&crash::prepareThread);
 
     g_previousTerminate = std::set_terminate(&HandleBrelvoException);
     struct ::sigaction action {};

@@ -58,6 +58,11 @@ QStringList currentBacktrace();
 void replaceHandler(int signal, const struct ::sigaction& action);
 void showCrashAlert();
 
+// Gives the calling thread an alternate signal stack (once per thread), so
+// that a stack overflow on it is caught and reported too. Done for the thread
+// that installs the handlers and for every library thread.
+void prepareThread();
+
 }  // namespace crash
 
 }  // namespace brelvo

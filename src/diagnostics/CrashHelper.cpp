@@ -9,6 +9,10 @@
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 
+#include <QMutex>
+
+#include <mutex>
+
 namespace brelvo {
 
 namespace {
@@ -34,12 +38,6 @@ QVariantMap makeEntry(const QString& log, const QByteArray& state, const QString
     QVariantMap entry{{kCrash, log}, {kState, QString::fromUtf8(state)}, {kToken, token}, {kRid, rid}};
     if (!uid.isNull()) entry.insert(kUid, uid);
     return entry;
-}
-
-// The defaults value "UserID"; null when absent.
-QString storedUserId() {
-    const QVariant v = Defaults::standard().object(QStringLiteral("UserID"));
-    return v.isValid() ? v.toString() : QString();
 }
 
 bool sendCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
@@ -72,6 +70,16 @@ void CrashHelper::queueCrash(const QString& log, const QByteArray& state, const 
     appendEntry(makeEntry(log, state, transport.access_token(), rid, storedUserId()));
 }
 
+void CrashHelper::queueCrashAsTaken(const QString& log, const QByteArray& state, const QString& token,
+                                    const QString& rid, const QString& uid) {
+    appendEntry(makeEntry(log, state, token, rid, uid));
+}
+
+QString CrashHelper::storedUserId() {
+    const QVariant v = Defaults::standard().object(QStringLiteral("UserID"));
+    return v.isValid() ? v.toString() : QString();
+}
+
 void CrashHelper::addCrashLog(const QString& log) {
     const NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
     const QByteArray state = GetSystemInfoBrelvo::shared().getPhoneState().toUtf8();
@@ -91,33 +99,38 @@ void CrashHelper::tryToSendOldCrashes() {
 }
 
 int CrashHelper::sendOldCrashesNow() {
-    // Taken out in one atomic step: a concurrent resend finds nothing to send twice.
-    QVariantList entries;
-    Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
-        entries = asList(current);
-        return QVariant();
-    });
+    static QMutex* resending = new QMutex;  // outlives a resend still running at exit
+    std::unique_lock<QMutex> lock(*resending, std::try_to_lock);
+    if (!lock.owns_lock()) return 0;  // the running resend takes them all
     int delivered = 0;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        const QVariantMap e = entries.at(i).toMap();
+    for (QVariantList entries = queuedCrashes(); !entries.isEmpty(); entries = queuedCrashes()) {
+        const QVariant first = entries.first();
+        const QVariantMap e = first.toMap();
         const QString log = e.value(kCrash).toString();
-        if (log.isEmpty()) continue;  // nothing to report
-        const QVariant uid = e.value(kUid);
-        if (!sendCrash(log, e.value(kToken).toString(), e.value(kState).toString().toUtf8(), e.value(kRid).toString(),
-                       uid.isValid() ? uid.toString() : QString())) {
-            // Unreachable again: this report and the rest go back, as they were
-            // taken and in front of anything queued meanwhile.
-            QVariantList rest;
-            for (qsizetype j = i; j < entries.size(); ++j) {
-                if (!entries.at(j).toMap().value(kCrash).toString().isEmpty()) rest.append(entries.at(j));
+        if (!log.isEmpty()) {  // an empty one has nothing to report
+            const QVariant uid = e.value(kUid);
+            if (!sendCrash(log, e.value(kToken).toString(), e.value(kState).toString().toUtf8(),
+                           e.value(kRid).toString(), uid.isValid() ? uid.toString() : QString())) {
+                qCInfo(lcBrelvo) << "crash reports kept for a later resend:" << entries.size();
+                return delivered;
             }
-            Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
-                return QVariant(rest + asList(current));
-            });
-            qCInfo(lcBrelvo) << "crash reports kept for a later resend:" << rest.size();
+            ++delivered;
+        }
+        // Removed only after the delivery: a process killed during the send
+        // loses nothing (and sends this one report again at most).
+        bool removed = false;
+        Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
+            QVariantList list = asList(current);
+            if (!list.isEmpty() && list.first() == first) {
+                list.removeFirst();
+                removed = true;
+            }
+            return list.isEmpty() ? QVariant() : QVariant(list);
+        });
+        if (!removed) {
+            qCWarning(lcBrelvo) << "crash queue changed during its resend; the resend stops";
             return delivered;
         }
-        ++delivered;
     }
     return delivered;
 }

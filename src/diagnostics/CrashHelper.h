@@ -25,14 +25,20 @@ public:
     // Appends one report to the queue, durably, without sending it. The token
     // and uid are the session's at the time of the call.
     static void queueCrash(const QString& log, const QByteArray& state, const QString& rid);
+    // Appends one report with the state, token, rid and uid it was taken with.
+    static void queueCrashAsTaken(const QString& log, const QByteArray& state, const QString& token,
+                                  const QString& rid, const QString& uid);
+
+    // The defaults value "UserID"; null when absent.
+    static QString storedUserId();
 
     // Appends a report taken now: a fresh phone state, the session's token,
     // running requirement and user id.
     void addCrashLog(const QString& log);
 
-    // Resends the queue on the global pool and returns at once. The queue is
-    // taken out first; every report that fails again is put back, so nothing
-    // is lost and nothing is sent twice by concurrent resends.
+    // Resends the queue on the global pool and returns at once, oldest first.
+    // Each report leaves the queue only once delivered, so a failure or a
+    // kill loses nothing; one resend runs at a time, so none is sent twice.
     void tryToSendOldCrashes();
     // The same work, on the calling thread (blocking). Returns the number of
     // reports delivered.

@@ -62,41 +62,10 @@ QVariantMap storedBatch(const QByteArray& joined, const QString& token) {
     return QVariantMap{{kLogs, QString::fromUtf8(joined)}, {kToken, token}};
 }
 
-// Takes the key's array out of the store in one atomic step.
-QVariantList takeStored(const QString& name) {
-    QVariantList taken;
-    Defaults::standard().update(name, [&](const QVariant& current) {
-        taken = asList(current);  // a corrupt or non-array value reads as empty
-        return QVariant();
-    });
-    return taken;
-}
-
-// Puts items back in front of whatever arrived meanwhile, so they keep their order.
-void putBack(const QString& name, const QVariantList& items) {
-    if (items.isEmpty()) return;
-    Defaults::standard().update(name, [&](const QVariant& current) {
-        return QVariant(items + asList(current));
-    });
-}
-
 // Without touching the shared error record: a log tick has no message to show.
 bool serviceReachable() {
     const auto reachability = BVReachability::reachabilityWithHostName(connectivity::serviceHost());
     return reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable;
-}
-
-// Drops the oldest batches while the stored text is over its bound (the
-// newest batch always stays); counts the entries dropped.
-void trimToBound(QVariantList& list, qsizetype& dropped) {
-    qsizetype total = 0;
-    for (const QVariant& v : std::as_const(list)) total += v.toMap().value(kLogs).toString().size();
-    while (total > LogHelper::kMaxStoredBytes && list.size() > 1) {
-        const QString logs = list.first().toMap().value(kLogs).toString();
-        dropped += logs.count(QStringLiteral("{\"log_level\""));
-        total -= logs.size();
-        list.removeFirst();
-    }
 }
 
 }  // namespace
@@ -184,7 +153,7 @@ int LogHelper::drainQueue() {
         if (postLogs(b.joined, b.token)) delivered += b.count;
     }
     // The service answers again: batches kept from earlier failures follow.
-    if (delivered > 0 && !storedBatches().isEmpty()) tryToSendOldLogsArray();
+    if (delivered > 0 && !StoredLogBatches::shared().isEmpty()) tryToSendOldLogsArray();
     return delivered;
 }
 
@@ -218,31 +187,7 @@ void LogHelper::addLog(const QVariantMap& entry) {
 }
 
 void LogHelper::addLogs(const QVariantMap& batch) {
-    const QString logs = batch.value(kLogs).toString();
-    if (logs.isEmpty()) return;  // nothing to deliver
-    const QString token = batch.value(kToken).toString();
-    qsizetype dropped = 0;
-    Defaults::standard().update(key(kLogsArrayKey), [&](const QVariant& current) {
-        QVariantList list = asList(current);
-        if (!list.isEmpty()) {
-            QVariantMap last = list.last().toMap();
-            const QString lastLogs = last.value(kLogs).toString();
-            if (last.value(kToken).toString() == token && !lastLogs.isEmpty() &&
-                lastLogs.size() + logs.size() < kMaxMergedBatchBytes) {
-                last.insert(kLogs, lastLogs + QLatin1Char(',') + logs);
-                list.last() = last;
-                trimToBound(list, dropped);
-                return QVariant(list);
-            }
-        }
-        list.append(QVariantMap{{kLogs, logs}, {kToken, token}});
-        trimToBound(list, dropped);
-        return QVariant(list);
-    });
-    droppedEntries_ += quint64(dropped);
-    if (dropped > 0)
-        qCWarning(lcBrelvo) << "stored log batches over" << kMaxStoredBytes << "bytes:" << dropped
-                            << "of the oldest log entries dropped";
+    StoredLogBatches::shared().append(batch.value(kLogs).toString(), batch.value(kToken).toString());
 }
 
 void LogHelper::sendOldLogs() {
@@ -253,39 +198,34 @@ void LogHelper::sendOldLogs() {
 }
 
 int LogHelper::tryToSendOldLogs() {
-    const QVariantList entries = takeStored(key(kLogsKey));
+    const QVariantList entries = asList(Defaults::standard().object(key(kLogsKey)));
     if (entries.isEmpty()) return 0;
     const QString token = entries.first().toMap().value(kToken).toString();
     int delivered = 0;
     for (const Batch& b : batchesOf(entries, token)) {
         if (postLogs(b.joined, b.token)) ++delivered;  // a failure lands in the stored batches
     }
+    // Removed only once sent or stored as a batch: a kill in between sends
+    // some entries twice rather than none of them.
+    Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
+        const QVariantList rest = asList(current).mid(entries.size());
+        return rest.isEmpty() ? QVariant() : QVariant(rest);
+    });
     return delivered;
 }
 
 int LogHelper::tryToSendOldLogsArray() {
-    const QVariantList batches = takeStored(key(kLogsArrayKey));
     const QString current = NetworkClientBrelvo::shared().access_token();
-    int delivered = 0;
-    for (qsizetype i = 0; i < batches.size(); ++i) {
-        const QVariantMap batch = batches.at(i).toMap();
-        const QString logs = batch.value(kLogs).toString();
-        if (logs.isEmpty()) continue;
-        QString token = batch.value(kToken).toString();
-        if (token.isEmpty()) token = current;  // logged before any session
-        if (token.isEmpty() || !sendBatch(logs.toUtf8(), token)) {
-            // Unreachable again: this batch and the rest wait for the next chance.
-            putBack(key(kLogsArrayKey), batches.mid(i));
-            qCInfo(lcBrelvo) << "log batches kept for a later resend:" << batches.size() - i;
-            return delivered;
-        }
-        ++delivered;
-    }
+    const int delivered = StoredLogBatches::shared().deliver([&](const QString& logs, const QString& token) {
+        const QString sendWith = token.isEmpty() ? current : token;  // logged before any session
+        return !sendWith.isEmpty() && sendBatch(logs.toUtf8(), sendWith);
+    });
+    if (!StoredLogBatches::shared().isEmpty()) qCInfo(lcBrelvo) << "log batches kept for a later resend";
     return delivered;
 }
 
 QVariantList LogHelper::storedBatches() {
-    return asList(Defaults::standard().object(key(kLogsArrayKey)));
+    return StoredLogBatches::shared().all();
 }
 
 }  // namespace brelvo

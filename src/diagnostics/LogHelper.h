@@ -1,5 +1,7 @@
 #pragma once
 
+#include "diagnostics/StoredLogBatches.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
@@ -15,30 +17,24 @@ namespace brelvo {
 //
 // The host's log lines first land in an in-memory queue that any thread may
 // append to; checkLogs() (the 5-second tick) drains it into one "post_logs"
-// batch. A batch that was not delivered waits under "BrelvoLib_Logs_Array"
-// and is resent after the next successful authentication, or sooner when a
-// later batch gets through. Nothing is dropped: when the memory queue grows
-// past kMaxQueuedEntries entries or kMaxQueuedBytes of text (the service
-// unreachable and no session to send with, or the tick stopped) it is spilled
-// to the stored batches on disk. The stored batches keep everything until it
-// is delivered, up to kMaxStoredBytes of text: the store rewrites the whole
-// array on every change, so beyond that (days of heavy logging without the
-// service) the oldest batches are dropped with a log line counting them.
-// Every change of a stored queue is an atomic read-modify-write that is on
-// disk when the call returns. Safe to use from any thread.
+// batch. A batch that was not delivered waits in the stored batches
+// (StoredLogBatches) and is resent after the next successful authentication,
+// or sooner when a later batch gets through. Nothing is dropped: when the
+// memory queue grows past kMaxQueuedEntries entries or kMaxQueuedBytes of text
+// (the service unreachable and no session to send with, or the tick stopped)
+// it is spilled to the stored batches on disk. Every change of a stored queue
+// is an atomic read-modify-write that is on disk when the call returns, and
+// an entry leaves a stored queue only once it was delivered or moved on. Safe
+// to use from any thread.
 class LogHelper {
 public:
     static LogHelper& shared();
 
     static constexpr std::size_t kMaxQueuedEntries = 10000;
     static constexpr qsizetype kMaxQueuedBytes = 4 * 1024 * 1024;
-    // Stored batches of one token are merged up to this size, so that a long
-    // time offline makes a few large entries rather than thousands of small ones.
-    static constexpr qsizetype kMaxMergedBatchBytes = 1024 * 1024;
-    static constexpr qsizetype kMaxStoredBytes = 16 * 1024 * 1024;
 
     static constexpr const char* kLogsKey = "BrelvoLib_Logs";
-    static constexpr const char* kLogsArrayKey = "BrelvoLib_Logs_Array";
+    static constexpr const char* kLogsArrayKey = StoredLogBatches::kKey;
 
     // ---- the in-memory queue ----
     // Appends one entry ("log", "level", "ts", "token").
@@ -75,9 +71,8 @@ public:
     int tryToSendOldLogs();
     int tryToSendOldLogsArray();
 
+    // Every stored batch, oldest first.
     static QVariantList storedBatches();
-    // Entries dropped by the bound of the stored batches since start-up.
-    quint64 droppedEntries() const { return droppedEntries_; }
     // One entry of a batch, as the service reads it.
     static QByteArray entryJson(const QVariantMap& entry);
 
@@ -89,7 +84,6 @@ private:
     qsizetype queuedBytes_ = 0;
     std::atomic<quint64> spilledEntries_{0};
     std::atomic<bool> draining_{false};
-    std::atomic<quint64> droppedEntries_{0};
 };
 
 }  // namespace brelvo

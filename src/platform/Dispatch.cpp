@@ -5,7 +5,17 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <atomic>
+
 namespace brelvo::dispatch {
+
+namespace {
+std::atomic<void (*)()> g_workerPreparation{nullptr};
+}  // namespace
+
+void setWorkerPreparation(void (*prepare)()) {
+    g_workerPreparation.store(prepare);
+}
 
 QThreadPool& globalPool() {
     static QThreadPool* pool = [] {
@@ -33,7 +43,16 @@ void toMain(std::function<void()> work) {
 }
 
 void toGlobal(std::function<void()> work) {
-    globalPool().start(std::move(work));
+    globalPool().start([work = std::move(work)] {
+        thread_local bool prepared = false;
+        if (!prepared) {
+            if (void (*prepare)() = g_workerPreparation.load()) {
+                prepare();
+                prepared = true;
+            }
+        }
+        work();
+    });
 }
 
 void toMainAndWait(const std::function<void()>& work) {

@@ -19,4 +19,8 @@ void toMainAndWait(const std::function<void()>& work);
 bool isMainThread();
 QThreadPool& globalPool();
 
+// Runs on each pool thread before its first work item (the crash path gives
+// every library thread an alternate signal stack this way). Set once, at start-up.
+void setWorkerPreparation(void (*prepare)());
+
 }  // namespace brelvo::dispatch

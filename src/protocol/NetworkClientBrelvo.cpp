@@ -89,8 +89,14 @@ QString NetworkClientBrelvo::access_token() const {
 }
 
 void NetworkClientBrelvo::setToken(const QString& token) {
-    QMutexLocker lock(&mutex_);
-    accessToken_ = token;
+    std::function<void()> observer;
+    {
+        QMutexLocker lock(&mutex_);
+        if (accessToken_ == token) return;
+        accessToken_ = token;
+        observer = sessionObserver_;
+    }
+    if (observer) observer();
 }
 
 QString NetworkClientBrelvo::uid() const {
@@ -119,8 +125,19 @@ QString NetworkClientBrelvo::rrid() const {
 }
 
 void NetworkClientBrelvo::setRrid(const QString& rrid) {
+    std::function<void()> observer;
+    {
+        QMutexLocker lock(&mutex_);
+        if (rrid_ == rrid) return;
+        rrid_ = rrid;
+        observer = sessionObserver_;
+    }
+    if (observer) observer();
+}
+
+void NetworkClientBrelvo::setSessionObserver(std::function<void()> observer) {
     QMutexLocker lock(&mutex_);
-    rrid_ = rrid;
+    sessionObserver_ = std::move(observer);
 }
 
 std::chrono::milliseconds NetworkClientBrelvo::timeout() const {

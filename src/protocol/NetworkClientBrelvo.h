@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <chrono>
+#include <functional>
 
 namespace brelvo {
 
@@ -34,6 +35,8 @@ public:
     void setRequirementsPageSize(const QVariant& size);
     QString rrid() const;
     void setRrid(const QString& rrid);
+    // Called, on the changing thread, whenever the token or the rid changes.
+    void setSessionObserver(std::function<void()> observer);
 
     // 30 seconds unless changed (tests use a shorter one).
     std::chrono::milliseconds timeout() const;
@@ -49,6 +52,7 @@ private:
     QVariant pageSize_;
     QString rrid_ = QStringLiteral("");
     std::chrono::milliseconds timeout_{30000};
+    std::function<void()> sessionObserver_;
 };
 
 }  // namespace brelvo

@@ -1,13 +1,16 @@
-// The crash queue without a service: appends from many threads, durability,
-// and a resend that fails keeping every report as it was taken.
+// The crash queue: appends from many threads, durability, a resend that fails
+// keeping every report as it was taken, and one that succeeds removing each
+// report only once it is out.
 #include "diagnostics/CrashHelper.h"
 #include "platform/Defaults.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "support/LocalHttpServer.h"
 
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -57,9 +60,8 @@ TEST_F(CrashQueue, ConcurrentAppendsAllLand) {
     EXPECT_EQ(CrashHelper::queuedCrashes().size(), 80);
 }
 
-TEST_F(CrashQueue, AFailingResendPutsEveryReportBackInOrderAndDropsEmptyOnes) {
+TEST_F(CrashQueue, AFailingResendKeepsEveryReportInOrderAsItWasTaken) {
     CrashHelper::queueCrash(QStringLiteral("first"), QByteArray("{\"s\":1}"), QStringLiteral("1"));
-    CrashHelper::queueCrash(QString(), QByteArray("{}"), QString());
     CrashHelper::queueCrash(QStringLiteral("second"), QByteArray("{\"s\":2}"), QStringLiteral("2"));
     EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
     const QVariantList q = CrashHelper::queuedCrashes();
@@ -67,6 +69,34 @@ TEST_F(CrashQueue, AFailingResendPutsEveryReportBackInOrderAndDropsEmptyOnes) {
     EXPECT_EQ(q[0].toMap().value("crash").toString(), "first");
     EXPECT_EQ(q[0].toMap().value("state").toString(), "{\"s\":1}");  // not a fresh state
     EXPECT_EQ(q[1].toMap().value("crash").toString(), "second");
+}
+
+TEST_F(CrashQueue, EachReportLeavesTheQueueOnlyAfterItsDelivery) {
+    // What a process killed during the send would leave on disk is looked at
+    // from inside the send itself.
+    std::mutex mutex;
+    QList<int> storedWhileSending;
+    QStringList received;
+    test::LocalHttpServer http;
+    http.server().Post("/api/1_0/lib/post_crash", [&](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            received.append(QString::fromStdString(req.body));
+            storedWhileSending.append(int(Defaults(Defaults::standard().path()).object(kKey).toList().size()));
+        }
+        res.set_content(R"({"response_code":0,"payload":null})", "application/json");
+    });
+    http.start();
+    qApp->setProperty("brelvo_service_url", http.url());
+
+    CrashHelper::queueCrash(QStringLiteral("first"), QByteArray("{}"), QString());
+    CrashHelper::queueCrash(QString(), QByteArray("{}"), QString());  // nothing to report: never sent
+    CrashHelper::queueCrash(QStringLiteral("second"), QByteArray("{}"), QString());
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 2);
+    EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(received.size(), 2);
+    EXPECT_EQ(storedWhileSending, (QList<int>{3, 1}));
 }
 
 TEST_F(CrashQueue, AddCrashLogTakesAFreshStateAndTheSessionValues) {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -51,7 +52,7 @@ public:
         env.push_back("BRELVO_CRASH_AUTO_CONFIRM=" + confirm.toStdString());
         // The signals are the library's to handle, not the sanitizers'.
         env.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0:"
-                      "detect_leaks=0:allow_user_segv_handler=1");
+                      "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0");
         env.push_back("UBSAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0");
         std::vector<char*> envp;
         for (std::string& e : env) envp.push_back(e.data());
@@ -335,4 +336,55 @@ TEST_F(CrashHostTest, KilledDuringTheSendIsQueuedFromTheCrashFileAtTheNextStart)
     const QString log = reports[0].toObject().value("log").toString();
     EXPECT_TRUE(log.contains(QStringLiteral("\nSignal %1 was raised.").arg(SIGSEGV))) << log.toStdString();
     EXPECT_TRUE(log.contains("nullWrite")) << "made readable at the next start: " << log.toStdString();
+}
+
+TEST_F(CrashHostTest, StackOverflowOnAPreparedThreadIsReported) {
+    // A host thread that asked for a signal stack, and a thread of the library's pool.
+    int expected = 0;
+    for (const char* mode : {"thread-overflow", "pool-overflow"}) {
+        SCOPED_TRACE(mode);
+        HostRun run(home_.path());
+        ASSERT_TRUE(run.spawn(mode, url()));
+        ASSERT_TRUE(run.wait()) << run.output().toStdString();
+        EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV)
+            << describe(run.status()) << "\n" << run.output().toStdString();
+        const QJsonArray reports = crashes();
+        ASSERT_EQ(reports.size(), ++expected) << run.output().toStdString();
+        const QString log = reports.last().toObject().value("log").toString();
+        EXPECT_TRUE(log.contains(QStringLiteral("\nSignal %1 was raised.").arg(SIGSEGV))) << log.toStdString();
+        EXPECT_TRUE(log.contains("overflow(int)")) << log.toStdString();
+        EXPECT_EQ(exitCode(run), "2");
+    }
+}
+
+TEST_F(CrashHostTest, ARecoveredReportCarriesTheSessionAndRequirementOfTheRunThatCrashed) {
+    // The crash report's send hangs; the host is killed before it is out.
+    client_->admin("/admin/faults", R"({"kind":"delay","count":1,"delay_ms":60000,"methods":["post_crash"]})");
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("segv-in-requirement", url()));
+    // The send has begun once the service took the fault.
+    ASSERT_TRUE(eventually([&] {
+        const auto answer = client_->http().Get("/admin/faults");
+        if (!answer || answer->status != 200) return false;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object().value("faults").toArray().isEmpty();
+    })) << crashing.output().toStdString();
+    ASSERT_EQ(crashFile(crashing).size(), 1u);
+    crashing.kill9();
+    ASSERT_TRUE(crashing.wait());
+    const QString output = crashing.output();
+    const QRegularExpressionMatch running = QRegularExpression("requirement: (\\d+)").match(output);
+    ASSERT_TRUE(running.hasMatch()) << output.toStdString();
+    const QJsonArray sessions = client_->records().value("sessions").toArray();
+    ASSERT_EQ(sessions.size(), 1);
+    const qint64 crashingSession = sessions[0].toObject().value("id").toInteger();
+
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1) << next.output().toStdString();
+    const QJsonObject report = reports[0].toObject();
+    EXPECT_EQ(report.value("rid").toString().toStdString(), running.captured(1).toStdString()) << "the requirement that was running";
+    EXPECT_EQ(report.value("session_id").toInteger(), crashingSession) << "the session the crash happened in";
+    EXPECT_FALSE(report.value("device_env").toObject().isEmpty());
 }

@@ -3,13 +3,17 @@
 //
 //   crashing_host <mode> <service url> [session deadline ms]
 //
-// Modes: segv eleventh-segv abort ill fpe bus pipe int sys xcpu xfsz exception thread-segv
-// host-pipe-handler start. "start" fails in no way: it waits for the session,
-// then until the crash queue is empty (or a deadline), and exits 0.
+// Modes: segv eleventh-segv abort ill fpe bus pipe int sys xcpu xfsz exception
+// thread-segv two-threads-segv thread-overflow pool-overflow host-pipe-handler
+// start. A mode ending in "-in-requirement" also waits for a running
+// requirement before failing. "start" fails in no way: it waits for the
+// session, then until the crash queue is empty (or a deadline), and exits 0.
 #include <brelvo/Brelvo.h>
 
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/CrashHelper.h"
+#include "platform/Dispatch.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "ui/session/CustomViewBrelvo.h"
 
 #include <QApplication>
@@ -21,6 +25,7 @@
 #include <cstdint>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <thread>
@@ -40,6 +45,14 @@ void hostPipeHandler(int) {
     volatile std::uintptr_t address = 16;
     *reinterpret_cast<volatile int*>(address) = 42;
     std::abort();  // not reached
+}
+
+// Recurses until the thread's stack is gone (the limit is never reached).
+[[gnu::noinline, gnu::no_sanitize("address", "undefined")]] int overflow(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth == std::numeric_limits<int>::max()) return frame[0];
+    return overflow(depth + 1) + frame[0];
 }
 
 void fail(const QString& mode) {
@@ -84,6 +97,17 @@ void fail(const QString& mode) {
         }
         return;
     }
+    if (mode == QLatin1String("thread-overflow")) {
+        std::thread([] {
+            brelvo::Brelvo::prepareThreadForCrashReports();
+            overflow(0);
+        }).detach();
+        return;
+    }
+    if (mode == QLatin1String("pool-overflow")) {
+        brelvo::dispatch::toGlobal([] { overflow(0); });
+        return;
+    }
     if (mode == QLatin1String("host-pipe-handler")) {
         std::raise(SIGPIPE);
         std::exit(g_hostPipeHandlerRan ? 0 : 3);
@@ -111,7 +135,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: crashing_host <mode> <service url> [session deadline ms]\n");
         return 2;
     }
-    const QString mode = QString::fromLocal8Bit(argv[1]);
+    QString mode = QString::fromLocal8Bit(argv[1]);
+    const QLatin1String inRequirement("-in-requirement");
+    const bool waitForRequirement = mode.endsWith(inRequirement);
+    if (waitForRequirement) mode.chop(inRequirement.size());
     if (mode == QLatin1String("host-pipe-handler")) ::signal(SIGPIPE, &hostPipeHandler);
 
     QApplication app(argc, argv);
@@ -132,9 +159,12 @@ int main(int argc, char** argv) {
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
         brelvo::CustomViewBrelvo* panel = brelvo::Brelvo::shared().mainView();
         const bool session = panel && panel->buttonMode() == 1;
-        if (!session && clock.elapsed() < deadlineMs) return;
+        const QString rid = brelvo::NetworkClientBrelvo::shared().rrid();
+        const bool ready = session && (!waitForRequirement || !rid.isEmpty());
+        if (!ready && clock.elapsed() < deadlineMs) return;
         poll.stop();
         std::fprintf(stdout, "session: %s\n", session ? "yes" : "no");
+        if (waitForRequirement) std::fprintf(stdout, "requirement: %s\n", qPrintable(rid));
         fail(mode);
     });
     poll.start(20);

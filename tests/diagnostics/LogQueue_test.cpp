@@ -3,10 +3,13 @@
 #include <brelvo/Brelvo.h>
 
 #include "diagnostics/LogHelper.h"
+#include "diagnostics/StoredLogBatches.h"
 #include "platform/Defaults.h"
 #include "protocol/NetworkClientBrelvo.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,6 +45,7 @@ protected:
         LogHelper::shared().takeQueued();
         Defaults::standard().removeObject(kArrayKey);
         Defaults::standard().synchronize();
+        QDir(StoredLogBatches::folder()).removeRecursively();
         NetworkClientBrelvo::shared().setToken(QString());
     }
 };
@@ -143,18 +147,75 @@ TEST_F(LogQueue, ACorruptStoredValueReadsAsEmpty) {
     EXPECT_EQ(LogHelper::storedBatches().size(), 1);
 }
 
-TEST_F(LogQueue, StoredBatchesStayWithinTheirBoundDroppingTheOldest) {
+TEST_F(LogQueue, PastTheStoresBoundBatchesWaitInFilesAndNoneIsDropped) {
+    StoredLogBatches& stored = StoredLogBatches::shared();
     const QString entry = QString::fromUtf8(LogHelper::entryJson({{"log", QString(1000, QLatin1Char('y'))}, {"ts", 1}}));
-    QStringList entries;
-    for (int i = 0; i < 2000; ++i) entries.append(entry);
-    const QString twoMegabytes = entries.join(QLatin1Char(','));
+    const QString twoMegabytes = QStringList(2000, entry).join(QLatin1Char(','));
     for (int i = 0; i < 10; ++i)  // one token each: no merging
-        LogHelper::shared().addLogs({{"logs", twoMegabytes}, {"token", QStringLiteral("t%1").arg(i)}});
-    const QVariantList batches = LogHelper::storedBatches();
-    qsizetype total = 0;
-    for (const QVariant& b : batches) total += b.toMap().value("logs").toString().size();
-    EXPECT_LE(total, LogHelper::kMaxStoredBytes);
-    ASSERT_FALSE(batches.isEmpty());
-    EXPECT_EQ(batches.last().toMap().value("token").toString(), "t9");  // the newest stays
-    EXPECT_NE(batches.first().toMap().value("token").toString(), "t0");
+        stored.append(twoMegabytes, QStringLiteral("t%1").arg(i));
+    stored.append(QStringLiteral("{}"), QStringLiteral("t9"));  // behind the files, not merged in front of them
+
+    qsizetype inStore = 0;
+    for (const QVariant& b : Defaults::standard().object(kArrayKey).toList())
+        inStore += b.toMap().value("logs").toString().size();
+    EXPECT_LE(inStore, StoredLogBatches::kMaxKeyBytes);
+    EXPECT_GT(stored.fileCount(), 0);
+    const auto tokens = [&] {
+        QStringList t;
+        for (const QVariant& b : stored.all()) t.append(b.toMap().value("token").toString());
+        return t;
+    };
+    const QStringList all{"t0", "t1", "t2", "t3", "t4", "t5", "t6", "t7", "t8", "t9", "t9"};
+    ASSERT_EQ(tokens(), all);
+
+    // Oldest first, through the store and then the files; a failure stops the
+    // delivery and keeps the failed batch and all behind it.
+    QStringList sent;
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token) {
+        if (sent.size() == 6) return false;
+        sent.append(token);
+        return true;
+    }), 6);
+    EXPECT_EQ(tokens(), all.mid(6));
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token) {
+        sent.append(token);
+        return true;
+    }), 5);
+    EXPECT_EQ(sent, all);
+    EXPECT_TRUE(stored.isEmpty());
+    EXPECT_EQ(stored.fileCount(), 0);
+}
+
+TEST_F(LogQueue, ABatchLeavesTheStoreOnlyOnceDeliveredAndKeepsWhatJoinedItMeanwhile) {
+    StoredLogBatches& stored = StoredLogBatches::shared();
+    stored.append(QStringLiteral("{\"n\":1}"), QStringLiteral("tok"));
+    QStringList sent;
+    QList<int> onDiskWhileSending;
+    EXPECT_EQ(stored.deliver([&](const QString& logs, const QString&) {
+        // What a process killed now would leave: the batch is still stored.
+        onDiskWhileSending.append(int(Defaults(Defaults::standard().path()).object(kArrayKey).toList().size()));
+        // A failure of the same session lands while the first is on its way:
+        // it joins the stored batch that is being sent.
+        if (sent.isEmpty()) stored.append(QStringLiteral("{\"n\":2}"), QStringLiteral("tok"));
+        sent.append(logs);
+        return true;
+    }), 2);
+    EXPECT_EQ(sent, (QStringList{"{\"n\":1}", "{\"n\":2}"}));
+    EXPECT_EQ(onDiskWhileSending, (QList<int>{1, 1}));
+    EXPECT_TRUE(stored.isEmpty());
+}
+
+TEST_F(LogQueue, AnUnreadableBatchFileIsMovedAsideAndTheRestDelivered) {
+    StoredLogBatches& stored = StoredLogBatches::shared();
+    ASSERT_TRUE(QDir().mkpath(StoredLogBatches::folder()));
+    QFile bad(StoredLogBatches::folder() + "/00000000000000000001.plist");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a property list");
+    bad.close();
+    stored.append(QStringLiteral("{}"), QStringLiteral("tok"));  // follows the file, into a file of its own
+    EXPECT_EQ(stored.fileCount(), 2);
+    int delivered = 0;
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString&) { return ++delivered > 0; }), 1);
+    EXPECT_EQ(stored.fileCount(), 0);
+    EXPECT_TRUE(QFile::exists(bad.fileName() + ".unreadable"));
 }
