@@ -68,7 +68,9 @@ void scheduleNotification(const QString& text, const QDateTime& date) {
         return;
     }
     const qint64 step = qMin<qint64>(wait, std::numeric_limits<int>::max() / 2);
-    QTimer::singleShot(std::chrono::milliseconds(step), qApp, [text, date] { scheduleNotification(text, date); });
+    // Precise: a coarse timer may fire up to 5% early, minutes before a date hours away.
+    QTimer::singleShot(std::chrono::milliseconds(step), Qt::PreciseTimer, qApp,
+                       [text, date] { scheduleNotification(text, date); });
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 //
 // Modes: segv eleventh-segv abort ill fpe bus pipe int sys xcpu xfsz exception
 // thread-segv two-threads-segv thread-overflow pool-overflow host-pipe-handler
-// start. A mode ending in "-in-requirement" also waits for a running
+// notify start. A mode ending in "-in-requirement" also waits for a running
 // requirement before failing. "start" fails in no way: it waits for the
 // session, then until the crash queue is empty (or a deadline), and exits 0.
+// "notify" asks for a local notification 1.5 s later and exits 2 s after it.
 #include <brelvo/Brelvo.h>
 
 #include "diagnostics/CrashCapture.h"
@@ -17,6 +18,7 @@
 #include "ui/session/CustomViewBrelvo.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
@@ -111,6 +113,13 @@ void fail(const QString& mode) {
     if (mode == QLatin1String("host-pipe-handler")) {
         std::raise(SIGPIPE);
         std::exit(g_hostPipeHandlerRan ? 0 : 3);
+    }
+    if (mode == QLatin1String("notify")) {
+        // A notification due in 1.5 s; the host lives on for 2 s after that.
+        brelvo::Brelvo::shared().registerLocalNotificationWithText(QStringLiteral("Build 2.5 \"Notes\" is ready"),
+                                                                  QDateTime::currentDateTime().addMSecs(1500));
+        QTimer::singleShot(3500, qApp, [] { QCoreApplication::exit(0); });
+        return;
     }
     if (mode == QLatin1String("start")) {
         auto* wait = new QTimer(qApp);
