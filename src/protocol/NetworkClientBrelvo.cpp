@@ -88,15 +88,19 @@ QString NetworkClientBrelvo::access_token() const {
     return accessToken_;
 }
 
-void NetworkClientBrelvo::setToken(const QString& token) {
+void NetworkClientBrelvo::setSessionValue(QString& field, const QString& value) {
     std::function<void()> observer;
     {
         QMutexLocker lock(&mutex_);
-        if (accessToken_ == token) return;
-        accessToken_ = token;
+        if (field == value) return;
+        field = value;
         observer = sessionObserver_;
     }
-    if (observer) observer();
+    if (observer) observer();  // outside the lock: it may read the values back
+}
+
+void NetworkClientBrelvo::setToken(const QString& token) {
+    setSessionValue(accessToken_, token);
 }
 
 QString NetworkClientBrelvo::uid() const {
@@ -125,14 +129,7 @@ QString NetworkClientBrelvo::rrid() const {
 }
 
 void NetworkClientBrelvo::setRrid(const QString& rrid) {
-    std::function<void()> observer;
-    {
-        QMutexLocker lock(&mutex_);
-        if (rrid_ == rrid) return;
-        rrid_ = rrid;
-        observer = sessionObserver_;
-    }
-    if (observer) observer();
+    setSessionValue(rrid_, rrid);
 }
 
 void NetworkClientBrelvo::setSessionObserver(std::function<void()> observer) {

@@ -46,6 +46,8 @@ public:
     static constexpr qint64 kMaxAnswerBytes = 256LL * 1024 * 1024;
 
 private:
+    void setSessionValue(QString& field, const QString& value);
+
     mutable QMutex mutex_;
     QString accessToken_ = QStringLiteral("");
     QString uid_ = QStringLiteral("");
