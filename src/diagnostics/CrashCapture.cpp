@@ -23,6 +23,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -30,8 +31,10 @@
 #include <exception>
 #include <execinfo.h>
 #include <pthread.h>
+#include <semaphore.h>
 #include <sys/mman.h>
 #include <time.h>
+#include <thread>
 #include <typeinfo>
 #include <unistd.h>
 
@@ -67,6 +70,20 @@ std::atomic<bool> g_terminating{false};
 // others wait (their reports are already in the crash file).
 std::atomic<bool> g_turnTaken{false};
 std::terminate_handler g_previousTerminate = nullptr;
+
+// The watchdog: a thread started with the handlers, asleep until a failure
+// wakes it. When the handling step does not get going on the GUI thread in
+// time (the GUI thread is blocked, or the failing thread hangs on a lock it
+// interrupted, such as the allocator's), it ends the process with the
+// failure's signal, as the failure would have without the library. The report
+// is in the crash file by then and goes out at the next start.
+sem_t g_watchdogWake;
+std::atomic<int> g_watchedSignal{0};
+// 0 nothing yet, 1 the handling step began, 2 the report is out and the alert up.
+std::atomic<int> g_handlingStage{0};
+constexpr std::chrono::seconds kStartDeadline{10};
+// Beyond the transport's own time-out, for the phone state and the alert.
+constexpr std::chrono::seconds kHandlingMargin{20};
 enum class AutoConfirm { Off, Yes, Never };
 AutoConfirm g_autoConfirm = AutoConfirm::Off;
 
@@ -117,6 +134,36 @@ void restoreDefaultActions() {
     std::set_terminate(g_previousTerminate);
     if (g_previousTerminate && g_previousTerminate != &HandleBrelvoException) g_previousTerminate();
     std::abort();
+}
+
+// Waits until the stage is reached or the deadline passes.
+bool reachedInTime(int stage, std::chrono::steady_clock::duration deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (g_handlingStage.load() < stage) {
+        if (std::chrono::steady_clock::now() >= end) return false;
+        const timespec pause{0, 20 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    return true;
+}
+
+void watchdog() {
+    // Read now: after a failure, the transport's lock might be held by the failed thread.
+    const auto handling = NetworkClientBrelvo::shared().timeout() + kHandlingMargin;
+    while (sem_wait(&g_watchdogWake) != 0) {
+    }
+    if (reachedInTime(1, kStartDeadline) && reachedInTime(2, handling)) return;
+    static const char message[] =
+        "brelvo: the crash could not be handled in time; the process ends and the report is sent at the next start\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    // This thread does not block the signal: it takes its default action here.
+    dieBySignal(g_watchedSignal.load());
+}
+
+// From a handler, after the crash file was written: async-signal-safe.
+void wakeWatchdog(int signal) {
+    int none = 0;
+    if (g_watchedSignal.compare_exchange_strong(none, signal)) sem_post(&g_watchdogWake);
 }
 
 QString stackDescription(const QStringList& lines) {
@@ -308,6 +355,7 @@ void handOff(const BrelvoException& e) {
 }  // namespace
 
 void handleException(const BrelvoException& exception) {
+    g_handlingStage.store(1);
     Brelvo& facade = Brelvo::shared();
     facade.validateAndSaveCriticalApplicationData();
     const BrelvoException e = completed(exception);
@@ -330,6 +378,7 @@ void handleException(const BrelvoException& exception) {
         alert->setBvAlertDelegate(&g_alertDelegate);
         BVAlert::show(alert);
         facade.setAppStatus(2);
+        g_handlingStage.store(2);  // from here on the tester decides
 
         QPointer<BVAlert> shown(alert);
         bool pressed = false;
@@ -344,6 +393,7 @@ void handleException(const BrelvoException& exception) {
     } else {
         facade.setAppStatus(2);
     }
+    g_handlingStage.store(2);
 
     std::set_terminate(g_previousTerminate);
     restoreDefaultActions();
@@ -378,6 +428,7 @@ void handleException(const BrelvoException& exception) {
     record.frames = stack;
     record.frameCount = depth;
     const int slot = g_crashFile.write(record);
+    wakeWatchdog(signal);
 
     BrelvoException e;
     e.name = crash::kSignalExceptionName;
@@ -424,6 +475,7 @@ void handleException(const BrelvoException& exception) {
     record.text = text.constData();
     record.textLength = static_cast<std::size_t>(text.size());
     const int slot = g_crashFile.write(record);
+    wakeWatchdog(SIGABRT);
 
     BrelvoException e;
     e.name = name;
@@ -544,6 +596,11 @@ void installBrelErrorHandler() {
     ::backtrace(warm, 4);
     crash::prepareThread();
     dispatch::setWorkerPreparation(&crash::prepareThread);
+
+    if (sem_init(&g_watchdogWake, 0, 0) == 0)
+        std::thread(&watchdog).detach();
+    else
+        qCWarning(lcBrelvo) << "no crash watchdog:" << std::strerror(errno);
 
     g_previousTerminate = std::set_terminate(&HandleBrelvoException);
     struct ::sigaction action {};

@@ -314,3 +314,24 @@ TEST_F(CrashHostTest, ARecoveredReportCarriesTheSessionAndRequirementOfTheRunTha
     EXPECT_EQ(report.value("session_id").toInteger(), crashingSession) << "the session the crash happened in";
     EXPECT_FALSE(report.value("device_env").toObject().isEmpty());
 }
+
+TEST_F(CrashHostTest, AHandlingStepThatCannotRunEndsTheProcessAndTheNextStartSendsTheReport) {
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("gui-blocked-segv", url()));
+    // Without the watchdog the process would hang here for good.
+    ASSERT_TRUE(crashing.wait(60s)) << crashing.output().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGSEGV)
+        << describe(crashing.status()) << "\n" << crashing.output().toStdString();
+    EXPECT_TRUE(crashing.output().contains("could not be handled in time")) << crashing.output().toStdString();
+    EXPECT_TRUE(crashes().isEmpty());
+    const auto left = crashFile(crashing);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_FALSE(left[0].delivered);
+
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    const QJsonArray reports = crashes();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].toObject().value("log").toString().contains("nullWrite"));
+}

@@ -4,8 +4,8 @@
 //   crashing_host <mode> <service url> [session deadline ms]
 //
 // Modes: segv eleventh-segv abort ill fpe bus pipe int sys xcpu xfsz exception
-// thread-segv two-threads-segv thread-overflow pool-overflow host-pipe-handler
-// notify start. A mode ending in "-in-requirement" also waits for a running
+// thread-segv two-threads-segv gui-blocked-segv thread-overflow pool-overflow
+// host-pipe-handler notify start. A mode ending in "-in-requirement" also waits for a running
 // requirement before failing. "start" fails in no way: it waits for the
 // session, then until the crash queue is empty (or a deadline), and exits 0.
 // "notify" asks for a local notification 1.5 s later and exits 2 s after it.
@@ -28,6 +28,7 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <thread>
@@ -97,6 +98,21 @@ void fail(const QString& mode) {
                 nullWrite();
             }).detach();
         }
+        return;
+    }
+    if (mode == QLatin1String("gui-blocked-segv")) {
+        // The GUI thread waits for a lock the failing worker holds: the
+        // handling step can never run there.
+        static std::mutex held;
+        static std::atomic<bool> locked{false};
+        std::thread([] {
+            held.lock();
+            locked.store(true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            nullWrite();
+        }).detach();
+        while (!locked.load()) std::this_thread::yield();
+        held.lock();
         return;
     }
     if (mode == QLatin1String("thread-overflow")) {
