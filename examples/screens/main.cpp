@@ -17,6 +17,7 @@
 #include "protocol/BrelAuthenticationDM.h"
 #include "protocol/ErrorInfo.h"
 #include "ui/editor/ImageCacheFiles.h"
+#include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/BrelReadMeVC.h"
@@ -146,6 +147,13 @@ int main(int argc, char** argv) {
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });
     ok &= save(host, folder, QStringLiteral("overlay-open.png"));
+    {
+        // The same moment through the library's own screenshot, as a tester's report would carry it.
+        const QString path = QDir(folder).filePath(QStringLiteral("capture-overlay-open.png"));
+        const bool captured = ScreenshotMakerBrelvo::shared().screenshotMaking(window).save(path);
+        std::fprintf(captured ? stdout : stderr, "%s %s\n", captured ? "wrote" : "could not write", qPrintable(path));
+        ok &= captured;
+    }
     brelvo.hideMenu();
     settle([&] { return window->frame().x() == -width; });
 
