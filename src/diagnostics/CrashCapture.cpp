@@ -1,5 +1,4 @@
 #include "diagnostics/CrashCapture.h"
-#include "platform/Dispatch.h"
 
 #include "diagnostics/CrashContext.h"
 #include "diagnostics/CrashFile.h"

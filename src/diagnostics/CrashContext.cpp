@@ -4,6 +4,7 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/AppPaths.h"
 #include "platform/Dispatch.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "protocol/NetworkClientBrelvo.h"
@@ -11,7 +12,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMutex>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -89,12 +89,9 @@ QString CrashContext::filePath() {
 bool CrashContext::save(const QString& path) const {
     QVariantMap map{{kState, QString::fromUtf8(state)}, {kToken, token}, {kRid, rid}};
     if (!uid.isNull()) map.insert(kUid, uid);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(plist::toXml(map)) < 0 || !file.commit()) {
-        qCWarning(lcBrelvo) << "crash context not saved to" << path << ":" << file.errorString();
-        return false;
-    }
-    return true;
+    if (files::replaceContents(path, plist::toXml(map))) return true;
+    qCWarning(lcBrelvo) << "crash context not saved to" << path;
+    return false;
 }
 
 bool CrashContext::load(const QString& path, CrashContext* out) {

@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/Dispatch.h"
+#include "platform/FileReplace.h"
 #include "platform/PngEncoder.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
@@ -171,20 +172,7 @@ qint64 ScreenshotMakerBrelvo::checkImageSize(const QImage& image) {
     const QByteArray bytes = png::encode(image);
     if (bytes.isEmpty()) return 0;
     const QString path = paths::temporary() + QStringLiteral("/temp.png");
-    const QString partial = path + QStringLiteral(".part");
-    // Written whole, then renamed: a reader never sees half a file. Not synced:
-    // the file lives for this call only.
-    QFile file(partial);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        QFile::remove(partial);
-        return 0;
-    }
-    file.close();
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        return 0;
-    }
+    if (!files::replaceContents(path, bytes)) return 0;
     const QFileInfo info(path);
     const qint64 size = info.exists() ? info.size() : 0;
     if (!QFile::remove(path)) return 0;

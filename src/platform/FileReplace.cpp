@@ -1,0 +1,26 @@
+#include "platform/FileReplace.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace brelvo::files {
+
+bool replaceContents(const QString& path, const QByteArray& bytes) {
+    const QString partial = path + QStringLiteral(".part");
+    QFile file(partial);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
+        file.close();
+        QFile::remove(partial);
+        return false;
+    }
+    file.close();
+    // rename(2) replaces an existing file in one step; QFile::rename would not.
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(partial);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace brelvo::files
