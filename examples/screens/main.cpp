@@ -18,6 +18,9 @@
 #include "protocol/ErrorInfo.h"
 #include "ui/editor/ImageCacheFiles.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
+#include "ui/issue/IssueTextForm.h"
+#include "ui/issue/ModalTextViewsBrelvoVC.h"
+#include "ui/issue/OXPickerViewBrelvo.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/BrelReadMeVC.h"
@@ -28,6 +31,7 @@
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QPointer>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLinearGradient>
@@ -109,6 +113,25 @@ void cacheSamplePicture(const QString& url) {
     picture.save(&buffer, "PNG");
     imagecache::writeAtomically(imagecache::filePathForURL(url), bytes);
 }
+
+// An issue form with a description already written, for the text editor.
+class SampleForm : public IssueTextForm {
+public:
+    explicit SampleForm(QWidget* window) : view_(new QWidget(window)) {
+        view_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
+        view_->show();
+    }
+    QString summaryText() const override { return QStringLiteral("Saving a note twice loses the first"); }
+    QString descriptionText() const override {
+        return QStringLiteral("1. Write a note\n2. Tap Save twice quickly\n\nThe first version is gone from the list.");
+    }
+    void setSummaryText(const QString&) override {}
+    void setDescriptionText(const QString&) override {}
+    QWidget* formView() override { return view_; }
+
+private:
+    QWidget* view_;
+};
 
 ErrorInfo record(const QString& message, const QVariantMap& scheme) {
     return ErrorInfo(QVariantMap{{QStringLiteral("error"), message}, {QStringLiteral("url_scheme"), scheme}});
@@ -204,6 +227,30 @@ int main(int argc, char** argv) {
     auto* readMe = new BrelReadMeVC;
     readMe->presentOver(host, false);
     ok &= save(host, folder, QStringLiteral("read-me.png"));
+    delete readMe;
+
+    // The issue form's inputs, inside the open menu where the form lives.
+    brelvo.showMenu();
+    settle([&] { return window->frame().x() == 0; });
+    OXPickerViewBrelvo* picker = OXPickerViewBrelvo::setupPickerViewWithContent(
+        {QStringLiteral("Crash"), QStringLiteral("Bug"), QStringLiteral("Layout"), QStringLiteral("Text"),
+         QStringLiteral("Suggestion")},
+        QStringLiteral("Type:"), {});
+    QPointer<OXPickerViewBrelvo> pickerShown(picker);
+    picker->showPicker();
+    settle([&] { return picker->geometry().bottom() == window->height() - 1; });
+    ok &= save(host, folder, QStringLiteral("picker.png"));
+    picker->hidePicker();
+    settle([&] { return pickerShown.isNull(); });
+
+    SampleForm form(window);
+    auto* editor = new ModalTextViewsBrelvoVC(&form);
+    editor->setSummOrDescr(false);
+    editor->present();
+    ok &= save(host, folder, QStringLiteral("text-entry.png"));
+    editor->exitAction();
+    brelvo.hideMenu();
+    settle([&] { return window->frame().x() == -width; });
 
     // The tester's profile, shown by the facade over the last window.
     const QString pictureUrl = QStringLiteral("http://127.0.0.1:9/pictures/dana.png");

@@ -1,0 +1,186 @@
+#include "ui/issue/ModalTextViewsBrelvoVC.h"
+
+#include "core/UserHelperBrelvo.h"
+#include "platform/Screen.h"
+#include "ui/editor/BrelvoImageManager.h"
+#include "ui/issue/IssueTextForm.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPropertyAnimation>
+#include <QPushButton>
+
+namespace brelvo {
+
+namespace {
+
+// A white left chevron in a 40 × 30 image, for the back button. The button
+// shows it squeezed into 15 × 26 points, so it is drawn wide and bold.
+QPixmap chevron(qreal scale) {
+    QPixmap image(QSize(40, 30) * scale);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath path;
+    path.moveTo(34, 4);
+    path.lineTo(8, 15);
+    path.lineTo(34, 26);
+    p.drawPath(path);
+    return image;
+}
+
+}  // namespace
+
+ModalTextViewsBrelvoVC::ModalTextViewsBrelvoVC(IssueTextForm* form) : form_(form) {}
+
+void ModalTextViewsBrelvoVC::present(bool animated) {
+    QWidget* view = form_ ? form_->formView() : nullptr;
+    if (!view || built_) return;
+    setParent(view);
+    createUI();
+    view->installEventFilter(this);
+    const QRect target(QPoint(0, 0), view->size());
+    show();
+    raise();
+    textView_->setFocus(Qt::OtherFocusReason);  // the keyboard comes up at once
+    if (!animated) {
+        setGeometry(target);
+        return;
+    }
+    auto* slide = new QPropertyAnimation(this, "geometry", this);
+    slide->setDuration(kAnimationMs);
+    slide->setStartValue(target.translated(0, target.height()));
+    slide->setEndValue(target);
+    slide->setEasingCurve(QEasingCurve::OutCubic);
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ModalTextViewsBrelvoVC::createUI() {
+    built_ = true;
+    createNavBar();
+    textView_ = new QPlainTextEdit(this);
+    textView_->setFrameShape(QFrame::NoFrame);
+    textView_->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; background: white; font-size: 16px; }"));
+    textView_->setPlainText(summOrDescr_ ? form_->summaryText() : form_->descriptionText());
+    textView_->moveCursor(QTextCursor::End);
+    layoutElements();
+}
+
+void ModalTextViewsBrelvoVC::createNavBar() {
+    navBarView_ = new QWidget(this);
+    navBarView_->setAutoFillBackground(true);
+    navBarView_->setStyleSheet(QStringLiteral("background: rgb(51, 51, 51);"));
+
+    navLabel_ = new QLabel(summOrDescr_ ? QStringLiteral("Summary") : QStringLiteral("Description"), navBarView_);
+    navLabel_->setAlignment(Qt::AlignCenter);
+    navLabel_->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
+
+    btnDone_ = new QPushButton(QStringLiteral("Done"), navBarView_);
+    btnDone_->setFocusPolicy(Qt::NoFocus);
+    btnDone_->setCursor(Qt::PointingHandCursor);
+    btnDone_->setStyleSheet(QStringLiteral(
+        "QPushButton { color: white; background: rgb(71, 95, 107); border: none; border-radius: 5px;"
+        " font-weight: bold; font-size: 12px; }"
+        "QPushButton:pressed { color: rgb(170, 170, 170); }"));
+    connect(btnDone_, &QPushButton::clicked, this, &ModalTextViewsBrelvoVC::saveAction);
+
+    btnBack_ = new QPushButton(navBarView_);
+    btnBack_->setFocusPolicy(Qt::NoFocus);
+    btnBack_->setCursor(Qt::PointingHandCursor);
+    btnBack_->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
+    btnBack_->setGeometry(7, 7, 60, 30);
+    auto* arrow = new QLabel(btnBack_);
+    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    arrow->setGeometry(3, 3, 15, 26);
+    arrow->setScaledContents(true);
+    arrow->setPixmap(chevron(devicePixelRatioF()));
+    connect(btnBack_, &QPushButton::clicked, this, &ModalTextViewsBrelvoVC::exitAction);
+
+    sign_ = new QLabel(navBarView_);
+    sign_->setAttribute(Qt::WA_TransparentForMouseEvents);  // not touchable
+    sign_->setGeometry(30, 10, 32, 26);
+    sign_->setScaledContents(true);
+    sign_->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign"))));
+    sign_->raise();
+}
+
+void ModalTextViewsBrelvoVC::layoutElements() {
+    if (!built_) return;
+    navBarView_->setGeometry(0, 0, width(), kNavBarHeight);
+    navLabel_->setGeometry(0, 0, width(), kNavBarHeight);
+    btnDone_->setGeometry(width() - 52 - 7, 7, 48, 30);
+    const int top = kNavBarHeight + kTextTop;
+    textView_->setGeometry(0, top, width(), qMax(0, height() - top));
+}
+
+void ModalTextViewsBrelvoVC::resizeEvent(QResizeEvent*) {
+    layoutElements();
+}
+
+void ModalTextViewsBrelvoVC::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), Qt::white);
+}
+
+bool ModalTextViewsBrelvoVC::eventFilter(QObject* watched, QEvent* event) {
+    // Covers the form whatever size it takes (the screen turned or was resized).
+    if (watched == parentWidget() && event->type() == QEvent::Resize && !leaving_)
+        setGeometry(QRect(QPoint(0, 0), parentWidget()->size()));
+    return QWidget::eventFilter(watched, event);
+}
+
+void ModalTextViewsBrelvoVC::saveAction() {
+    if (leaving_ || !built_) return;
+    const QString text = textView_->toPlainText();
+    if (summOrDescr_)
+        form_->setSummaryText(text);
+    else
+        form_->setDescriptionText(text.isEmpty() ? IssueTextForm::kDescriptionPlaceholder : text);
+    close(true);
+}
+
+void ModalTextViewsBrelvoVC::exitAction() {
+    if (leaving_ || !built_) return;
+    close(true);
+}
+
+void ModalTextViewsBrelvoVC::close(bool animated) {
+    leaving_ = true;
+    if (parentWidget()) parentWidget()->removeEventFilter(this);
+    auto finish = [this] {
+        restorePresentingView();
+        emit closed();
+        deleteLater();
+    };
+    if (!animated) {
+        finish();
+        return;
+    }
+    auto* slide = new QPropertyAnimation(this, "geometry", this);
+    slide->setDuration(kAnimationMs);
+    slide->setEndValue(geometry().translated(0, height()));
+    slide->setEasingCurve(QEasingCurve::InCubic);
+    connect(slide, &QAbstractAnimation::finished, this, finish);
+    slide->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ModalTextViewsBrelvoVC::restorePresentingView() {
+    QWidget* view = form_ ? form_->formView() : nullptr;
+    if (!view) return;
+    // The screen's bounds are already in the interface orientation.
+    const QSize bounds = screen::bounds();
+    if (!bounds.isEmpty() && !view->isWindow()) view->setGeometry(QRect(QPoint(0, 0), bounds));
+    if (view->layout()) view->layout()->activate();
+    view->updateGeometry();
+}
+
+bool ModalTextViewsBrelvoVC::shouldAutorotate() const {
+    return UserHelperBrelvo::shared().isOpen();
+}
+
+}  // namespace brelvo
