@@ -7,6 +7,7 @@
 #include <brelvo/Brelvo.h>
 
 #include "core/NotificationNames.h"
+#include "diagnostics/LogHelper.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
@@ -59,7 +60,7 @@ const QString kTyped = QStringLiteral("Checked: ");
 const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),         QStringLiteral("open-menu"),
                          QStringLiteral("close-menu"),   QStringLiteral("open-profile"), QStringLiteral("close-profile"),
                          QStringLiteral("lock"),         QStringLiteral("unlock"),       QStringLiteral("edit-note"),
-                         QStringLiteral("quit")};
+                         QStringLiteral("send-logs"),    QStringLiteral("quit")};
 
 QWidget* visibleWithTag(QWidget* root, int tag) {
     if (!root) return nullptr;
@@ -123,7 +124,7 @@ Tour::Tour(NotesWindow* window, const QString& screensDir, const QUrl& adminUrl)
 QList<Tour::Step> Tour::builtIn() {
     QList<Step> steps;
     QString error;
-    parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nshot 02-edited\nopen-menu\nshot 03-menu\n"
+    parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nsend-logs\nshot 02-edited\nopen-menu\nshot 03-menu\n"
                          "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nlock\nshot 05-locked\n"
                          "unlock\nshot 06-unlocked\nquit\n"),
           &steps, &error);
@@ -202,6 +203,7 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("lock")) return lock();
     if (n == QLatin1String("unlock")) return unlock();
     if (n == QLatin1String("edit-note")) return editNote();
+    if (n == QLatin1String("send-logs")) return sendLogs();
     if (n == QLatin1String("quit")) return pass();
     return fail(QStringLiteral("unknown step"));
 }
@@ -367,6 +369,18 @@ Tour::Outcome Tour::unlock() {
         return fail(QStringLiteral("still locked %1 s after the %2: %3").arg(kSessionMs / 1000).arg(how, sessionState()));
     }
     return pass(QStringLiteral("session active again after the %1").arg(how));
+}
+
+Tour::Outcome Tour::sendLogs() {
+    // What the app logged goes out with the next tick; this one comes now.
+    const qsizetype queued = brelvo::LogHelper::shared().queuedCount();
+    if (queued == 0) return fail(QStringLiteral("the app logged nothing to send"));
+    Brelvo::shared().checkLogs();
+    if (!waitFor([] { return brelvo::LogHelper::shared().queuedCount() == 0 && brelvo::LogHelper::storedBatches().isEmpty(); },
+                 kScreenMs)) {
+        return fail(QStringLiteral("%1 log lines still waiting").arg(brelvo::LogHelper::shared().queuedCount()));
+    }
+    return pass(QStringLiteral("sent the %1 queued log line(s) in one batch").arg(queued));
 }
 
 Tour::Outcome Tour::editNote() {

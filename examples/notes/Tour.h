@@ -46,6 +46,7 @@ private:
     Outcome lock();
     Outcome unlock();
     Outcome editNote();
+    Outcome sendLogs();
 
     // Runs the event loop until done() holds or the deadline passes.
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The notes application's built-in tour against a fresh brelvo-service:
 # every step must pass, every screen must be saved, and the service must
-# have recorded the tour's session.
+# have recorded the tour's session and the app's log line.
 #
 #   notes_tour.sh SERVICE_BIN NOTES_BIN SEED
 set -euo pipefail
@@ -52,5 +52,9 @@ summary=$("$service_bin" --db "$work/service.sqlite" --summary)
 echo "$summary"
 if ! grep -Eq '^sessions: +[1-9]' <<<"$summary" || ! grep -Eq '^requests: .*\bauth [2-9]' <<<"$summary"; then
   echo "the service did not record the tour's session and its renewed authentications" >&2
+  exit 1
+fi
+if ! grep -Eq '^log batches: +1 +\(1 entries\)' <<<"$summary"; then
+  echo "the service did not receive the app's log line as one batch" >&2
   exit 1
 fi
