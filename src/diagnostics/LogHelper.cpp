@@ -11,6 +11,7 @@
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 
+#include <mutex>
 #include <utility>
 
 namespace brelvo {
@@ -198,6 +199,11 @@ void LogHelper::sendOldLogs() {
 }
 
 int LogHelper::tryToSendOldLogs() {
+    // One at a time: two would send the same entries and then each remove as
+    // many from the front, taking newer ones that were never sent.
+    static QMutex* sending = new QMutex;  // outlives a send still running at exit
+    std::unique_lock<QMutex> lock(*sending, std::try_to_lock);
+    if (!lock.owns_lock()) return 0;
     const QVariantList entries = asList(Defaults::standard().object(key(kLogsKey)));
     if (entries.isEmpty()) return 0;
     const QString token = entries.first().toMap().value(kToken).toString();

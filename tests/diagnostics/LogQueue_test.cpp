@@ -6,6 +6,7 @@
 #include "diagnostics/StoredLogBatches.h"
 #include "platform/Defaults.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "support/LocalHttpServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -218,4 +220,35 @@ TEST_F(LogQueue, AnUnreadableBatchFileIsMovedAsideAndTheRestDelivered) {
     EXPECT_EQ(stored.deliver([&](const QString&, const QString&) { return ++delivered > 0; }), 1);
     EXPECT_EQ(stored.fileCount(), 0);
     EXPECT_TRUE(QFile::exists(bad.fileName() + ".unreadable"));
+}
+
+TEST_F(LogQueue, ConcurrentResendsOfStoredEntriesNeitherDuplicateNorDropThem) {
+    // A service that answers nothing, slowly: every send fails after a while.
+    test::LocalHttpServer http;
+    http.server().Post("/api/1_0/lib/post_logs", [](const httplib::Request&, httplib::Response& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        res.status = 500;
+    });
+    http.start();
+    qApp->setProperty("brelvo_service_url", http.url());
+    const QString entriesKey = QString::fromLatin1(LogHelper::kLogsKey);
+    Defaults::standard().removeObject(entriesKey);
+    const auto entry = [](int i) {
+        return QVariantMap{{"log", QStringLiteral("e%1").arg(i)}, {"ts", 1}, {"token", "tok"}, {"level", "info"}};
+    };
+    for (int i = 1; i <= 10; ++i) LogHelper::shared().addLog(entry(i));
+
+    std::thread first([] { LogHelper::shared().tryToSendOldLogs(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the first is sending
+    std::thread second([] { LogHelper::shared().tryToSendOldLogs(); });
+    for (int i = 11; i <= 15; ++i) LogHelper::shared().addLog(entry(i));
+    first.join();
+    second.join();
+
+    QStringList left;
+    for (const QVariant& v : Defaults::standard().object(entriesKey).toList()) left.append(v.toMap().value("log").toString());
+    EXPECT_EQ(left.join(',').toStdString(), "e11,e12,e13,e14,e15") << "logged during the resends, not yet sent";
+    QStringList stored = everyMessage();
+    EXPECT_EQ(stored.size(), 10) << stored.join(',').toStdString();
+    Defaults::standard().removeObject(entriesKey);
 }
