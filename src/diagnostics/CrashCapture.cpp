@@ -499,6 +499,9 @@ void queueLeftReports(const QString& path) {
     if (!anyLeft) return;
     CrashContext context;
     if (!CrashContext::load(CrashContext::filePath(), &context)) context = CrashContext::takeNow();
+    // A run that crashed before its first phone state was read: the service
+    // needs a document, so today's stands in.
+    if (context.state.isEmpty()) context.state = Brelvo::shared().getPhoneState().toUtf8();
     for (const CrashFile::Entry& entry : entries) {
         if (entry.delivered) continue;
         // Reading DWARF data of modules that may have changed since is the

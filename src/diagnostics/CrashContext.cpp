@@ -112,10 +112,18 @@ bool CrashContext::load(const QString& path, CrashContext* out) {
 void CrashContext::startRefreshing() {
     static std::atomic<bool> started{false};
     if (started.exchange(true)) return;
+    // The previous run's context is spent (its reports were queued before
+    // this); until this run saves its own, a recovered report takes the
+    // context of the start that finds it. The first save waits a moment, off
+    // the start-up path, unless the session changes first.
+    QFile::remove(filePath());
     NetworkClientBrelvo::shared().setSessionObserver(&sessionChanged);
-    refreshOnPool();
-    if (!QCoreApplication::instance()) return;
+    if (!QCoreApplication::instance()) {
+        refreshOnPool();
+        return;
+    }
     dispatch::toMain([] {
+        QTimer::singleShot(kFirstStateMs, qApp, &refreshOnPool);
         auto* timer = new QTimer(qApp);  // lives until the process ends
         QObject::connect(timer, &QTimer::timeout, qApp, &refreshOnPool);
         timer->start(kRefreshMs);

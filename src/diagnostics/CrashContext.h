@@ -28,11 +28,13 @@ struct CrashContext {
     // The saved context, or none when the file is missing or unreadable.
     static bool load(const QString& path, CrashContext* out);
 
-    // Saves the context now, whenever the session's token or rid changes, and
-    // every kRefreshMs (for the phone state), on the library's pool, one
-    // refresh at a time. Once per process.
+    // Removes the previous run's file, then saves the context kFirstStateMs
+    // after start and every kRefreshMs on the library's pool (one refresh at
+    // a time), and at once whenever the session's token or rid changes. Once
+    // per process, after the previous run's reports were queued.
     static void startRefreshing();
     static constexpr int kRefreshMs = 5000;
+    static constexpr int kFirstStateMs = 1000;
 };
 
 }  // namespace brelvo
