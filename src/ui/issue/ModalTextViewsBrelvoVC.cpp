@@ -5,13 +5,11 @@
 #include "ui/editor/BrelvoImageManager.h"
 #include "ui/issue/IssueTextForm.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QPropertyAnimation>
 #include <QPushButton>
 
 namespace brelvo {
@@ -42,23 +40,10 @@ ModalTextViewsBrelvoVC::ModalTextViewsBrelvoVC(IssueTextForm* form) : form_(form
 void ModalTextViewsBrelvoVC::present(bool animated) {
     QWidget* view = form_ ? form_->formView() : nullptr;
     if (!view || built_) return;
-    setParent(view);
+    setParent(view);  // the bar's images are drawn at the view's scale
     createUI();
-    view->installEventFilter(this);
-    const QRect target(QPoint(0, 0), view->size());
-    show();
-    raise();
+    presentOver(view, animated);
     textView_->setFocus(Qt::OtherFocusReason);  // the keyboard comes up at once
-    if (!animated) {
-        setGeometry(target);
-        return;
-    }
-    auto* slide = new QPropertyAnimation(this, "geometry", this);
-    slide->setDuration(kAnimationMs);
-    slide->setStartValue(target.translated(0, target.height()));
-    slide->setEndValue(target);
-    slide->setEasingCurve(QEasingCurve::OutCubic);
-    slide->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void ModalTextViewsBrelvoVC::createUI() {
@@ -127,46 +112,23 @@ void ModalTextViewsBrelvoVC::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::white);
 }
 
-bool ModalTextViewsBrelvoVC::eventFilter(QObject* watched, QEvent* event) {
-    // Covers the form whatever size it takes (the screen turned or was resized).
-    if (watched == parentWidget() && event->type() == QEvent::Resize && !leaving_)
-        setGeometry(QRect(QPoint(0, 0), parentWidget()->size()));
-    return QWidget::eventFilter(watched, event);
-}
-
 void ModalTextViewsBrelvoVC::saveAction() {
-    if (leaving_ || !built_) return;
+    if (isLeaving() || !built_) return;
     const QString text = textView_->toPlainText();
     if (summOrDescr_)
         form_->setSummaryText(text);
     else
         form_->setDescriptionText(text.isEmpty() ? IssueTextForm::kDescriptionPlaceholder : text);
-    close(true);
+    leave();
 }
 
 void ModalTextViewsBrelvoVC::exitAction() {
-    if (leaving_ || !built_) return;
-    close(true);
+    if (built_) leave();
 }
 
-void ModalTextViewsBrelvoVC::close(bool animated) {
-    leaving_ = true;
-    if (parentWidget()) parentWidget()->removeEventFilter(this);
-    auto finish = [this] {
-        restorePresentingView();
-        emit closed();
-        deleteLater();
-    };
-    if (!animated) {
-        finish();
-        return;
-    }
-    auto* slide = new QPropertyAnimation(this, "geometry", this);
-    slide->setDuration(kAnimationMs);
-    slide->setEndValue(geometry().translated(0, height()));
-    slide->setEasingCurve(QEasingCurve::InCubic);
-    connect(slide, &QAbstractAnimation::finished, this, finish);
-    slide->start(QAbstractAnimation::DeleteWhenStopped);
+void ModalTextViewsBrelvoVC::left() {
+    restorePresentingView();
+    emit closed();
 }
 
 void ModalTextViewsBrelvoVC::restorePresentingView() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "platform/CoverScreen.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -13,12 +13,11 @@ class IssueTextForm;
 // The full-screen editor of the issue's summary or description, presented
 // over the issue form and prefilled from it; "Done" writes the text back, the
 // back button leaves the form as it was.
-class ModalTextViewsBrelvoVC : public QWidget {
+class ModalTextViewsBrelvoVC : public CoverScreen {
     Q_OBJECT
 public:
     static constexpr int kNavBarHeight = 47;
     static constexpr int kTextTop = 27;  // below the bar
-    static constexpr int kAnimationMs = 300;
 
     explicit ModalTextViewsBrelvoVC(IssueTextForm* form);
 
@@ -50,20 +49,18 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void left() override;
 
 private:
     void createUI();
     void createNavBar();
     void layoutElements();
-    void close(bool animated);
     // The form's view takes the whole screen again and is laid out anew.
     void restorePresentingView();
 
     IssueTextForm* form_;
     bool summOrDescr_ = false;
     bool built_ = false;
-    bool leaving_ = false;
     QWidget* navBarView_ = nullptr;
     QLabel* navLabel_ = nullptr;
     QPushButton* btnDone_ = nullptr;

@@ -2,9 +2,7 @@
 
 #include "core/UserHelperBrelvo.h"
 
-#include <QEvent>
 #include <QPainter>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QTextEdit>
 
@@ -19,7 +17,7 @@ const QString BrelReadMeVC::kText = QStringLiteral(
     "  Offline mode is activated due to server connection failure. All user activity and issues will be saved "
     "locally and sent to server when connection is restored.");
 
-BrelReadMeVC::BrelReadMeVC(QWidget* parent) : QWidget(parent) {
+BrelReadMeVC::BrelReadMeVC(QWidget* parent) : CoverScreen(parent) {
     viewDidLoad();
 }
 
@@ -53,54 +51,6 @@ void BrelReadMeVC::resizeEvent(QResizeEvent*) {
 
 void BrelReadMeVC::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), Qt::white);
-}
-
-bool BrelReadMeVC::eventFilter(QObject* watched, QEvent* event) {
-    // Covers its view whatever size that takes.
-    if (watched == parentWidget() && event->type() == QEvent::Resize && !leaving_)
-        setGeometry(QRect(QPoint(0, 0), parentWidget()->size()));
-    return QWidget::eventFilter(watched, event);
-}
-
-void BrelReadMeVC::presentOver(QWidget* view, bool animated) {
-    if (!view) return;
-    setParent(view);
-    view->installEventFilter(this);
-    const QRect target(QPoint(0, 0), view->size());
-    show();
-    raise();
-    if (!animated) {
-        setGeometry(target);
-        return;
-    }
-    auto* slide = new QPropertyAnimation(this, "geometry", this);
-    slide->setDuration(kAnimationMs);
-    slide->setStartValue(target.translated(0, target.height()));
-    slide->setEndValue(target);
-    slide->setEasingCurve(QEasingCurve::OutCubic);
-    slide->start(QAbstractAnimation::DeleteWhenStopped);
-}
-
-void BrelReadMeVC::exit() {
-    if (leaving_) return;
-    leaving_ = true;
-    auto finish = [this] {
-        hide();
-        if (parentWidget()) parentWidget()->removeEventFilter(this);
-        emit dismissed();
-        deleteLater();
-    };
-    if (!parentWidget()) {
-        finish();
-        return;
-    }
-    auto* slide = new QPropertyAnimation(this, "geometry", this);
-    slide->setDuration(kAnimationMs);
-    slide->setStartValue(geometry());
-    slide->setEndValue(geometry().translated(0, parentWidget()->height()));
-    slide->setEasingCurve(QEasingCurve::InCubic);
-    connect(slide, &QPropertyAnimation::finished, this, finish);
-    slide->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 bool BrelReadMeVC::shouldAutorotate() const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "platform/CoverScreen.h"
 
 class QPushButton;
 class QTextEdit;
@@ -9,18 +9,16 @@ namespace brelvo {
 
 // A full-screen notice that explains offline mode, presented over the issue
 // form; "OK" dismisses it.
-class BrelReadMeVC : public QWidget {
+class BrelReadMeVC : public CoverScreen {
     Q_OBJECT
 public:
     static const QString kText;
 
     explicit BrelReadMeVC(QWidget* parent = nullptr);
 
-    // Covers the view (sliding up from its bottom edge when animated) and
-    // raises itself. The view owns it from then on.
-    void presentOver(QWidget* view, bool animated = true);
-    // Slides down out of sight, then removes and deletes itself.
-    void exit();
+    // Presented with presentOver(). Slides down out of sight, then removes
+    // and deletes itself.
+    void exit() { leave(); }
 
     bool shouldAutorotate() const;
     static constexpr int supportedInterfaceOrientations() { return 0x1e; }
@@ -28,15 +26,13 @@ public:
     QTextEdit* textView() const { return textView_; }
     QPushButton* okButton() const { return okButton_; }
 
-    static constexpr int kAnimationMs = 300;
-
 signals:
     void dismissed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void left() override { emit dismissed(); }
 
 private:
     void viewDidLoad();
@@ -44,7 +40,6 @@ private:
 
     QTextEdit* textView_ = nullptr;
     QPushButton* okButton_ = nullptr;
-    bool leaving_ = false;
 };
 
 }  // namespace brelvo
