@@ -1,12 +1,12 @@
 #include "Tour.h"
 
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 
 #include "NotesWindow.h"
 
 #include <brelvo/Brelvo.h>
 
-#include "core/NotificationNames.h"
+#include "state/NotificationNames.h"
 #include "diagnostics/LogHelper.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"

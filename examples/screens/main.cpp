@@ -8,15 +8,15 @@
 // The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
 #include <brelvo/Brelvo.h>
 
-#include "core/LibrarySettings.h"
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
-#include "protocol/BrelAuthenticationDM.h"
-#include "protocol/ErrorInfo.h"
-#include "ui/editor/ImageCacheFiles.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/ErrorInfo.h"
+#include "ui/images/ImageCacheFiles.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/issue/IssueTextForm.h"
 #include "ui/issue/ModalTextViewsBrelvoVC.h"

@@ -7,14 +7,14 @@
 //   brelvo-make-atlas <source-root> --data-only  write the constant from the
 //                                                atlas.png already there
 //
-// The constant goes to src/ui/editor/BrelvoImageStorageData.cpp. Both files are
+// The constant goes to src/ui/images/BrelvoImageStorageData.cpp. Both files are
 // checked in; the build never runs this program.
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFont>
-#include "ui/editor/AtlasTable.h"
+#include "ui/images/AtlasTable.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -602,7 +602,7 @@ QByteArray dataSource(const QByteArray& png) {
            "//   <build>/resources/atlas/brelvo-make-atlas <source root>              (repaint and rewrite)\n"
            "//   <build>/resources/atlas/brelvo-make-atlas <source root> --data-only  (rewrite from atlas.png)\n"
            "\n"
-           "#include \"ui/editor/BrelvoImageStorageData.h\"\n"
+           "#include \"ui/images/BrelvoImageStorageData.h\"\n"
            "\n"
            "namespace brelvo::atlasdata {\n"
            "\n";
@@ -630,7 +630,7 @@ int main(int argc, char** argv) {
     }
     const QDir root(args[1]);
     const QString pngPath = root.filePath(QStringLiteral("resources/atlas/atlas.png"));
-    const QString sourcePath = root.filePath(QStringLiteral("src/ui/editor/BrelvoImageStorageData.cpp"));
+    const QString sourcePath = root.filePath(QStringLiteral("src/ui/images/BrelvoImageStorageData.cpp"));
 
     QByteArray png;
     if (args.size() == 3) {

@@ -1,9 +1,9 @@
 #include <brelvo/Brelvo.h>
 
-#include "core/CategoryHelper.h"
+#include "platform/CategoryHelper.h"
 #include "core/Lifecycle.h"
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"

@@ -8,7 +8,7 @@
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "ui/session/CustomViewBrelvo.h"

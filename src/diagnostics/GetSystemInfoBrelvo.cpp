@@ -1,6 +1,6 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 
-#include "core/CategoryHelper.h"
+#include "platform/CategoryHelper.h"
 #include "diagnostics/DeviceDocuments.h"
 #include "diagnostics/DeviceFiles.h"
 #include "diagnostics/MacAddressHelper.h"

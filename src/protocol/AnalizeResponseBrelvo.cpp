@@ -1,12 +1,12 @@
 #include "protocol/AnalizeResponseBrelvo.h"
 
-#include "core/CategoryHelper.h"
-#include "core/UserHelperBrelvo.h"
+#include "platform/CategoryHelper.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/Dispatch.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
-#include "protocol/BrelAuthenticationDM.h"
-#include "protocol/ErrorInfo.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/ErrorInfo.h"
 #include "protocol/NetworkClientBrelvo.h"
 
 namespace brelvo {

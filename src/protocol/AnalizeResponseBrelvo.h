@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/BrelIssuePriorityDM.h"
-#include "protocol/BrelIssueTypeDM.h"
-#include "protocol/BrelRequirementPriority.h"
+#include "state/BrelIssuePriorityDM.h"
+#include "state/BrelIssueTypeDM.h"
+#include "state/BrelRequirementPriority.h"
 
 #include <QList>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #include "protocol/Connectivity.h"
 
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/AppInfo.h"
 #include "protocol/BVReachability.h"
 

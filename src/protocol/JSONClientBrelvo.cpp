@@ -1,11 +1,11 @@
 #include "protocol/JSONClientBrelvo.h"
 
-#include "core/LibrarySettings.h"
+#include "state/LibrarySettings.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "protocol/Base64Brelvo.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/JsonText.h"
 #include "protocol/NetworkClientBrelvo.h"
 

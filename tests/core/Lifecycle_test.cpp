@@ -4,7 +4,7 @@
 #include <brelvo/Brelvo.h>
 
 #include "core/Lifecycle.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

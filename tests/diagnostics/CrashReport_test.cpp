@@ -155,12 +155,15 @@ TEST_F(CrashHostTest, FaultOnAWorkerThreadIsHandledOnTheGuiThread) {
 TEST_F(CrashHostTest, ThreadsFaultingTogetherAreHandledOneAtATimeAndNoneIsLost) {
     HostRun crashing(home_.path());
     ASSERT_TRUE(crashing.spawn("two-threads-segv", url(), "never"));
-    // One is handled (sent, alert showing); the other waits its turn, its
-    // report already in the crash file.
-    ASSERT_TRUE(eventually([&] { return crashFile(crashing).size() == 2 && crashes().size() == 1; }))
-        << crashing.output().toStdString();
-    const auto left = crashFile(crashing);
-    EXPECT_EQ(left[0].delivered + left[1].delivered, 1);
+    // One is handled (sent, marked delivered, alert showing); the other waits
+    // its turn, its report already in the crash file. The delivered mark is
+    // written after the service has its copy, so wait for the mark itself.
+    const auto oneDelivered = [&] {
+        const auto left = crashFile(crashing);
+        return left.size() == 2 && left[0].delivered + left[1].delivered == 1;
+    };
+    ASSERT_TRUE(eventually(oneDelivered)) << crashing.output().toStdString();
+    EXPECT_EQ(crashes().size(), 1);
     crashing.kill9();
     ASSERT_TRUE(crashing.wait());
 

@@ -1,6 +1,6 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 
-#include "core/CategoryHelper.h"
+#include "platform/CategoryHelper.h"
 #include "diagnostics/DiagnosticsTestUtil.h"
 #include "platform/AppPaths.h"
 

@@ -9,7 +9,7 @@
 #include "platform/Defaults.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "service/ServiceHarness.h"

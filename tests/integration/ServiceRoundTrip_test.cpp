@@ -1,12 +1,12 @@
 // The library's protocol against the real brelvo-service on loopback: bodies
 // built by the library, sent by its transport, read back by its analyser, and
 // checked against what the service stored.
-#include "core/LibrarySettings.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/LibrarySettings.h"
+#include "state/UserHelperBrelvo.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "service/ServiceHarness.h"

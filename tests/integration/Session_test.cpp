@@ -2,17 +2,17 @@
 // started by its one call, answering authentication in each of its ways.
 #include <brelvo/Brelvo.h>
 
-#include "core/BrelvoDataStore.h"
-#include "core/LibrarySettings.h"
+#include "state/BrelvoDataStore.h"
+#include "state/LibrarySettings.h"
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/JSONClientBrelvo.h"
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
 #include "protocol/BVReachability.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "service/ServiceHarness.h"
 #include "support/TestSupport.h"

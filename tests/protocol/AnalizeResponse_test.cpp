@@ -1,7 +1,7 @@
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/BrelAuthenticationDM.h"
+#include "state/BrelAuthenticationDM.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "protocol/BVReachability.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "support/LocalHttpServer.h"

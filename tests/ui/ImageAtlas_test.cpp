@@ -1,5 +1,5 @@
-#include "ui/editor/BrelvoImageManager.h"
-#include "ui/editor/BrelvoImageStorage.h"
+#include "ui/images/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageStorage.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>

@@ -5,9 +5,9 @@
 #include "platform/HttpGet.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
-#include "ui/editor/Brel_ImageCache.h"
-#include "ui/editor/ImageCacheFiles.h"
-#include "ui/editor/imageCAcheBrelvo.h"
+#include "ui/images/Brel_ImageCache.h"
+#include "ui/images/ImageCacheFiles.h"
+#include "ui/images/imageCAcheBrelvo.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The issue's type and severity picker and the summary/description editor,
 // as real widgets over a host window, driven through the window system.
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 #include "ui/SessionTestHost.h"
 #include "ui/issue/IssueTextForm.h"

@@ -3,9 +3,9 @@
 // loading variant and the profile request, driven by real clicks.
 #include "ui/SessionTestHost.h"
 
-#include "core/LibrarySettings.h"
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"

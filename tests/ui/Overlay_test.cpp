@@ -2,8 +2,8 @@
 // offscreen platform and clicks delivered through the window system.
 #include <brelvo/Brelvo.h>
 
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
@@ -12,7 +12,7 @@
 #include "platform/WindowLayer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
-#include "ui/editor/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageManager.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"

@@ -1,8 +1,8 @@
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/Screen.h"
-#include "ui/editor/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueTextForm.h"
 
 #include <QLabel>

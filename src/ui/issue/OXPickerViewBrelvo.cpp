@@ -1,9 +1,9 @@
 #include "ui/issue/OXPickerViewBrelvo.h"
 
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
-#include "ui/editor/Brel_ImageCache.h"
+#include "ui/images/Brel_ImageCache.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/session/BVAlert.h"
 
-#include "core/NotificationNames.h"
+#include "state/NotificationNames.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"

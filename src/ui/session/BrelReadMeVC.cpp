@@ -1,6 +1,6 @@
 #include "ui/session/BrelReadMeVC.h"
 
-#include "core/UserHelperBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 
 #include <QPainter>
 #include <QPushButton>

@@ -1,14 +1,14 @@
 #include "ui/session/BrelvoWindow.h"
 
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
-#include "protocol/RecordValues.h"
+#include "state/RecordValues.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
-#include "ui/editor/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageManager.h"
 
 namespace brelvo {
 namespace {

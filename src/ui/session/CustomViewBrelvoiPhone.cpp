@@ -2,16 +2,16 @@
 
 #include <brelvo/Brelvo.h>
 
-#include "core/NotificationNames.h"
+#include "state/NotificationNames.h"
 #include "platform/Dispatch.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/Log.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
-#include "protocol/RecordValues.h"
+#include "state/RecordValues.h"
 #include "platform/WindowLayer.h"
-#include "ui/editor/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageManager.h"
 
 #include <QGuiApplication>
 #include <QLabel>

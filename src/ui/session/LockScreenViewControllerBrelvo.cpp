@@ -1,10 +1,10 @@
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 
 #include "brelvo/Brelvo.h"
-#include "core/CategoryHelper.h"
-#include "core/LibrarySettings.h"
-#include "core/NotificationNames.h"
-#include "core/UserHelperBrelvo.h"
+#include "platform/CategoryHelper.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
@@ -16,7 +16,7 @@
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
-#include "ui/editor/BrelvoImageManager.h"
+#include "ui/images/BrelvoImageManager.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "ui/session/UserProfileViewController.h"
 
-#include "core/LibrarySettings.h"
+#include "state/LibrarySettings.h"
 #include "platform/AppInfo.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
@@ -9,9 +9,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
-#include "protocol/BrelAuthenticationDM.h"
-#include "ui/editor/BrelvoImageManager.h"
-#include "ui/editor/imageCAcheBrelvo.h"
+#include "state/BrelAuthenticationDM.h"
+#include "ui/images/BrelvoImageManager.h"
+#include "ui/images/imageCAcheBrelvo.h"
 #include "ui/session/UserProfileCell.h"
 
 #include <QAbstractButton>
