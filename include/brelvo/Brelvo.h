@@ -177,6 +177,7 @@ public:
 
 private:
     Brelvo();
+    void handDownContext();
     Brelvo(const Brelvo&) = delete;
     Brelvo& operator=(const Brelvo&) = delete;
     struct Impl;

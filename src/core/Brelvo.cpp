@@ -5,6 +5,7 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "diagnostics/CrashCapture.h"
+#include "diagnostics/CrashHelper.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "diagnostics/LogHelper.h"
@@ -15,6 +16,8 @@
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
 #include "platform/WindowLayer.h"
+#include "state/SharedState.h"
+#include "ui/session/OverlayControl.h"
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
@@ -49,21 +52,17 @@ void setErrorMessage(const QString& message) {
     UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
 }
 
+DeviceIdentity deviceIdentity() {
+    const GetSystemInfoBrelvo& info = GetSystemInfoBrelvo::shared();
+    return {info.getlocaleOfDevice(), info.getAdvertisingIdentifier() + QLatin1Char('_') + info.getSystemFingerPrint(),
+            info.getAppId()};
+}
+
 }  // namespace
 
 struct Brelvo::Impl {
-    mutable QMutex mutex;  // the flags are read from service threads too
+    mutable QMutex mutex;  // the API key is read from service threads too
     QString apiKey;
-    int lockingMode = 0;
-    bool autoUpdate = false;
-    bool isInit = false;
-    bool isHide = false;
-    bool isOpenGL = false;
-    bool offlineMode = true;
-    double brelTrigger = 0;
-    bool isError = false;
-    bool isFirstTime = true;
-    bool dismissed = false;
     bool started = false;
 
     QPointer<BrelvoWindow> overlay;
@@ -80,6 +79,7 @@ Brelvo& Brelvo::shared() {
 }
 
 Brelvo::Brelvo() : d(std::make_unique<Impl>()) {
+    handDownContext();
     NotificationCenter::defaultCenter().addObserver(notifications::kCloseLockScreen,
                                                     [this](const Notification&) { removeLockScreen(); }, this);
     // The analyser shows the lock screen and its alerts through the facade.
@@ -101,22 +101,18 @@ void Brelvo::initialize() {
 }
 
 void Brelvo::initialize(int lockingMode) {
-    {
-        QMutexLocker lock(&d->mutex);
-        d->lockingMode = lockingMode;
-        d->autoUpdate = true;
-        d->isInit = true;
-    }
+    SharedState& state = SharedState::shared();
+    state.setLockingMode(lockingMode);
+    state.setAutoUpdate(true);
+    state.setIsInit(true);
     initializeBrelvo();
 }
 
 void Brelvo::initializeWithOptions(int options) {
-    {
-        QMutexLocker lock(&d->mutex);
-        d->lockingMode = (options & LockingMode) ? 1 : 0;
-        d->autoUpdate = true;
-        d->isInit = true;
-    }
+    SharedState& state = SharedState::shared();
+    state.setLockingMode((options & LockingMode) ? 1 : 0);
+    state.setAutoUpdate(true);
+    state.setIsInit(true);
     initializeBrelvo();
     const int mode = (options & ShakeActivation) ? 1 : (options & ManualActivation) ? 2 : 0;
     NotificationCenter::defaultCenter().post(notifications::kActivationMode, mode);
@@ -200,41 +196,33 @@ void Brelvo::installBrelvoLib() {
 }
 
 BrelvoWindow* Brelvo::getBVLibWindow() const {
-    return qobject_cast<BrelvoWindow*>(windows::withTag(BrelvoWindow::kTag));
+    return overlay::window();
 }
 
 void Brelvo::makeBVLibWindowKeyAndVisible() {
-    windows::makeKeyAndVisible(getBVLibWindow());
+    overlay::makeKeyAndVisible();
 }
 
 void Brelvo::makeAppWindowKeyAndVisible() {
-    windows::makeKeyAndVisible(windows::first());
+    overlay::makeAppWindowKeyAndVisible();
 }
 
 // ---- host operations -----------------------------------------------------
 
 void Brelvo::showMenu() {
-    NotificationCenter::defaultCenter().post(notifications::kOpenMenu);
+    overlay::showMenu();
 }
 
 void Brelvo::hideMenu() {
-    NotificationCenter::defaultCenter().post(notifications::kCloseMenu);
+    overlay::hideMenu();
 }
 
 void Brelvo::showMenuSlider() {
-    {
-        QMutexLocker lock(&d->mutex);
-        d->isHide = false;
-    }
-    NotificationCenter::defaultCenter().post(notifications::kBringSliderToFront);
+    overlay::showMenuSlider();
 }
 
 void Brelvo::hideMenuSlider() {
-    {
-        QMutexLocker lock(&d->mutex);
-        d->isHide = true;
-    }
-    NotificationCenter::defaultCenter().post(notifications::kBringSliderToBack);
+    overlay::hideMenuSlider();
 }
 
 void Brelvo::makeScreenshot() {
@@ -246,9 +234,7 @@ bool Brelvo::reachable() {
 }
 
 bool Brelvo::isOnline() {
-    const bool online = reachable();
-    if (!online) setErrorMessage(QStringLiteral("No internet connection"));
-    return online;
+    return connectivity::reachable();  // which also records "No internet connection"
 }
 
 bool Brelvo::canInstallBrelvoMenu() {
@@ -415,13 +401,11 @@ bool Brelvo::isIpad() const {
 }
 
 void Brelvo::makeAppExit() {
-    QMutexLocker lock(&d->mutex);
-    d->dismissed = true;
+    SharedState::shared().setDismissed(true);
 }
 
 bool Brelvo::dismissed() const {
-    QMutexLocker lock(&d->mutex);
-    return d->dismissed;
+    return SharedState::shared().dismissed();
 }
 
 void Brelvo::successButtonPressed() {
@@ -511,23 +495,17 @@ UserProfileViewController* Brelvo::userProfileScreen() const {
 
 // ---- properties ------------------------------------------------------------
 
-#define BRELVO_PROPERTY(Type, getter, setter, field) \
-    Type Brelvo::getter() const {                    \
-        QMutexLocker lock(&d->mutex);                \
-        return d->field;                             \
-    }                                                \
-    void Brelvo::setter(Type value) {                \
-        QMutexLocker lock(&d->mutex);                \
-        d->field = value;                            \
-    }
+#define BRELVO_PROPERTY(Type, getter, setter)                      \
+    Type Brelvo::getter() const { return SharedState::shared().getter(); } \
+    void Brelvo::setter(Type value) { SharedState::shared().setter(value); }
 
-BRELVO_PROPERTY(int, lockingMode, setLockingMode, lockingMode)
-BRELVO_PROPERTY(bool, autoUpdate, setAutoUpdate, autoUpdate)
-BRELVO_PROPERTY(bool, isInit, setIsInit, isInit)
-BRELVO_PROPERTY(bool, isOpenGL, setIsOpenGL, isOpenGL)
-BRELVO_PROPERTY(bool, offlineMode, setOfflineMode, offlineMode)
-BRELVO_PROPERTY(double, brelTrigger, setBrelTrigger, brelTrigger)
-BRELVO_PROPERTY(bool, isError, setIsError, isError)
+BRELVO_PROPERTY(int, lockingMode, setLockingMode)
+BRELVO_PROPERTY(bool, autoUpdate, setAutoUpdate)
+BRELVO_PROPERTY(bool, isInit, setIsInit)
+BRELVO_PROPERTY(bool, isOpenGL, setIsOpenGL)
+BRELVO_PROPERTY(bool, offlineMode, setOfflineMode)
+BRELVO_PROPERTY(double, brelTrigger, setBrelTrigger)
+BRELVO_PROPERTY(bool, isError, setIsError)
 #undef BRELVO_PROPERTY
 
 QString Brelvo::apiKey() const {
@@ -536,13 +514,23 @@ QString Brelvo::apiKey() const {
 }
 
 void Brelvo::setApiKey(const QString& key) {
-    QMutexLocker lock(&d->mutex);
-    d->apiKey = key;
+    {
+        QMutexLocker lock(&d->mutex);
+        d->apiKey = key;
+    }
+    handDownContext();
+}
+
+// The components below the facade get what they need from this one value
+// rather than reading the facade.
+void Brelvo::handDownContext() {
+    const StartContext context{apiKey(), &deviceIdentity};
+    JSONClientBrelvo::shared().configure(context);
+    CrashHelper::shared().configure(context);
 }
 
 bool Brelvo::isHide() const {
-    QMutexLocker lock(&d->mutex);
-    return d->isHide;
+    return SharedState::shared().isHide();
 }
 
 }  // namespace brelvo

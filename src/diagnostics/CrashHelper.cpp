@@ -1,13 +1,12 @@
 #include "diagnostics/CrashHelper.h"
 
-#include <brelvo/Brelvo.h>
-
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/SharedState.h"
 
 #include <QMutex>
 
@@ -43,11 +42,11 @@ QVariantMap makeEntry(const QString& log, const QByteArray& state, const QString
 bool sendCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
                const QString& uid) {
     const QByteArray body =
-        JSONClientBrelvo::shared().getCrashData(Brelvo::shared().apiKey(), log, token, state, rid, uid);
+        JSONClientBrelvo::shared().getCrashData(CrashHelper::shared().apiKey(), log, token, state, rid, uid);
     const QString answer =
         NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_crash"), body);
     if (answer.isEmpty()) return false;
-    Brelvo::shared().setBrelTrigger(0);  // any answer counts as delivered
+    SharedState::shared().setBrelTrigger(0);  // any answer counts as delivered
     return true;
 }
 
@@ -56,6 +55,16 @@ bool sendCrash(const QString& log, const QString& token, const QByteArray& state
 CrashHelper& CrashHelper::shared() {
     static CrashHelper* instance = new CrashHelper;  // lives until the process ends
     return *instance;
+}
+
+void CrashHelper::configure(const StartContext& context) {
+    QMutexLocker lock(&mutex_);
+    apiKey_ = context.apiKey;
+}
+
+QString CrashHelper::apiKey() const {
+    QMutexLocker lock(&mutex_);
+    return apiKey_;
 }
 
 void CrashHelper::postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "state/StartContext.h"
+
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -14,6 +17,10 @@ namespace brelvo {
 class CrashHelper {
 public:
     static CrashHelper& shared();
+
+    // The project's API key that reports are sent with (the facade hands it down).
+    void configure(const StartContext& context);
+    QString apiKey() const;
 
     // Sends one crash report ("post_crash") and blocks the calling thread for
     // the length of the request. When no answer came (offline, time-out) the
@@ -52,6 +59,9 @@ public:
 private:
     CrashHelper() = default;
     static void appendEntry(const QVariantMap& entry);
+
+    mutable QMutex mutex_;
+    QString apiKey_;
 };
 
 }  // namespace brelvo

@@ -5,6 +5,7 @@
 #include "diagnostics/DeviceFiles.h"
 #include "diagnostics/MacAddressHelper.h"
 #include "platform/AppInfo.h"
+#include "protocol/Connectivity.h"
 #include "platform/AppPaths.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -474,7 +475,7 @@ QString GetSystemInfoBrelvo::getMNC() const {
 
 QString GetSystemInfoBrelvo::getTypeOfUsingInternet() const {
     const std::unique_ptr<BVReachability> reachability =
-        BVReachability::reachabilityWithHostName(QUrl(appinfo::serviceUrl()).host());
+        BVReachability::reachabilityWithHostName(connectivity::serviceHost());
     if (!reachability) return QString(QLatin1String(""));
     switch (reachability->currentReachabilityStatus()) {
     case BVReachability::ReachableViaWWAN: return QStringLiteral("WWAN");

@@ -1,7 +1,5 @@
 #include "diagnostics/LogHelper.h"
 
-#include <brelvo/Brelvo.h>
-
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -10,6 +8,7 @@
 #include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/SharedState.h"
 
 #include <mutex>
 #include <utility>
@@ -166,7 +165,7 @@ bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token)
     if (answer.isEmpty()) return false;
     const QVariant code = AnalizeResponseBrelvo::shared().getResponseCode(answer);
     if (!code.isValid() || code.toLongLong() != 0) qCWarning(lcBrelvo) << "Error";
-    Brelvo::shared().setBrelTrigger(0);
+    SharedState::shared().setBrelTrigger(0);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "protocol/Connectivity.h"
 
 #include "state/UserHelperBrelvo.h"
-#include "platform/AppInfo.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "protocol/BVReachability.h"
 
 #include <QUrl>
@@ -9,7 +9,7 @@
 namespace brelvo::connectivity {
 
 QString serviceHost() {
-    return QUrl(appinfo::serviceUrl()).host();
+    return QUrl(NetworkClientBrelvo::serviceUrl()).host();
 }
 
 bool reachable() {

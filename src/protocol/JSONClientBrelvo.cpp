@@ -1,7 +1,6 @@
 #include "protocol/JSONClientBrelvo.h"
 
 #include "state/LibrarySettings.h"
-#include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "protocol/Base64Brelvo.h"
@@ -45,16 +44,15 @@ private:
 };
 
 QString locale() {
-    return GetSystemInfoBrelvo::shared().getlocaleOfDevice();
+    return JSONClientBrelvo::shared().identity().locale;
 }
 
 QString udid() {
-    const GetSystemInfoBrelvo& info = GetSystemInfoBrelvo::shared();
-    return info.getAdvertisingIdentifier() + QLatin1Char('_') + info.getSystemFingerPrint();
+    return JSONClientBrelvo::shared().identity().udid;
 }
 
 QString appId() {
-    return GetSystemInfoBrelvo::shared().getAppId();
+    return JSONClientBrelvo::shared().identity().appId;
 }
 
 QString transportToken() {
@@ -126,6 +124,20 @@ void appendIssueWithScreenshots(Body& body, const QString& type, const QString& 
 JSONClientBrelvo& JSONClientBrelvo::shared() {
     static JSONClientBrelvo client;
     return client;
+}
+
+void JSONClientBrelvo::configure(const StartContext& context) {
+    QMutexLocker lock(&mutex_);
+    identity_ = context.identity;
+}
+
+DeviceIdentity JSONClientBrelvo::identity() const {
+    std::function<DeviceIdentity()> source;
+    {
+        QMutexLocker lock(&mutex_);
+        source = identity_;
+    }
+    return source ? source() : DeviceIdentity{};
 }
 
 QByteArray JSONClientBrelvo::getAuthData(const QString& apiKey, const QString& /*uid*/) const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "state/StartContext.h"
+
 #include <QByteArray>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -11,10 +14,15 @@ namespace brelvo {
 // templates (member order and spacing are part of the wire format). Inserted
 // texts are JSON-escaped (quote, backslash, control characters), so a value
 // can never break the body; the bytes are unchanged when nothing needs it.
-// Bodies are UTF-8 bytes. Keeps no state; usable from any thread.
+// Bodies are UTF-8 bytes. Usable from any thread.
 class JSONClientBrelvo {
 public:
     static JSONClientBrelvo& shared();
+
+    // Where the locale, udid and app id of the bodies come from (the facade
+    // sets it); until then they are empty.
+    void configure(const StartContext& context);
+    DeviceIdentity identity() const;
 
     QByteArray getAuthData(const QString& apiKey, const QString& uid) const;
     QByteArray getDataForProfileResponse() const;
@@ -52,6 +60,10 @@ public:
 
     // "Type:Version:Build:API" of the library's "libInfo" resource.
     QString getLibInfoPlistString() const;
+
+private:
+    mutable QMutex mutex_;
+    std::function<DeviceIdentity()> identity_;
 };
 
 }  // namespace brelvo

@@ -39,8 +39,12 @@ NetworkClientBrelvo::NetworkClientBrelvo() {
     std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+QString NetworkClientBrelvo::serviceUrl() {
+    return appinfo::serviceUrl();
+}
+
 QString NetworkClientBrelvo::urlForMethod(const QString& method) {
-    return appinfo::serviceUrl() + QStringLiteral("api/%1/lib/").arg(QStringLiteral("1_0")) + method;
+    return serviceUrl() + QStringLiteral("api/%1/lib/").arg(QStringLiteral("1_0")) + method;
 }
 
 QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, const QByteArray& body) const {

@@ -26,6 +26,9 @@ public:
     QString makePOSTRequestWithMethod(const QString& method, const QByteArray& body) const;
 
     static QString urlForMethod(const QString& method);
+    // The service's base URL, ending with "/": read per request, as the host
+    // may repoint it while running.
+    static QString serviceUrl();
 
     QString access_token() const;
     void setToken(const QString& token);

@@ -1,7 +1,7 @@
 #include "ui/session/UserProfileViewController.h"
 
 #include "state/LibrarySettings.h"
-#include "platform/AppInfo.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
@@ -378,7 +378,7 @@ void UserProfileViewController::showInstallAlert() {
 }
 
 void UserProfileViewController::successButtonPressed() {
-    urls::openURL(QUrl(appinfo::serviceUrl()));
+    urls::openURL(QUrl(NetworkClientBrelvo::serviceUrl()));
 }
 
 }  // namespace brelvo
