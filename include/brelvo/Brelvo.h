@@ -11,6 +11,8 @@
 // "brelvo_project_id" (or the environment variable BRELVO_PROJECT_ID), the
 // service's address from "brelvo_service_url" (BRELVO_SERVICE_URL).
 
+#include <brelvo/BrelvoExport.h>
+
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -32,7 +34,7 @@ class UserProfileViewController;
 class BrelvoWindow;
 
 // The library's version text, as the "libInfo" resource states it.
-QString libraryVersion();
+BRELVO_EXPORT QString libraryVersion();
 
 // A failure on its way through the crash path: an uncaught C++ exception
 // (name: its type, reason: what()) or a fatal signal (name
@@ -44,7 +46,7 @@ struct BrelvoException {
     QVariantMap userInfo;
 };
 
-class Brelvo {
+class BRELVO_EXPORT Brelvo {
 public:
     // Bits of the option mask of initializeWithOptions.
     enum Option : int {
@@ -57,11 +59,15 @@ public:
     // The one instance; created on first use, never destroyed.
     static Brelvo& shared();
 
-    // Start the library, once, on the GUI thread, after the main window is shown.
+    // Threads: every call may be made from any thread unless it says "GUI
+    // thread only"; those touch widgets and assert that they run there.
+
+    // Start the library, once, after the main window is shown. GUI thread only.
     void initialize();
     void initialize(int lockingMode);
     void initializeWithOptions(int options);
 
+    // The menu and its floating button; the screens follow on the GUI thread.
     void showMenu();
     void hideMenu();
     void showMenuSlider();
@@ -87,11 +93,16 @@ public:
     bool isError() const;
     void setIsError(bool on);
 
-    // Used by the library's own components (and open to the host).
+    // Used by the library's own components (and open to the host). The
+    // screens themselves are GUI thread only.
     CustomViewBrelvo* mainView() const;
     LockScreenViewControllerBrelvo* lockScreen() const;
     UserProfileViewController* userProfileScreen() const;
 
+    // GUI thread only: initializeBrelvo, installBrelvoLib,
+    // addNewTopWindowToApplication, getBVLibWindow, the two
+    // make…KeyAndVisible and showIpadSoomingSoonScreen. The lock and profile
+    // screens' show and remove hop to the GUI thread themselves.
     void initializeBrelvo();
     void installBrelvoLib();
     void addNewTopWindowToApplication();
@@ -113,7 +124,8 @@ public:
     void successButtonPressed();
     QString encodeToBase64String(const QString& text) const;
     QRect getRectByOrientation() const;
-    // A return key ends editing of the text view; every other change is allowed.
+    // A return key ends editing of the text view; every other change is
+    // allowed. GUI thread only.
     bool textViewShouldChangeText(QWidget* textView, const QString& replacement);
     QString getPhoneState() const;
 
@@ -136,7 +148,7 @@ public:
     // Installs the action for the signal; a handler the host had installed
     // before (or an ignored signal) is put back, so the host keeps it.
     static void replaceBrelvoHandlerByUserHandler(int signal, const struct ::sigaction& action);
-    // Shows the crash alert alone.
+    // Shows the crash alert alone. GUI thread only.
     void makeAlertAboutSigKill();
     void createPlist();
     void createMorivaFolderInDocumentsFolder();

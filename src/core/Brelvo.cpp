@@ -58,6 +58,13 @@ DeviceIdentity deviceIdentity() {
             info.getAppId()};
 }
 
+// The facade's widget operations run where widgets live.
+void assertGuiThread(const char* operation) {
+    const bool onGuiThread = !QCoreApplication::instance() || dispatch::isMainThread();
+    if (!onGuiThread) qCWarning(lcBrelvo) << operation << "called off the GUI thread";
+    Q_ASSERT_X(onGuiThread, operation, "called off the GUI thread");
+}
+
 }  // namespace
 
 struct Brelvo::Impl {
@@ -119,6 +126,7 @@ void Brelvo::initializeWithOptions(int options) {
 }
 
 void Brelvo::initializeBrelvo() {
+    assertGuiThread("initializeBrelvo");
     if (isEmulator()) {
         setErrorMessage(QStringLiteral("Not supported emulators"));
         return;
@@ -173,6 +181,7 @@ void Brelvo::initializeBrelvo() {
 }
 
 void Brelvo::addNewTopWindowToApplication() {
+    assertGuiThread("addNewTopWindowToApplication");
     if (d->overlay) return;
     const QSize size = screen::bounds();
     auto* window = new BrelvoWindow(QRect(QPoint(0, 0), size), screen::window());
@@ -183,6 +192,7 @@ void Brelvo::addNewTopWindowToApplication() {
 }
 
 void Brelvo::installBrelvoLib() {
+    assertGuiThread("installBrelvoLib");
     BrelvoWindow* window = getBVLibWindow();
     if (!window || d->mainView) return;
     auto* panel = new CustomViewBrelvoiPhone(window);
@@ -196,14 +206,17 @@ void Brelvo::installBrelvoLib() {
 }
 
 BrelvoWindow* Brelvo::getBVLibWindow() const {
+    assertGuiThread("getBVLibWindow");
     return overlay::window();
 }
 
 void Brelvo::makeBVLibWindowKeyAndVisible() {
+    assertGuiThread("makeBVLibWindowKeyAndVisible");
     overlay::makeKeyAndVisible();
 }
 
 void Brelvo::makeAppWindowKeyAndVisible() {
+    assertGuiThread("makeAppWindowKeyAndVisible");
     overlay::makeAppWindowKeyAndVisible();
 }
 
@@ -373,6 +386,7 @@ void Brelvo::removeUserProfileScreen() {
 }
 
 void Brelvo::showIpadSoomingSoonScreen() {
+    assertGuiThread("showIpadSoomingSoonScreen");
     QWidget* first = windows::first();
     if (!first) return;
     first->show();
@@ -433,6 +447,7 @@ void Brelvo::replaceBrelvoHandlerByUserHandler(int signal, const struct ::sigact
 }
 
 void Brelvo::makeAlertAboutSigKill() {
+    assertGuiThread("makeAlertAboutSigKill");
     crash::showCrashAlert();
 }
 
@@ -470,6 +485,7 @@ QRect Brelvo::getRectByOrientation() const {
 }
 
 bool Brelvo::textViewShouldChangeText(QWidget* textView, const QString& replacement) {
+    assertGuiThread("textViewShouldChangeText");
     if (replacement == QLatin1String("\n")) {
         if (textView) textView->clearFocus();
         return false;

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+
 namespace brelvo {
 namespace {
 
@@ -137,7 +139,13 @@ DeviceIdentity JSONClientBrelvo::identity() const {
         QMutexLocker lock(&mutex_);
         source = identity_;
     }
-    return source ? source() : DeviceIdentity{};
+    if (!source) {
+        static std::atomic<bool> warned{false};
+        if (!warned.exchange(true))
+            qCWarning(lcBrelvo) << "request body built before the library was set up: it carries no device identity";
+        return {};
+    }
+    return source();
 }
 
 QByteArray JSONClientBrelvo::getAuthData(const QString& apiKey, const QString& /*uid*/) const {

@@ -1,6 +1,8 @@
 // The library's protocol against the real brelvo-service on loopback: bodies
 // built by the library, sent by its transport, read back by its analyser, and
 // checked against what the service stored.
+#include <brelvo/Brelvo.h>
+
 #include "state/LibrarySettings.h"
 #include "state/UserHelperBrelvo.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
@@ -26,6 +28,7 @@ class RoundTrip : public ServiceFixture {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
+        Brelvo::shared();  // as in a host: the facade hands the device's identity to the bodies
         QGuiApplication::setDesktopFileName(QStringLiteral("org.brelvo.notes"));
         QCoreApplication::setApplicationVersion(QStringLiteral("2.4"));
         qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:%1/").arg(service_.port()));
