@@ -11,6 +11,8 @@
 // "brelvo_project_id" (or the environment variable BRELVO_PROJECT_ID), the
 // service's address from "brelvo_service_url" (BRELVO_SERVICE_URL).
 
+#include <brelvo/BrelvoException.h>
+
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -33,16 +35,6 @@ class BrelvoWindow;
 
 // The library's version text, as the "libInfo" resource states it.
 QString libraryVersion();
-
-// A failure on its way through the crash path: an uncaught C++ exception
-// (name: its type, reason: what()) or a fatal signal (name
-// "BrelvoUncaughtExceptionHandlerSignalExceptionName", user info
-// "BrelvoUncaughtExceptionHandlerSignalKey": the signal number).
-struct BrelvoException {
-    QString name;
-    QString reason;
-    QVariantMap userInfo;
-};
 
 class Brelvo {
 public:
