@@ -11,6 +11,7 @@
 // "brelvo_project_id" (or the environment variable BRELVO_PROJECT_ID), the
 // service's address from "brelvo_service_url" (BRELVO_SERVICE_URL).
 
+#include <brelvo/BrelvoException.h>
 #include <brelvo/BrelvoExport.h>
 
 #include <QRect>
@@ -35,16 +36,6 @@ class BrelvoWindow;
 
 // The library's version text, as the "libInfo" resource states it.
 BRELVO_EXPORT QString libraryVersion();
-
-// A failure on its way through the crash path: an uncaught C++ exception
-// (name: its type, reason: what()) or a fatal signal (name
-// "BrelvoUncaughtExceptionHandlerSignalExceptionName", user info
-// "BrelvoUncaughtExceptionHandlerSignalKey": the signal number).
-struct BrelvoException {
-    QString name;
-    QString reason;
-    QVariantMap userInfo;
-};
 
 class BRELVO_EXPORT Brelvo {
 public:

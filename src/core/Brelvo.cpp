@@ -5,10 +5,14 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "diagnostics/CrashCapture.h"
+#include "diagnostics/CrashHandlers.h"
+#include "diagnostics/CrashHandling.h"
+#include "diagnostics/CrashReportText.h"
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "diagnostics/LogHelper.h"
+#include "diagnostics/SignalStacks.h"
 #include "platform/AppInfo.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -25,6 +29,7 @@
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
+#include "ui/session/CrashAlertStep.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 #include "ui/session/UserProfileViewController.h"
@@ -140,6 +145,9 @@ void Brelvo::initializeBrelvo() {
         }
         d->started = true;
     }
+    // The crash path below has no widgets: the alert comes from here.
+    crash::setHandlingHooks({[this] { validateAndSaveCriticalApplicationData(); },
+                             crashalert::step([this] { return mainView(); })});
     installBrelErrorHandler();
     ActivityBrelvo::shared().trackActivity();
 
@@ -448,7 +456,7 @@ void Brelvo::replaceBrelvoHandlerByUserHandler(int signal, const struct ::sigact
 
 void Brelvo::makeAlertAboutSigKill() {
     assertGuiThread("makeAlertAboutSigKill");
-    crash::showCrashAlert();
+    crashalert::showAlert();
 }
 
 void Brelvo::createPlist() {

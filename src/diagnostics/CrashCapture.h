@@ -1,35 +1,33 @@
 #pragma once
 
-#include <brelvo/Brelvo.h>
+#include <brelvo/BrelvoException.h>
 
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
-#include <cstdint>
-
+// The crash path, in the files beside this one:
+//   CrashHandlers    the signal and terminate handlers (async-signal-safe up to
+//                    the hand-off) and how the process ends afterwards
+//   SignalStacks     the alternate signal stacks the handlers run on
+//   CrashWatchdog    ends the process when the handling step cannot run in time
+//   CrashHandling    the handling step on the GUI thread: the report, then the
+//                    alert step the facade registered
+//   CrashRecovery    the reports an earlier run left in the crash file
+//   CrashReportText  the report texts
+// This file: what they share, and the install step.
 namespace brelvo {
 
 // Installs the crash path, once per process (later calls do nothing): the
 // "MorivaFiles" folder and "ErrorHandler.plist", the reports an earlier run
 // left in the crash file (queued, then the file is emptied), the crash file
-// for this run, the alternate signal stack, the terminate handler and the
-// signal handlers.
+// for this run, the alternate signal stack, the watchdog, the terminate
+// handler and the signal handlers. Everything a handler touches is prepared
+// here, before a signal can arrive.
 void installBrelErrorHandler();
-
-// The terminate handler (an uncaught C++ exception).
-void HandleBrelvoException();
-// The handler of the hooked signals.
-void SignalBrelvoHandler(int signal);
-
-// The description text of a signal number (1 to 25).
-QString signalDefenition(int signal);
-
-// Failures handled in this run, by both handlers.
-extern std::atomic<std::int32_t> BrelvoUncaughtExceptionCount;
 
 namespace crash {
 
+// Past this many failures in one run the handlers let the process die at once.
 inline constexpr int kMaxHandled = 10;
 inline const QString kSignalExceptionName = QStringLiteral("BrelvoUncaughtExceptionHandlerSignalExceptionName");
 inline const QString kSignalKey = QStringLiteral("BrelvoUncaughtExceptionHandlerSignalKey");
@@ -39,29 +37,12 @@ inline const QString kAddressesKey = QStringLiteral("BrelvoUncaughtExceptionHand
 inline const QString kFramesKey = QStringLiteral("BrelvoCrashFrames");
 inline const QString kSlotKey = QStringLiteral("BrelvoCrashFileSlot");
 
-inline const QString kAlertTitle = QStringLiteral("Error is caught");
-inline const QString kAlertMessage = QStringLiteral("Unhandled exception is caught and sent to the server");
-inline const QString kAlertButton = QStringLiteral("YES");
-
 // The crash file of this application ("brelvo-crash.bin" in the documents folder).
 QString crashFilePath();
 
-// The hooked signals, in the order they are hooked.
-const int* hookedSignals(int* count);
-
-// The report text of a signal: "\nSignal %d was raised. \nSignal defenition:\n%@ \nCallStack:\n%@".
-QString signalReason(int signal, const QStringList& stack);
-
-// The facade's operations (Brelvo forwards to these).
-void handleException(const BrelvoException& exception);
+// The facade's backtrace(): the caller's call stack as readable lines,
+// without the facade's frame and the outermost one.
 QStringList currentBacktrace();
-void replaceHandler(int signal, const struct ::sigaction& action);
-void showCrashAlert();
-
-// Gives the calling thread an alternate signal stack (once per thread), so
-// that a stack overflow on it is caught and reported too. Done for the thread
-// that installs the handlers and for every library thread.
-void prepareThread();
 
 }  // namespace crash
 

@@ -11,7 +11,7 @@
 // "notify" asks for a local notification 1.5 s later and exits 2 s after it.
 #include <brelvo/Brelvo.h>
 
-#include "diagnostics/CrashCapture.h"
+#include "diagnostics/CrashHandlers.h"
 #include "diagnostics/CrashHelper.h"
 #include "platform/Dispatch.h"
 #include "protocol/NetworkClientBrelvo.h"

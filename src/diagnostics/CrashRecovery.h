@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace brelvo::crash {
+
+// Reports an earlier run left in the crash file at the path and did not
+// deliver: each joins the crash queue once, with its stack made readable now
+// and the context that run last saved (the current one when it saved none).
+// Install step, before the file is opened (and so emptied) for this run.
+void queueLeftReports(const QString& path);
+
+}  // namespace brelvo::crash
