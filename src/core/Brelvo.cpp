@@ -27,6 +27,7 @@
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/SessionController.h"
 #include "ui/session/UserProfileViewController.h"
 
 #include <QApplication>
@@ -527,6 +528,7 @@ void Brelvo::handDownContext() {
     const StartContext context{apiKey(), &deviceIdentity};
     JSONClientBrelvo::shared().configure(context);
     CrashHelper::shared().configure(context);
+    SessionController::shared().configure(context);
 }
 
 bool Brelvo::isHide() const {

@@ -1,8 +1,7 @@
 #include "ui/session/CustomViewBrelvoiPhone.h"
 
-#include <brelvo/Brelvo.h>
-
 #include "state/NotificationNames.h"
+#include "state/SharedState.h"
 #include "platform/Dispatch.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
@@ -11,7 +10,9 @@
 #include "platform/NotificationCenter.h"
 #include "state/RecordValues.h"
 #include "platform/WindowLayer.h"
+#include "protocol/Connectivity.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/session/OverlayControl.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -193,7 +194,8 @@ void CustomViewBrelvoiPhone::btnUserPressed() {
 }
 
 void CustomViewBrelvoiPhone::btnRequirementsPressed() {
-    if (Brelvo::shared().isError() || !Brelvo::shared().isOnline()) return;
+    // Being offline also records "No internet connection".
+    if (SharedState::shared().isError() || !connectivity::reachable()) return;
     getRequirements();
 }
 
@@ -309,16 +311,16 @@ void CustomViewBrelvoiPhone::onMotion(const QVector3D& g) {
 }
 
 void CustomViewBrelvoiPhone::backMenuButtonAction() {
-    Brelvo::shared().hideMenu();
+    overlay::hideMenu();
 }
 
 void CustomViewBrelvoiPhone::btnMakeScreenshotPressedAction() {
     NotificationCenter::defaultCenter().post(notifications::kMainOrScreenshot, 0);
-    Brelvo::shared().hideMenuSlider();
-    if (!Brelvo::shared().isInit()) return;
+    overlay::hideMenuSlider();
+    if (!SharedState::shared().isInit()) return;
     // Capturing the screen and opening the issue form arrive with the
     // screenshot and issue work; until then the buttons come back at once.
-    if (activationMode() == 0) Brelvo::shared().showMenuSlider();
+    if (activationMode() == 0) overlay::showMenuSlider();
 }
 
 }  // namespace brelvo
