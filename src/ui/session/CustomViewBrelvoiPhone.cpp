@@ -2,7 +2,6 @@
 
 #include "state/NotificationNames.h"
 #include "state/SharedState.h"
-#include "platform/Dispatch.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/Log.h"
@@ -201,31 +200,26 @@ void CustomViewBrelvoiPhone::btnRequirementsPressed() {
 
 void CustomViewBrelvoiPhone::registerObservers() {
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    auto onMain = [this](std::function<void()> work) {
-        dispatch::toMain([p = QPointer<CustomViewBrelvoiPhone>(this), work = std::move(work)] {
-            if (p) work();
-        });
-    };
-    center.addObserver(notifications::kDeviceOrientationDidChange, [this](const Notification&) { setMyOrientation(2); }, this);
-    center.addObserver(notifications::kShowMenuSlider, [this, onMain](const Notification&) { onMain([this] { show(); }); }, this);
+    // The menu's own notifications act on the next turn of the event loop,
+    // whichever thread posts them.
+    const auto later = Qt::QueuedConnection;
+    center.addObserver(notifications::kDeviceOrientationDidChange, this, [this](const Notification&) { setMyOrientation(2); });
+    center.addObserver(notifications::kShowMenuSlider, this, [this](const Notification&) { show(); }, later);
     center.addObserver(notifications::kHideMenuSlider, [](const Notification&) {
         // Stops the lifecycle timer; that timer arrives with the diagnostics work.
     }, this);
-    center.addObserver(notifications::kOpenMenu, [this, onMain](const Notification&) { onMain([this] { openMenu(); }); }, this);
-    center.addObserver(notifications::kCloseMenu, [this, onMain](const Notification&) { onMain([this] { closeMenu(); }); }, this);
-    center.addObserver(notifications::kCloseMenuWithoutDuration,
-                       [this, onMain](const Notification&) { onMain([this] { closeMenuWithoutDuration(); }); }, this);
-    center.addObserver(notifications::kMakeScreenshot,
-                       [this, onMain](const Notification&) { onMain([this] { btnMakeScreenshotPressedAction(); }); }, this);
-    center.addObserver(notifications::kActivationMode, [this, onMain](const Notification& n) {
-        const QVariant mode = n.object;
-        onMain([this, mode] { handleActivationMode(mode); });
-    }, this);
-    center.addObserver(notifications::kAuthentication,
-                       [this, onMain](const Notification&) { onMain([this] { authentication(QString()); }); }, this);
-    center.addObserver(notifications::kUpdateUserImage,
-                       [this, onMain](const Notification&) { onMain([this] { setupImageForUserButtonFromResponse(); }); },
-                       this);
+    center.addObserver(notifications::kOpenMenu, this, [this](const Notification&) { openMenu(); }, later);
+    center.addObserver(notifications::kCloseMenu, this, [this](const Notification&) { closeMenu(); }, later);
+    center.addObserver(notifications::kCloseMenuWithoutDuration, this,
+                       [this](const Notification&) { closeMenuWithoutDuration(); }, later);
+    center.addObserver(notifications::kMakeScreenshot, this,
+                       [this](const Notification&) { btnMakeScreenshotPressedAction(); }, later);
+    center.addObserver(notifications::kActivationMode, this,
+                       [this](const Notification& n) { handleActivationMode(n.object); }, later);
+    center.addObserver(notifications::kAuthentication, this, [this](const Notification&) { authentication(QString()); },
+                       later);
+    center.addObserver(notifications::kUpdateUserImage, this,
+                       [this](const Notification&) { setupImageForUserButtonFromResponse(); }, later);
     // "CallPostIssue" is observed once the issue form exists.
 }
 
@@ -284,9 +278,9 @@ void CustomViewBrelvoiPhone::activationModeForShake() {
     mainOrScreenshot_ = 1;
     if (!mainOrScreenshotObserver_)
         mainOrScreenshotObserver_ = NotificationCenter::defaultCenter().addObserver(
-            notifications::kMainOrScreenshot, [this](const Notification& n) {
+            notifications::kMainOrScreenshot, this, [this](const Notification& n) {
                 if (records::isNumber(n.object)) mainOrScreenshot_ = n.object.toInt();
-            }, this);
+            });
     stopMotion();
     manager_ = MotionSource::create(this);
     connect(manager_, &MotionSource::userAcceleration, this, &CustomViewBrelvoiPhone::onMotion);
