@@ -32,6 +32,7 @@
 #include "ui/session/CrashAlertStep.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
+#include "ui/session/SessionController.h"
 #include "ui/session/UserProfileViewController.h"
 
 #include <QApplication>
@@ -551,6 +552,7 @@ void Brelvo::handDownContext() {
     const StartContext context{apiKey(), &deviceIdentity};
     JSONClientBrelvo::shared().configure(context);
     CrashHelper::shared().configure(context);
+    SessionController::shared().configure(context);
 }
 
 bool Brelvo::isHide() const {

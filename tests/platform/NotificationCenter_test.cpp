@@ -1,6 +1,10 @@
 #include "platform/NotificationCenter.h"
 
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +154,60 @@ TEST(NotificationCenter, PostsFromSeveralThreadsAllArriveOnTheirThreads) {
     EXPECT_EQ(delivered.load(), threads * posts);
     EXPECT_EQ(wrongThread.load(), 0);
     for (int t = 0; t < threads; ++t) EXPECT_EQ(perThread[t].load(), posts) << t;
+}
+
+// An observer with a context object runs on the context's thread and goes with
+// the context, also when a delivery is still queued for it.
+TEST(NotificationCenter, ContextObserverRunsOnItsContextsThreadAndDiesWithIt) {
+    NotificationCenter center;
+    auto counted = [](QObject* context) {
+        // Touches the context, so that a call after its end is caught.
+        return [context](const Notification&) { context->setProperty("calls", context->property("calls").toInt() + 1); };
+    };
+    auto calls = [](QObject* context) { return context->property("calls").toInt(); };
+
+    // Posted on the context's own thread: called before post returns.
+    auto* here = new QObject;
+    center.addObserver(QStringLiteral("N"), here, counted(here));
+    center.post(QStringLiteral("N"));
+    EXPECT_EQ(calls(here), 1);
+
+    // Posted from elsewhere: queued to the context's thread.
+    QThread worker;
+    worker.start();
+    auto* there = new QObject;
+    there->moveToThread(&worker);
+    std::atomic<QThread*> ranOn{nullptr};
+    center.addObserver(QStringLiteral("N"), there, [&ranOn](const Notification&) { ranOn = QThread::currentThread(); });
+    center.post(QStringLiteral("N"));
+    EXPECT_TRUE(brelvo::test::waitFor([&] { return ranOn.load() != nullptr; }));
+    EXPECT_EQ(ranOn.load(), &worker);
+    std::thread([&] { center.post(QStringLiteral("N")); }).join();
+    EXPECT_EQ(calls(here), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls(here), 3);
+
+    // Destroyed: dropped, and a delivery still queued for it never runs.
+    std::thread([&] { center.post(QStringLiteral("N")); }).join();
+    delete here;
+    there->deleteLater();
+    EXPECT_TRUE(brelvo::test::waitFor([&] { return center.observerCount() == 0; }));
+    QCoreApplication::processEvents();
+    worker.quit();
+    worker.wait();
+
+    // Always queued when asked, and removing the observer drops what is queued.
+    auto* queued = new QObject;
+    const auto token = center.addObserver(QStringLiteral("N"), queued, counted(queued), Qt::QueuedConnection);
+    center.post(QStringLiteral("N"));
+    EXPECT_EQ(calls(queued), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls(queued), 1);
+    center.post(QStringLiteral("N"));
+    center.removeObserver(token);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls(queued), 1);
+    delete queued;
 }
 
 }  // namespace

@@ -200,13 +200,8 @@ void BVAlert::show(BVAlert* alert) {
         if (a->parentWidget() != parent) a->setParent(parent);
         NotificationCenter::defaultCenter().removeObserver(a);
         NotificationCenter::defaultCenter().addObserver(
-            notifications::kDeviceOrientationDidChange,
-            [guard](const Notification&) {
-                dispatch::toMain([guard] {
-                    if (guard) guard->orientationChanged();
-                });
-            },
-            a);
+            notifications::kDeviceOrientationDidChange, a, [a](const Notification&) { a->orientationChanged(); },
+            Qt::QueuedConnection);
         parent->installEventFilter(a);
         a->closing_ = false;
         a->orientationChanged();

@@ -39,12 +39,10 @@ BrelvoWindow::BrelvoWindow(const QRect& frame, QWidget* screenWindow)
     isOpen_ = false;
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(notifications::kBringSliderToFront, [this](const Notification&) {
-        dispatch::toMain([p = QPointer<BrelvoWindow>(this)] { if (p) p->bringSliderToFront(); });
-    }, this);
-    center.addObserver(notifications::kBringSliderToBack, [this](const Notification&) {
-        dispatch::toMain([p = QPointer<BrelvoWindow>(this)] { if (p) p->bringSliderToBack(); });
-    }, this);
+    center.addObserver(notifications::kBringSliderToFront, this, [this](const Notification&) { bringSliderToFront(); },
+                       Qt::QueuedConnection);
+    center.addObserver(notifications::kBringSliderToBack, this, [this](const Notification&) { bringSliderToBack(); },
+                       Qt::QueuedConnection);
     center.addObserver(notifications::kButtonsState,
                        [this](const Notification& n) { setupMainButtonByMode(n.object); }, this);
 }

@@ -1,27 +1,19 @@
 #include "ui/session/CustomViewBrelvo.h"
 
-#include <brelvo/Brelvo.h>
-
 #include "state/NotificationNames.h"
+#include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
-#include "diagnostics/CrashHelper.h"
-#include "diagnostics/LogHelper.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
 #include "platform/WindowLayer.h"
 #include "ui/session/ActivityBrelvo.h"
-#include "state/BrelvoDataStore.h"
-#include "state/LibrarySettings.h"
 #include "platform/Json.h"
-#include "protocol/AnalizeResponseBrelvo.h"
 #include "state/BrelAuthenticationDM.h"
 #include "protocol/Connectivity.h"
-#include "protocol/JSONClientBrelvo.h"
-#include "protocol/NetworkClientBrelvo.h"
-#include "ui/images/imageCAcheBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
+#include "ui/session/OverlayControl.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 #include "ui/session/UserProfileViewController.h"
 
@@ -31,7 +23,6 @@
 #include <QPainterPath>
 #include <QTimer>
 
-#include <algorithm>
 
 namespace brelvo {
 
@@ -60,7 +51,7 @@ void CustomViewBrelvo::setBrelvoViewsVisible(bool visible) {
 void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
     ActivityBrelvo::shared().setToTrackActivity(!open);
     stateForAnimate_ = open;
-    BrelvoWindow* window = Brelvo::shared().getBVLibWindow();
+    BrelvoWindow* window = overlay::window();
     if (!window) return;
     const QSize size = screen::bounds();
     const int w = size.width(), h = size.height();
@@ -72,7 +63,7 @@ void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
             window->animateFrame(window->frameWithCenter(QPointF(w / 2.0, h / 2.0)), ms, QEasingCurve::OutQuad);
             window->makeKeyAndVisible();
             setBrelvoViewsVisible(true);
-            if (activationMode_ != 0) Brelvo::shared().hideMenuSlider();
+            if (activationMode_ != 0) overlay::hideMenuSlider();
             libIsShown_ = true;
         } else {
             UserHelperBrelvo::shared().setIsOpen(false);
@@ -90,10 +81,10 @@ void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
     // Before the first orientation change the window moves up and down instead.
     if (open) {
         window->animateFrame(QRect(0, 0, w, h + 20), ms, QEasingCurve::OutQuad);
-        Brelvo::shared().makeBVLibWindowKeyAndVisible();
+        overlay::makeKeyAndVisible();
     } else {
         window->animateFrame(QRect(0, -h, w, h + 20), ms, QEasingCurve::InQuad);
-        Brelvo::shared().makeAppWindowKeyAndVisible();
+        overlay::makeAppWindowKeyAndVisible();
     }
 }
 
@@ -128,20 +119,9 @@ namespace brelvo {
 namespace {
 
 const QString kLoadingMessage = QStringLiteral("Loading. Please wait");
-const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
-const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
-const QString kUnknownRevision = QStringLiteral("Unknown Revision");
 
 void setErrorMessage(const QString& message) {
     UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
-
-void resetTriggerFor(const QString& answer) {
-    if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
-}
-
-qint64 priorityOf(const QVariant& requirement) {
-    return requirement.toMap().value(QStringLiteral("priority")).toLongLong();
 }
 
 }  // namespace
@@ -173,103 +153,24 @@ void CustomViewBrelvo::authentication(const QString&) {
     dispatch::toMain([self] {
         if (!self) return;
         self->showLockScreenLIBLoading();
-        dispatch::toGlobal([self] { if (self) self->authenticateInBackground(); });
+        SessionController::shared().authenticate(self.data());
     });
-}
-
-void CustomViewBrelvo::authenticateInBackground() {
-    QPointer<CustomViewBrelvo> self(this);
-    {
-        Brelvo& facade = Brelvo::shared();
-        const QByteArray body = JSONClientBrelvo::shared().getAuthData(facade.apiKey(), QString());
-        if (self->reachable()) {
-            const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("auth"), body);
-            AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
-            if (analyser.isErrorWithString(answer)) {
-                // The whole refusal fills the lock screen: its text, its action
-                // button and whether it offers a refresh; an empty answer offers
-                // a refresh; a web page keeps the message the analysis gave it.
-                if (answer.isEmpty())
-                    analyser.updateLockScreenWhenConectionError();
-                else if (!answer.contains(QLatin1String("<html")))
-                    analyser.updateLockScreenContentWithResponse(answer);
-                dispatch::toMain([self] {
-                    if (self) self->lock(2, QString());
-                });
-                return;
-            }
-            resetTriggerFor(answer);
-            BrelAuthenticationDM::shared().initWithDictionary(json::parse(answer.toUtf8()));
-            self->authenticationSuccess();
-            // Online, the running requirement shows on the menu straight away.
-            self->getAndAnalizeActiveRequirement();
-            return;
-        }
-        if (!facade.offlineMode()) {
-            dispatch::toMain([self] { if (self) self->lock(2, kOfflineDisabled); });
-            return;
-        }
-        if (!BrelvoDataStore::shared().getApiVersion().isValid()) {
-            dispatch::toMain([self] { if (self) self->lock(2, kOfflineNoCache); });
-            return;
-        }
-        // Offline: carry on with what the last good authentication left.
-        BrelAuthenticationDM::shared().initWithDictionary(QVariant());
-        self->authenticationSuccess();
-        const qint64 code = BrelAuthenticationDM::shared().response_code().toLongLong();
-        if (code != 74 && code != 77) return;
-        if (facade.lockingMode()) {
-            self->setupMainButtonByMode(2);
-            AnalizeResponseBrelvo::shared().handleErrorFromResponse(QString());
-        } else {
-            dispatch::toMain([self] { if (self) self->lock(3, kUnknownRevision); });
-        }
-    }
-}
-
-void CustomViewBrelvo::lock(int buttonMode, const QString& message) {
-    setupMainButtonByMode(buttonMode);
-    if (!message.isNull()) setErrorMessage(message);
-    Brelvo::shared().setIsInit(false);
-    showLockScreenLIB();
 }
 
 void CustomViewBrelvo::authenticationSuccess() {
-    // A session that was locked is usable again: the guarded menu actions
-    // (requirements, results, screenshots) work once more.
-    Brelvo::shared().setIsInit(true);
-    NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
-    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
-    NetworkClientBrelvo::shared().setToken(payload ? payload->access_token() : QString());
-    // What earlier sessions could not deliver goes out now, crashes first (after the
-    // token is set: log lines from before any session are sent with it).
-    dispatch::toGlobal([] {
-        CrashHelper::shared().sendOldCrashesNow();
-        LogHelper::shared().tryToSendOldLogs();
-        LogHelper::shared().tryToSendOldLogsArray();
-    });
-    // The settings take over the session too, so that the profile request
-    // carries this session's token and a later offline start finds it stored.
-    LibrarySettings::sharedInstance().setupInfoFromAuthResponse();
-    LibrarySettings::sharedInstance().saveSettings();
+    SessionController::shared().acceptSession(this);
+}
+
+void CustomViewBrelvo::sessionAccepted(const AcceptedSession& session) {
     {
         QMutexLocker lock(&sessionMutex_);
-        users_ = AnalizeResponseBrelvo::shared().getUsers();
+        users_ = session.users;
     }
     setupImageForUserButtonFromResponse();
-    QStringList typeIcons, severityIcons;
-    if (payload) {
-        for (const BrelIssueTypeDM& t : payload->issue_types()) typeIcons.append(t.icon());
-        for (const BrelIssuePriorityDM& p : payload->issue_priorities()) severityIcons.append(p.icon());
-    }
-    QPointer<CustomViewBrelvo> self(this);
-    dispatch::toMain([self, typeIcons, severityIcons] {
-        if (!self) return;
-        self->issueTypeIcons_ = typeIcons;
-        self->issueSeverityIcons_ = severityIcons;
-        self->initFeedbackViewController();
-        self->setAppView();
-    });
+    issueTypeIcons_ = session.issueTypeIcons;
+    issueSeverityIcons_ = session.issueSeverityIcons;
+    initFeedbackViewController();
+    setAppView();
     setupMainButtonByMode(1);
     removeViewWithTag(kLoadingLockScreenTag);
 }
@@ -296,13 +197,7 @@ void CustomViewBrelvo::setupImageForUserButtonFromResponse() {
     const QStringList tester = users();
     const QString image = tester.value(1);
     if (image.isEmpty()) return;
-    QPointer<CustomViewBrelvo> self(this);
-    dispatch::toGlobal([self, image] {
-        const QImage picture = imageCAcheBrelvo::shared().cacheImageWithURL(image);
-        dispatch::toMain([self, picture] {
-            if (self && !picture.isNull()) self->setUserPicture(picture);
-        });
-    });
+    SessionController::shared().loadUserPicture(this, image);
 }
 
 void CustomViewBrelvo::setUserPicture(const QImage& image) {
@@ -322,18 +217,7 @@ void CustomViewBrelvo::setUserPicture(const QImage& image) {
 }
 
 QVariant CustomViewBrelvo::getAndAnalizeActiveRequirement() {
-    const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
-        QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 1));
-    resetTriggerFor(answer);
-    const QVariant running = AnalizeResponseBrelvo::shared().detectInProgressRequirement(answer);
-    QPointer<CustomViewBrelvo> self(this);
-    dispatch::toMain([self, running] {
-        if (!self) return;
-        self->updateActiveRequirement(running);
-        const QVariant rid = AnalizeResponseBrelvo::shared().getRid(running);
-        NetworkClientBrelvo::shared().setRrid(rid.isValid() ? rid.toString() : QString());
-    });
-    return running;
+    return SessionController::shared().activeRequirement(this);
 }
 
 void CustomViewBrelvo::hideActiveRequirementElements(bool hide) {
@@ -370,37 +254,23 @@ void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
 }
 
 void CustomViewBrelvo::getRequirements() {
-    if (!Brelvo::shared().isInit()) return;
+    if (!SharedState::shared().isInit()) return;
     showLoadingView(true);
-    QPointer<CustomViewBrelvo> self(this);
-    dispatch::toGlobal([self] {
-        if (!self) return;
-        const QVariant running = self->getAndAnalizeActiveRequirement();
-        const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
-            QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 0));
-        resetTriggerFor(answer);
-        if (AnalizeResponseBrelvo::shared().isError()) {
-            AnalizeResponseBrelvo::shared().handleErrorFromResponse(answer);
-        } else {
-            QVariantList list = AnalizeResponseBrelvo::shared().getRequirementsArray(answer).toList();
-            std::stable_sort(list.begin(), list.end(),
-                             [](const QVariant& a, const QVariant& b) { return priorityOf(a) > priorityOf(b); });
-            dispatch::toMain([self, list, running] {
-                if (!self) return;
-                {
-                    QMutexLocker lock(&self->sessionMutex_);
-                    self->requirements_ = list;
-                }
-                self->updateActiveRequirement(running);
-                UserHelperBrelvo::shared().setActiveRequirement(running.toMap());
-                // The requirements screen takes it from here.
-                emit self->requirementsReady(list, running);
-            });
-        }
-        dispatch::toMain([self] {
-            if (self) QTimer::singleShot(500, self, [self] { if (self) self->showLoadingView(false); });
-        });
-    });
+    SessionController::shared().fetchRequirements(this);
+}
+
+void CustomViewBrelvo::requirementsArrived(const QVariantList& sorted, const QVariant& running) {
+    {
+        QMutexLocker lock(&sessionMutex_);
+        requirements_ = sorted;
+    }
+    updateActiveRequirement(running);
+    // The requirements screen takes it from here.
+    emit requirementsReady(sorted, running);
+}
+
+void CustomViewBrelvo::requirementsFinished() {
+    QTimer::singleShot(500, this, [this] { showLoadingView(false); });
 }
 
 void CustomViewBrelvo::showLoadingView(bool show) {
@@ -420,7 +290,7 @@ void CustomViewBrelvo::successButtonPressed() {
 void CustomViewBrelvo::bringOverlayHome() {
     // A lock screen must be seen and must take the input: the overlay comes on
     // screen for it, whether or not the menu was open.
-    BrelvoWindow* window = Brelvo::shared().getBVLibWindow();
+    BrelvoWindow* window = overlay::window();
     if (!window) return;
     const QSize size = screen::bounds();
     window->setFrame(window->frameWithCenter(QPointF(size.width() / 2.0, size.height() / 2.0)));
@@ -445,7 +315,7 @@ void CustomViewBrelvo::showLockScreenLIB() {
     QPointer<CustomViewBrelvo> self(this);
     dispatch::toMain([self] {
         if (!self) return;
-        BrelvoWindow* window = Brelvo::shared().getBVLibWindow();
+        BrelvoWindow* window = overlay::window();
         if (!window) return;
         self->removeViewWithTag(kLoadingLockScreenTag);
         if (auto* shown = qobject_cast<LockScreenViewControllerBrelvo*>(tags::viewWithTag(window, kLockScreenTag)))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/session/BVAlert.h"
+#include "ui/session/SessionController.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -18,8 +19,10 @@ namespace brelvo {
 
 // The menu panel: the overlay window's root view. It opens and closes the
 // menu by moving the whole overlay window on and off the screen, and holds the
-// session's shared screens. Lives as long as the application.
-class CustomViewBrelvo : public QWidget, public BVAlertDelegate {
+// session's shared screens. Lives as long as the application. Its session
+// operations hand the service work to the SessionController and show what
+// comes back.
+class CustomViewBrelvo : public QWidget, public BVAlertDelegate, private SessionView {
     Q_OBJECT
 public:
     static constexpr int kLoadingLockScreenTag = 99999;
@@ -120,9 +123,17 @@ protected:
 
 private:
     void setBrelvoViewsVisible(bool visible);
-    void lock(int buttonMode, const QString& message);
-    void authenticateInBackground();
     void bringOverlayHome();
+
+    // What the session delivers, on the GUI thread.
+    QObject* sessionObject() override { return this; }
+    void sessionButtonMode(int mode) override { setupMainButtonByMode(mode); }
+    void sessionShowLock() override { showLockScreenLIB(); }
+    void sessionAccepted(const AcceptedSession& session) override;
+    void activeRequirementArrived(const QVariant& running) override { updateActiveRequirement(running); }
+    void requirementsArrived(const QVariantList& sorted, const QVariant& running) override;
+    void requirementsFinished() override;
+    void userPictureArrived(const QImage& picture) override { setUserPicture(picture); }
 
     mutable QMutex sessionMutex_;  // users_ and requirements_ are written by service answers
     QStringList users_;

@@ -1,9 +1,7 @@
 #include "ui/session/CustomViewBrelvoiPhone.h"
 
-#include <brelvo/Brelvo.h>
-
 #include "state/NotificationNames.h"
-#include "platform/Dispatch.h"
+#include "state/SharedState.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/Log.h"
@@ -11,7 +9,9 @@
 #include "platform/NotificationCenter.h"
 #include "state/RecordValues.h"
 #include "platform/WindowLayer.h"
+#include "protocol/Connectivity.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/session/OverlayControl.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -193,37 +193,33 @@ void CustomViewBrelvoiPhone::btnUserPressed() {
 }
 
 void CustomViewBrelvoiPhone::btnRequirementsPressed() {
-    if (Brelvo::shared().isError() || !Brelvo::shared().isOnline()) return;
+    // Being offline also records "No internet connection".
+    if (SharedState::shared().isError() || !connectivity::reachable()) return;
     getRequirements();
 }
 
 void CustomViewBrelvoiPhone::registerObservers() {
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    auto onMain = [this](std::function<void()> work) {
-        dispatch::toMain([p = QPointer<CustomViewBrelvoiPhone>(this), work = std::move(work)] {
-            if (p) work();
-        });
-    };
-    center.addObserver(notifications::kDeviceOrientationDidChange, [this](const Notification&) { setMyOrientation(2); }, this);
-    center.addObserver(notifications::kShowMenuSlider, [this, onMain](const Notification&) { onMain([this] { show(); }); }, this);
+    // The menu's own notifications act on the next turn of the event loop,
+    // whichever thread posts them.
+    const auto later = Qt::QueuedConnection;
+    center.addObserver(notifications::kDeviceOrientationDidChange, this, [this](const Notification&) { setMyOrientation(2); });
+    center.addObserver(notifications::kShowMenuSlider, this, [this](const Notification&) { show(); }, later);
     center.addObserver(notifications::kHideMenuSlider, [](const Notification&) {
         // Stops the lifecycle timer; that timer arrives with the diagnostics work.
     }, this);
-    center.addObserver(notifications::kOpenMenu, [this, onMain](const Notification&) { onMain([this] { openMenu(); }); }, this);
-    center.addObserver(notifications::kCloseMenu, [this, onMain](const Notification&) { onMain([this] { closeMenu(); }); }, this);
-    center.addObserver(notifications::kCloseMenuWithoutDuration,
-                       [this, onMain](const Notification&) { onMain([this] { closeMenuWithoutDuration(); }); }, this);
-    center.addObserver(notifications::kMakeScreenshot,
-                       [this, onMain](const Notification&) { onMain([this] { btnMakeScreenshotPressedAction(); }); }, this);
-    center.addObserver(notifications::kActivationMode, [this, onMain](const Notification& n) {
-        const QVariant mode = n.object;
-        onMain([this, mode] { handleActivationMode(mode); });
-    }, this);
-    center.addObserver(notifications::kAuthentication,
-                       [this, onMain](const Notification&) { onMain([this] { authentication(QString()); }); }, this);
-    center.addObserver(notifications::kUpdateUserImage,
-                       [this, onMain](const Notification&) { onMain([this] { setupImageForUserButtonFromResponse(); }); },
-                       this);
+    center.addObserver(notifications::kOpenMenu, this, [this](const Notification&) { openMenu(); }, later);
+    center.addObserver(notifications::kCloseMenu, this, [this](const Notification&) { closeMenu(); }, later);
+    center.addObserver(notifications::kCloseMenuWithoutDuration, this,
+                       [this](const Notification&) { closeMenuWithoutDuration(); }, later);
+    center.addObserver(notifications::kMakeScreenshot, this,
+                       [this](const Notification&) { btnMakeScreenshotPressedAction(); }, later);
+    center.addObserver(notifications::kActivationMode, this,
+                       [this](const Notification& n) { handleActivationMode(n.object); }, later);
+    center.addObserver(notifications::kAuthentication, this, [this](const Notification&) { authentication(QString()); },
+                       later);
+    center.addObserver(notifications::kUpdateUserImage, this,
+                       [this](const Notification&) { setupImageForUserButtonFromResponse(); }, later);
     // "CallPostIssue" is observed once the issue form exists.
 }
 
@@ -282,9 +278,9 @@ void CustomViewBrelvoiPhone::activationModeForShake() {
     mainOrScreenshot_ = 1;
     if (!mainOrScreenshotObserver_)
         mainOrScreenshotObserver_ = NotificationCenter::defaultCenter().addObserver(
-            notifications::kMainOrScreenshot, [this](const Notification& n) {
+            notifications::kMainOrScreenshot, this, [this](const Notification& n) {
                 if (records::isNumber(n.object)) mainOrScreenshot_ = n.object.toInt();
-            }, this);
+            });
     stopMotion();
     manager_ = MotionSource::create(this);
     connect(manager_, &MotionSource::userAcceleration, this, &CustomViewBrelvoiPhone::onMotion);
@@ -309,16 +305,16 @@ void CustomViewBrelvoiPhone::onMotion(const QVector3D& g) {
 }
 
 void CustomViewBrelvoiPhone::backMenuButtonAction() {
-    Brelvo::shared().hideMenu();
+    overlay::hideMenu();
 }
 
 void CustomViewBrelvoiPhone::btnMakeScreenshotPressedAction() {
     NotificationCenter::defaultCenter().post(notifications::kMainOrScreenshot, 0);
-    Brelvo::shared().hideMenuSlider();
-    if (!Brelvo::shared().isInit()) return;
+    overlay::hideMenuSlider();
+    if (!SharedState::shared().isInit()) return;
     // Capturing the screen and opening the issue form arrive with the
     // screenshot and issue work; until then the buttons come back at once.
-    if (activationMode() == 0) Brelvo::shared().showMenuSlider();
+    if (activationMode() == 0) overlay::showMenuSlider();
 }
 
 }  // namespace brelvo

@@ -1,7 +1,5 @@
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 
-#include "brelvo/Brelvo.h"
-#include "platform/CategoryHelper.h"
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
@@ -13,10 +11,8 @@
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
-#include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/JSONClientBrelvo.h"
-#include "protocol/NetworkClientBrelvo.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/session/SessionController.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -253,36 +249,8 @@ void LockScreenViewControllerBrelvo::successButtonPressed() {
 }
 
 void LockScreenViewControllerBrelvo::makeProfileRequest() {
-    QPointer<LockScreenViewControllerBrelvo> self(this);
-    dispatch::toGlobal([self] {
-        const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
-            QStringLiteral("profile"), JSONClientBrelvo::shared().getDataForProfileResponse());
-        if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
-
-        AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
-        // The profile answer itself decides: while locked the session is in
-        // error anyway, which would hide every good answer.
-        if (analyser.isErrorWithString(answer)) {
-            if (answer.isEmpty())
-                analyser.updateLockScreenWhenConectionError();
-            else if (CategoryHelper::shared().dictionaryFromJSONString(answer).typeId() == QMetaType::QVariantMap)
-                analyser.updateLockScreenContentWithResponse(answer);
-            // A web page keeps the message the check recorded for it. The
-            // tester sees why nothing opened.
-            dispatch::toMain([self] {
-                if (self) self->setupWithErrorInfo();
-            });
-            return;
-        }
-        LibrarySettings::sharedInstance().setupInfoFromProfileResponse(answer);
-        const QString install = LibrarySettings::sharedInstance().installURLScheme();
-        dispatch::toMain([install] {
-            if (install.isEmpty())
-                qCWarning(lcBrelvo) << "the profile answer gave no install address";
-            else
-                urls::openURL(QUrl(install));
-        });
-    });
+    // A refused profile shows its answer here; a good one opens its install address.
+    SessionController::shared().requestProfile(this, [this] { setupWithErrorInfo(); });
 }
 
 bool LockScreenViewControllerBrelvo::shouldAutorotate() const {
