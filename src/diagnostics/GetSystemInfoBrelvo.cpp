@@ -10,6 +10,7 @@
 #include "platform/DeviceModel.h"
 #include "platform/DevicePower.h"
 #include "platform/DeviceStorage.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
 #include "platform/PrimaryScreen.h"
 #include "protocol/BVReachability.h"
@@ -23,7 +24,6 @@
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QSysInfo>
 #include <QTimeZone>
 #include <QUrl>
@@ -231,9 +231,9 @@ QString GetSystemInfoBrelvo::getAdvertisingIdentifier() const {
     if (const auto kept = unsaved.constFind(path); kept != unsaved.cend()) return *kept;
 
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly) && out.write(id.toLatin1() + '\n') > 0 && out.commit()) return id;
-    qCWarning(lcBrelvo) << "cannot keep the advertising identifier in" << path << out.errorString();
+    QString error;
+    if (files::replaceContentsSynced(path, id.toLatin1() + '\n', &error)) return id;
+    qCWarning(lcBrelvo) << "cannot keep the advertising identifier in" << path << error;
     unsaved.insert(path, id);
     return id;
 }
