@@ -20,6 +20,7 @@
 #include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "ui/common/Texts.h"
 #include "ui/images/imageCAcheBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -127,14 +128,10 @@ void CustomViewBrelvo::hideMainBtn() {
 namespace brelvo {
 namespace {
 
-const QString kLoadingMessage = QStringLiteral("Loading. Please wait");
+const QString kLoadingMessage = texts::loadingMessage();
 const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
 const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
 const QString kUnknownRevision = QStringLiteral("Unknown Revision");
-
-void setErrorMessage(const QString& message) {
-    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
 
 void resetTriggerFor(const QString& answer) {
     if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
@@ -229,7 +226,7 @@ void CustomViewBrelvo::authenticateInBackground() {
 
 void CustomViewBrelvo::lock(int buttonMode, const QString& message) {
     setupMainButtonByMode(buttonMode);
-    if (!message.isNull()) setErrorMessage(message);
+    if (!message.isNull()) UserHelperBrelvo::shared().setErrorMessage(message);
     Brelvo::shared().setIsInit(false);
     showLockScreenLIB();
 }
@@ -431,7 +428,7 @@ void CustomViewBrelvo::showLockScreenLIBLoading() {
     QPointer<CustomViewBrelvo> self(this);
     auto show = [self] {
         if (!self) return;
-        setErrorMessage(kLoadingMessage);
+        UserHelperBrelvo::shared().setErrorMessage(kLoadingMessage);
         if (!tags::viewWithTag(self, kLoadingLockScreenTag)) LockScreenViewControllerBrelvo::showLoadingOver(self);
     };
     // On the GUI thread at once, so that whatever is queued after it sees the loading state.
