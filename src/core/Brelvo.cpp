@@ -26,6 +26,7 @@
 #include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "ui/common/ViewTagNumbers.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
@@ -50,13 +51,7 @@ namespace brelvo {
 
 namespace {
 
-constexpr int kLockScreenTag = 991;
-constexpr int kUserProfileTag = 992;
 constexpr int kHideAnimationMs = 400;
-
-void setErrorMessage(const QString& message) {
-    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
 
 DeviceIdentity deviceIdentity() {
     const GetSystemInfoBrelvo& info = GetSystemInfoBrelvo::shared();
@@ -134,7 +129,7 @@ void Brelvo::initializeWithOptions(int options) {
 void Brelvo::initializeBrelvo() {
     assertGuiThread("initializeBrelvo");
     if (isEmulator()) {
-        setErrorMessage(QStringLiteral("Not supported emulators"));
+        UserHelperBrelvo::shared().setErrorMessage(QStringLiteral("Not supported emulators"));
         return;
     }
     {
@@ -153,7 +148,7 @@ void Brelvo::initializeBrelvo() {
     ActivityBrelvo::shared().trackActivity();
 
     if (GetSystemInfoBrelvo::shared().getAdvertisingIdentifier().isEmpty()) {
-        setErrorMessage(QStringLiteral("Advertisement id is disabled. Please Turn it on"));
+        UserHelperBrelvo::shared().setErrorMessage(QStringLiteral("Advertisement id is disabled. Please Turn it on"));
         showLockScreen();
     }
     if (isInit()) {
@@ -314,7 +309,7 @@ void Brelvo::showLockScreen() {
         windows::setCenter(last, QPointF(size.width() / 2.0, size.height() / 2.0));
         d->lockScreen->setParent(last);
         d->lockScreen->setGeometry(0, 0, size.width(), size.height() + 20);
-        tags::setTag(d->lockScreen, kLockScreenTag);
+        tags::setTag(d->lockScreen, viewtags::kLockScreen);
         d->lockScreen->show();
         d->lockScreen->raise();
         windows::makeKeyAndVisible(last);
@@ -336,7 +331,7 @@ void Brelvo::removeLockScreen() {
         bool found = false;
         for (QObject* child : last->children()) {
             auto* view = qobject_cast<QWidget*>(child);
-            if (!view || tags::tag(view) != kLockScreenTag) continue;
+            if (!view || tags::tag(view) != viewtags::kLockScreen) continue;
             found = true;
             view->hide();
             view->setParent(nullptr);
@@ -372,7 +367,7 @@ void Brelvo::showUserProfileScreen() {
         else if (profile->isVisible())
             profile->reloadData();
         profile->setGeometry(0, 0, size.width(), size.height() + 20);
-        tags::setTag(profile, kUserProfileTag);
+        tags::setTag(profile, viewtags::kUserProfile);
         profile->show();
         profile->raise();
         windows::makeKeyAndVisible(last);
@@ -385,7 +380,7 @@ void Brelvo::removeUserProfileScreen() {
         if (!last) return;
         for (QObject* child : last->children()) {
             auto* view = qobject_cast<QWidget*>(child);
-            if (view && tags::tag(view) == kUserProfileTag) {
+            if (view && tags::tag(view) == viewtags::kUserProfile) {
                 // Kept for the next showing, as the facade keeps one profile screen.
                 view->hide();
                 view->setParent(nullptr);

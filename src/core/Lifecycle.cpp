@@ -2,34 +2,25 @@
 
 #include <brelvo/Brelvo.h>
 
-#include "diagnostics/CrashHelper.h"
-#include "diagnostics/LogHelper.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
+#include "platform/SystemSound.h"
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "ui/session/CustomViewBrelvo.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QTimer>
-
-#ifdef BRELVO_HAVE_CANBERRA
-#include <canberra.h>
-#endif
-
-#include <limits>
 
 namespace brelvo {
 
 namespace {
 
 constexpr int kEmptyBatchIntervalMs = 60 * 1000;
-constexpr int kShutterSoundId = 1108;
 
 QString sessionToken() {
     const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
@@ -40,37 +31,6 @@ QString post(const char* method, const QByteArray& body) {
     const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QString::fromLatin1(method), body);
     if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
     return answer;
-}
-
-void notifyNow(const QString& text) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        qCInfo(lcBrelvo) << "no session bus: the notification is not shown";
-        return;
-    }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    const QString app = QGuiApplication::applicationDisplayName();
-    const QVariantMap hints{{QStringLiteral("sound-name"), QStringLiteral("message-new-instant")}};
-    call << app << uint(0) << QString() << app << text
-         << QStringList{QStringLiteral("default"), QCoreApplication::translate("Brelvo", "View Details")}
-         << hints << int(-1);
-    bus.send(call);  // no reply awaited: without a notification service nothing shows
-}
-
-// Fires the notification at the date; timers longer than an int of
-// milliseconds are re-armed until the date is near.
-void scheduleNotification(const QString& text, const QDateTime& date) {
-    const qint64 wait = QDateTime::currentDateTime().msecsTo(date);
-    if (wait <= 0) {
-        notifyNow(text);
-        return;
-    }
-    const qint64 step = qMin<qint64>(wait, std::numeric_limits<int>::max() / 2);
-    // Precise: a coarse timer may fire up to 5% early, minutes before a date hours away.
-    QTimer::singleShot(std::chrono::milliseconds(step), Qt::PreciseTimer, qApp,
-                       [text, date] { scheduleNotification(text, date); });
 }
 
 }  // namespace
@@ -191,25 +151,13 @@ QString Lifecycle::checkForUpdate() {
 
 void Lifecycle::registerLocalNotificationWithText(const QString& text, const QDateTime& date) {
     if (!qApp) return;
-    dispatch::toMain([text, date] { scheduleNotification(text, date.isValid() ? date : QDateTime::currentDateTime()); });
+    dispatch::toMain([text, date] {
+        desktopnotifications::showAt(text, date.isValid() ? date : QDateTime::currentDateTime());
+    });
 }
 
 void Lifecycle::playSystemSound(int soundId) {
-#ifdef BRELVO_HAVE_CANBERRA
-    static QMutex soundMutex;
-    static ca_context* context = nullptr;  // lives until the process ends
-    QMutexLocker lock(&soundMutex);
-    if (!context && ca_context_create(&context) != CA_SUCCESS) {
-        context = nullptr;
-        return;
-    }
-    const char* event = soundId == kShutterSoundId ? "camera-shutter" : "bell";
-    // Plays asynchronously; without a sound server this fails and nothing is heard.
-    const int rc = ca_context_play(context, 0, CA_PROP_EVENT_ID, event, nullptr);
-    if (rc != CA_SUCCESS) qCDebug(lcBrelvo) << "system sound" << soundId << "not played:" << ca_strerror(rc);
-#else
-    Q_UNUSED(soundId);
-#endif
+    systemsound::play(soundId);
 }
 
 void Lifecycle::sendEmptyArray() {
@@ -227,49 +175,6 @@ void Lifecycle::setReauthentication(std::function<void()> reauthenticate) {
 void Lifecycle::setResumeFinished(std::function<void(bool)> done) {
     QMutexLocker lock(&mutex_);
     resumeFinished_ = std::move(done);
-}
-
-// ---- the facade's lifecycle and upload operations --------------------------------
-
-void Brelvo::didEnterBackground() {
-    Lifecycle::shared().didEnterBackground();
-}
-
-void Brelvo::didEnterForeground() {
-    Lifecycle::shared().didEnterForeground();
-}
-
-void Brelvo::didReceiveMemWarning() {
-    Lifecycle::shared().didReceiveMemWarning();
-}
-
-QString Brelvo::checkForUpdate() {
-    return Lifecycle::shared().checkForUpdate();
-}
-
-void Brelvo::registerLocalNotificationWithText(const QString& text, const QDateTime& date) {
-    Lifecycle::shared().registerLocalNotificationWithText(text, date);
-}
-
-void Brelvo::playSystemSound(int soundId) {
-    Lifecycle::shared().playSystemSound(soundId);
-}
-
-void Brelvo::sendEmptyArray() {
-    Lifecycle::shared().sendEmptyArray();
-}
-
-void Brelvo::checkLogs() {
-    LogHelper::shared().checkLogs();
-}
-
-void Brelvo::postLogs(const QString& joinedEntries, const QString& token) {
-    LogHelper::postLogs(joinedEntries.toUtf8(), token);
-}
-
-void Brelvo::postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
-                       const QString& uid) {
-    CrashHelper::postCrash(log, token, state, rid, uid);
 }
 
 }  // namespace brelvo

@@ -4,6 +4,7 @@
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/VariantKinds.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/SharedState.h"
@@ -21,12 +22,6 @@ const QString kState = QStringLiteral("state");
 const QString kToken = QStringLiteral("token");
 const QString kRid = QStringLiteral("rid");
 const QString kUid = QStringLiteral("uid");
-
-// The stored array; anything else under the key (a text would otherwise
-// convert to a one-item list) reads as empty.
-QVariantList asList(const QVariant& value) {
-    return value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
-}
 
 QString crashesKey() {
     return QString::fromLatin1(CrashHelper::kCrashesKey);
@@ -97,7 +92,7 @@ void CrashHelper::addCrashLog(const QString& log) {
 
 void CrashHelper::appendEntry(const QVariantMap& entry) {
     Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
-        QVariantList list = asList(current);  // a corrupt or non-array value reads as empty
+        QVariantList list = variants::listOf(current);  // a corrupt or non-array value reads as empty
         list.append(entry);
         return QVariant(list);
     });
@@ -129,7 +124,7 @@ int CrashHelper::sendOldCrashesNow() {
         // loses nothing (and sends this one report again at most).
         bool removed = false;
         Defaults::standard().update(crashesKey(), [&](const QVariant& current) {
-            QVariantList list = asList(current);
+            QVariantList list = variants::listOf(current);
             if (!list.isEmpty() && list.first() == first) {
                 list.removeFirst();
                 removed = true;
@@ -145,7 +140,7 @@ int CrashHelper::sendOldCrashesNow() {
 }
 
 QVariantList CrashHelper::queuedCrashes() {
-    return asList(Defaults::standard().object(crashesKey()));
+    return variants::listOf(Defaults::standard().object(crashesKey()));
 }
 
 }  // namespace brelvo

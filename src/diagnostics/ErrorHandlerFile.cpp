@@ -2,13 +2,13 @@
 
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/AppPaths.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QVariantMap>
 
 namespace brelvo::errorhandler {
@@ -29,10 +29,7 @@ QVariant readDictionary() {
 
 // Atomic: a crash while writing leaves the old file or the new one.
 bool writeDictionary(const QVariantMap& dictionary) {
-    QSaveFile file(plistPath());
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(plist::toXml(dictionary));
-    return file.commit();
+    return files::replaceContentsSynced(plistPath(), plist::toXml(dictionary));
 }
 
 }  // namespace

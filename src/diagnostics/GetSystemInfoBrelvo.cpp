@@ -1,14 +1,19 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 
-#include "platform/CategoryHelper.h"
 #include "diagnostics/DeviceDocuments.h"
-#include "diagnostics/DeviceFiles.h"
 #include "diagnostics/MacAddressHelper.h"
 #include "platform/AppInfo.h"
 #include "protocol/Connectivity.h"
 #include "platform/AppPaths.h"
-#include "platform/Dispatch.h"
+#include "platform/CategoryHelper.h"
+#include "platform/DeviceFiles.h"
+#include "platform/DeviceMemory.h"
+#include "platform/DeviceModel.h"
+#include "platform/DevicePower.h"
+#include "platform/DeviceStorage.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
+#include "platform/PrimaryScreen.h"
 #include "protocol/BVReachability.h"
 #include "protocol/JSONClientBrelvo.h"
 
@@ -16,236 +21,26 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHash>
 #include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
-#include <QScreen>
 #include <QSysInfo>
 #include <QTimeZone>
 #include <QUrl>
 #include <QUuid>
 
-#include <atomic>
 #include <cmath>
+#include <memory>
 #include <optional>
-#include <sys/statvfs.h>
-#include <unistd.h>
-#include <utility>
 
 namespace brelvo {
 namespace {
 
-// ---- model identifier ----------------------------------------------------------
-
-struct ModelOverride {
-    QMutex mutex;
-    QString identifier;
-};
-
-ModelOverride& modelOverride() {
-    static ModelOverride o;
-    return o;
-}
-
-QString hardwareModel() {
-    const QString sys = devicefiles::sysfsRoot();
-    // Boards with a device tree (handhelds, single-board computers) name
-    // themselves there; PCs through the firmware's DMI tables.
-    for (const char* file : {"/firmware/devicetree/base/model", "/class/dmi/id/product_name"}) {
-        const QString model = devicefiles::readLine(sys + QLatin1String(file));
-        if (!model.isEmpty()) return model;
-    }
-    return QStringLiteral("Linux");
-}
-
-// ---- screen --------------------------------------------------------------------
-
-struct ScreenFacts {
-    double width = 0;   // points
-    double height = 0;  // points
-    double scale = 1;
-};
-
-QScreen* primaryScreen() {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
-}
-
-// Screens belong to the GUI thread. These documents are never built on the
-// crash path, so waiting for the GUI thread is fine here.
-ScreenFacts screenFacts() {
-    ScreenFacts facts;
-    dispatch::toMainAndWait([&facts] {
-        if (const QScreen* screen = primaryScreen()) {
-            const QRect geometry = screen->geometry();
-            facts.width = geometry.width();
-            facts.height = geometry.height();
-            facts.scale = screen->devicePixelRatio();
-        }
-    });
-    return facts;
-}
-
-// The phone state is also built on the crash path, on whatever thread failed,
-// possibly while the GUI thread is stuck: it must never wait for the GUI
-// thread. So the GUI thread keeps the last known orientation here.
-std::atomic<int> g_orientation{0};
-std::atomic<bool> g_orientationWatchRequested{false};
-
-void updateOrientation(const QScreen* screen) {
-    if (screen) g_orientation = GetSystemInfoBrelvo::deviceOrientationFor(screen->orientation());
-}
-
-void watchOrientationOnGuiThread() {
-    static bool installed = false;
-    if (installed) return;
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!app) return;
-    installed = true;
-    static QMetaObject::Connection screenConnection;
-    const auto follow = [app](QScreen* screen) {
-        QObject::disconnect(screenConnection);
-        if (!screen) return;
-        screenConnection = QObject::connect(screen, &QScreen::orientationChanged, app,
-                                            [screen](Qt::ScreenOrientation) { updateOrientation(screen); });
-        updateOrientation(screen);
-    };
-    follow(QGuiApplication::primaryScreen());
-    QObject::connect(app, &QGuiApplication::primaryScreenChanged, app, follow);
-}
-
-void requestOrientationWatch() {
-    if (dispatch::isMainThread()) {
-        watchOrientationOnGuiThread();
-    } else if (!g_orientationWatchRequested.exchange(true)) {
-        dispatch::toMain(watchOrientationOnGuiThread);
-    }
-}
-
-int currentDeviceOrientation() {
-    if (dispatch::isMainThread()) {
-        watchOrientationOnGuiThread();
-        updateOrientation(primaryScreen());
-    } else {
-        requestOrientationWatch();
-    }
-    return g_orientation;
-}
-
-// ---- memory --------------------------------------------------------------------
-
-struct VmStatistics {
-    quint64 pageSize = 0;
-    quint64 free = 0;  // pages
-    quint64 active = 0;
-    quint64 inactive = 0;
-    quint64 wired = 0;
-};
-
-// The four page counts from /proc/meminfo:
-//   free     = MemFree     (pages nobody uses)
-//   active   = Active      (recently used anonymous and file pages)
-//   inactive = Inactive    (pages the kernel would reclaim first)
-//   wired    = Unevictable + SUnreclaim + KernelStack + PageTables
-// "Wired" is memory that can never be paged out: pages locked by programs
-// (Unevictable, which already contains Mlocked, so Mlocked is not added
-// again) and the kernel's own memory that cannot be reclaimed. Reclaimable
-// slab is left out, as the kernel gives it back under pressure. The sum comes
-// close to MemTotal, as the four counts together cover the machine's memory.
-std::optional<VmStatistics> vmStatistics() {
-    bool ok = false;
-    const QByteArray text = devicefiles::read(devicefiles::procRoot() + QStringLiteral("/meminfo"), &ok);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (!ok || pageSize <= 0) return std::nullopt;
-
-    QHash<QByteArray, quint64> kib;
-    for (const QByteArray& line : text.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) continue;
-        const QList<QByteArray> rest = line.mid(colon + 1).simplified().split(' ');
-        bool valueOk = false;
-        const quint64 value = rest.value(0).toULongLong(&valueOk);
-        if (valueOk) kib.insert(line.left(colon), value);
-    }
-    for (const char* required : {"MemFree", "Active", "Inactive"}) {
-        if (!kib.contains(required)) return std::nullopt;
-    }
-    const auto pages = [&](std::initializer_list<const char*> keys) {
-        quint64 bytes = 0;
-        for (const char* key : keys) bytes += kib.value(key) * 1024;
-        return bytes / quint64(pageSize);
-    };
-    VmStatistics s;
-    s.pageSize = quint64(pageSize);
-    s.free = pages({"MemFree"});
-    s.active = pages({"Active"});
-    s.inactive = pages({"Inactive"});
-    s.wired = pages({"Unevictable", "SUnreclaim", "KernelStack", "PageTables"});
-    return s;
-}
-
-std::optional<VmStatistics> vmStatisticsOrLog() {
-    std::optional<VmStatistics> s = vmStatistics();
+std::optional<devicememory::Pages> memoryPagesOrLog() {
+    std::optional<devicememory::Pages> s = devicememory::read();
     if (!s) qCWarning(lcBrelvo).noquote() << QStringLiteral("Failed to fetch vm statistics");
     return s;
-}
-
-// ---- battery -------------------------------------------------------------------
-
-struct PowerFacts {
-    bool hasBattery = false;
-    int percent = -1;    // from "capacity"
-    float level = -1.f;  // from energy or charge counters, 0..1
-    QString status;
-    bool externalOnline = false;  // a mains, USB or other supply delivers power
-};
-
-PowerFacts powerFacts() {
-    PowerFacts facts;
-    const QString folder = devicefiles::sysfsRoot() + QStringLiteral("/class/power_supply/");
-    const QStringList supplies =
-        QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
-    for (const QString& name : supplies) {
-        const QString base = folder + name + QLatin1Char('/');
-        const auto value = [&base](const char* file) { return devicefiles::readLine(base + QLatin1String(file)); };
-        // The batteries of a mouse or a headset (scope "Device") say nothing
-        // about the machine's own power.
-        if (value("scope") == QLatin1String("Device")) continue;
-        if (value("type") != QLatin1String("Battery")) {
-            if (value("online") == QLatin1String("1")) facts.externalOnline = true;
-            continue;
-        }
-        if (facts.hasBattery || value("present") == QLatin1String("0")) continue;
-        facts.hasBattery = true;
-        facts.status = value("status");
-        bool ok = false;
-        const int capacity = value("capacity").toInt(&ok);
-        if (ok) {
-            facts.percent = capacity;
-            continue;
-        }
-        for (const auto& [now, full] : {std::pair{"energy_now", "energy_full"}, std::pair{"charge_now", "charge_full"}}) {
-            bool nowOk = false, fullOk = false;
-            const double n = value(now).toDouble(&nowOk);
-            const double f = value(full).toDouble(&fullOk);
-            if (nowOk && fullOk && f > 0) {
-                facts.level = float(n / f);
-                break;
-            }
-        }
-    }
-    return facts;
-}
-
-// ---- disk ----------------------------------------------------------------------
-
-std::optional<struct statvfs> documentsFileSystem() {
-    struct statvfs info {};
-    const QByteArray path = QFile::encodeName(paths::documents());
-    if (statvfs(path.constData(), &info) != 0) return std::nullopt;
-    return info;
 }
 
 // ---- advertising identifier ----------------------------------------------------
@@ -264,15 +59,14 @@ bool advertisingIdDisabled() {
 GetSystemInfoBrelvo& GetSystemInfoBrelvo::shared() {
     static GetSystemInfoBrelvo* instance = [] {
         auto* created = new GetSystemInfoBrelvo;  // lives until the process ends
-        requestOrientationWatch();
+        primaryscreen::watchOrientation();
         return created;
     }();
     return *instance;
 }
 
 void GetSystemInfoBrelvo::setPlatformOverride(const QString& identifier) {
-    QMutexLocker lock(&modelOverride().mutex);
-    modelOverride().identifier = identifier;
+    devicemodel::setOverride(identifier);
 }
 
 void GetSystemInfoBrelvo::setSysfsRootForTesting(const QString& root) {
@@ -332,13 +126,7 @@ QString GetSystemInfoBrelvo::getAppId() const {
 // ---- model ---------------------------------------------------------------------
 
 QString GetSystemInfoBrelvo::platform() const {
-    {
-        QMutexLocker lock(&modelOverride().mutex);
-        if (!modelOverride().identifier.isEmpty()) return modelOverride().identifier;
-    }
-    const QString fromEnvironment = qEnvironmentVariable("BRELVO_MODEL_IDENTIFIER");
-    if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    return hardwareModel();
+    return devicemodel::identifier();
 }
 
 QString GetSystemInfoBrelvo::getDevicePlatform() const {
@@ -444,9 +232,9 @@ QString GetSystemInfoBrelvo::getAdvertisingIdentifier() const {
     if (const auto kept = unsaved.constFind(path); kept != unsaved.cend()) return *kept;
 
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly) && out.write(id.toLatin1() + '\n') > 0 && out.commit()) return id;
-    qCWarning(lcBrelvo) << "cannot keep the advertising identifier in" << path << out.errorString();
+    QString error;
+    if (files::replaceContentsSynced(path, id.toLatin1() + '\n', &error)) return id;
+    qCWarning(lcBrelvo) << "cannot keep the advertising identifier in" << path << error;
     unsaved.insert(path, id);
     return id;
 }
@@ -487,7 +275,7 @@ QString GetSystemInfoBrelvo::getTypeOfUsingInternet() const {
 // ---- power, location ---------------------------------------------------------------
 
 int GetSystemInfoBrelvo::getBatteryLevel() const {
-    const PowerFacts facts = powerFacts();
+    const devicepower::Supplies facts = devicepower::read();
     // Capacity is already a whole percentage: no round trip through a fraction
     // that could turn 57 into 56.
     if (facts.hasBattery && facts.percent >= 0) return qMin(facts.percent, 100);
@@ -496,7 +284,7 @@ int GetSystemInfoBrelvo::getBatteryLevel() const {
 }
 
 QString GetSystemInfoBrelvo::getBatteryHasExternalPower() const {
-    const PowerFacts facts = powerFacts();
+    const devicepower::Supplies facts = devicepower::read();
     bool external = facts.externalOnline;
     if (facts.hasBattery) {
         if (facts.status == QLatin1String("Charging") || facts.status == QLatin1String("Full"))
@@ -529,36 +317,36 @@ QString GetSystemInfoBrelvo::scaledSizeText(quint64 bytes) {
 }
 
 QString GetSystemInfoBrelvo::getTotalDiskSpace() const {
-    const auto fs = documentsFileSystem();
-    return fs ? scaledSizeText(quint64(fs->f_blocks) * fs->f_frsize) : QString(QLatin1String(""));
+    const auto volume = devicestorage::documentsVolume();
+    return volume ? scaledSizeText(volume->totalBytes) : QString(QLatin1String(""));
 }
 
 QString GetSystemInfoBrelvo::getAvailableDiskSpace() const {
     // An unreadable file system reads as 0 bytes available.
-    const auto fs = documentsFileSystem();
-    return scaledSizeText(fs ? quint64(fs->f_bavail) * fs->f_frsize : 0);
+    const auto volume = devicestorage::documentsVolume();
+    return scaledSizeText(volume ? volume->availableBytes : 0);
 }
 
 QString GetSystemInfoBrelvo::getRom() const {
-    const auto fs = documentsFileSystem();
-    return fs ? QString::number(quint64(fs->f_blocks) * fs->f_frsize) : QString(QLatin1String(""));
+    const auto volume = devicestorage::documentsVolume();
+    return volume ? QString::number(volume->totalBytes) : QString(QLatin1String(""));
 }
 
 QString GetSystemInfoBrelvo::getRam() const {
     // The full byte count: cut to 32 bits it would be meaningless on any
     // machine with 4 GiB or more.
-    const auto s = vmStatisticsOrLog();
+    const auto s = memoryPagesOrLog();
     if (!s) return QStringLiteral("0");
     return QString::number((s->free + s->active + s->inactive + s->wired) * s->pageSize);
 }
 
 qint64 GetSystemInfoBrelvo::getFreeMemory() const {
-    const auto s = vmStatisticsOrLog();
+    const auto s = memoryPagesOrLog();
     return s ? qint64((s->free * s->pageSize) >> 20) : 0;
 }
 
 qint64 GetSystemInfoBrelvo::getUsedMemory() const {
-    const auto s = vmStatisticsOrLog();
+    const auto s = memoryPagesOrLog();
     return s ? qint64(((s->active + s->inactive + s->wired) * s->pageSize) >> 20) : 0;
 }
 
@@ -574,17 +362,7 @@ bool GetSystemInfoBrelvo::isJailbroken() const {
 // ---- orientation -----------------------------------------------------------------
 
 int GetSystemInfoBrelvo::deviceOrientationFor(int screenOrientation) {
-    // Qt's portrait is landscape turned a quarter clockwise, so its landscape
-    // is a portrait device turned a quarter counter-clockwise: top edge to the
-    // left, which is landscape left (3); inverted landscape is the other
-    // quarter turn, landscape right (4).
-    switch (screenOrientation) {
-    case Qt::PortraitOrientation: return 1;
-    case Qt::InvertedPortraitOrientation: return 2;
-    case Qt::LandscapeOrientation: return 3;
-    case Qt::InvertedLandscapeOrientation: return 4;
-    default: return 0;
-    }
+    return primaryscreen::deviceOrientationFor(screenOrientation);
 }
 
 QString GetSystemInfoBrelvo::orientationText(int deviceOrientation) {
@@ -607,7 +385,7 @@ QString GetSystemInfoBrelvo::getDevicePropertiesString() const {
     general.countryCode = getCountryCode();
     general.locale = getLocale();
 
-    const ScreenFacts screen = screenFacts();
+    const primaryscreen::Facts screen = primaryscreen::facts();
     devicedocs::Hardware hardware;
     hardware.jailbroken = isJailbroken();
     hardware.displaySize = devicedocs::displaySize(screen.scale, screen.width, screen.height);
@@ -646,7 +424,7 @@ QString GetSystemInfoBrelvo::getDeviceParamsWithCheckSum() const {
 namespace {
 
 QString legacyProperties(const GetSystemInfoBrelvo& info) {
-    const ScreenFacts screen = screenFacts();
+    const primaryscreen::Facts screen = primaryscreen::facts();
     devicedocs::LegacyProperties p;
     p.deviceName = QSysInfo::machineHostName();
     p.mcc = info.getMCC();
@@ -690,7 +468,7 @@ QString GetSystemInfoBrelvo::getPhoneState() const {
     state.freeSpace = getAvailableDiskSpace();
     state.batteryLevel = getBatteryLevel();
     state.externalPower = getBatteryHasExternalPower();
-    state.orientation = orientationText(currentDeviceOrientation());
+    state.orientation = orientationText(primaryscreen::orientation());
     return devicedocs::phoneState(state);
 }
 

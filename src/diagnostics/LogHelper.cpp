@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
+#include "platform/VariantKinds.h"
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/BVReachability.h"
 #include "protocol/Connectivity.h"
@@ -19,12 +20,6 @@ namespace {
 
 const QString kLogs = QStringLiteral("logs");
 const QString kToken = QStringLiteral("token");
-
-// The stored array; anything else under the key (a text would otherwise
-// convert to a one-item list) reads as empty.
-QVariantList asList(const QVariant& value) {
-    return value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
-}
 
 QString key(const char* name) {
     return QString::fromLatin1(name);
@@ -180,7 +175,7 @@ bool LogHelper::postLogs(const QByteArray& joinedEntries, const QString& token) 
 
 void LogHelper::addLog(const QVariantMap& entry) {
     Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
-        QVariantList list = asList(current);
+        QVariantList list = variants::listOf(current);
         list.append(entry);
         return QVariant(list);
     });
@@ -203,7 +198,7 @@ int LogHelper::tryToSendOldLogs() {
     static QMutex* sending = new QMutex;  // outlives a send still running at exit
     std::unique_lock<QMutex> lock(*sending, std::try_to_lock);
     if (!lock.owns_lock()) return 0;
-    const QVariantList entries = asList(Defaults::standard().object(key(kLogsKey)));
+    const QVariantList entries = variants::listOf(Defaults::standard().object(key(kLogsKey)));
     if (entries.isEmpty()) return 0;
     const QString token = entries.first().toMap().value(kToken).toString();
     int delivered = 0;
@@ -213,7 +208,7 @@ int LogHelper::tryToSendOldLogs() {
     // Removed only once sent or stored as a batch: a kill in between sends
     // some entries twice rather than none of them.
     Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
-        const QVariantList rest = asList(current).mid(entries.size());
+        const QVariantList rest = variants::listOf(current).mid(entries.size());
         return rest.isEmpty() ? QVariant() : QVariant(rest);
     });
     return delivered;

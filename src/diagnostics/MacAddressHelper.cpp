@@ -1,6 +1,6 @@
 #include "diagnostics/MacAddressHelper.h"
 
-#include "diagnostics/DeviceFiles.h"
+#include "platform/DeviceFiles.h"
 #include "platform/Log.h"
 
 #include <QDir>

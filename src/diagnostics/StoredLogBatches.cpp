@@ -2,12 +2,13 @@
 
 #include "platform/AppPaths.h"
 #include "platform/Defaults.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
+#include "platform/VariantKinds.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QVariantMap>
 
 #include <mutex>
@@ -28,7 +29,7 @@ const QString kSuffix = QStringLiteral(".plist");
 // convert to a one-item list) reads as empty.
 QVariantList storedList() {
     const QVariant value = Defaults::standard().object(kKey);
-    return value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
+    return variants::listOf(value);
 }
 
 qsizetype textBytes(const QVariantList& list) {
@@ -51,7 +52,7 @@ void syncFolder(const QString& folder) {
 bool removeDelivered(const QString& logs, const QString& token) {
     bool removed = false;
     Defaults::standard().update(kKey, [&](const QVariant& current) {
-        QVariantList list = current.typeId() == QMetaType::QVariantList ? current.toList() : QVariantList();
+        QVariantList list = variants::listOf(current);
         if (list.isEmpty()) return QVariant();
         QVariantMap first = list.first().toMap();
         const QString stored = first.value(kLogs).toString();
@@ -109,10 +110,10 @@ bool StoredLogBatches::writeFile(const QString& logs, const QString& token) {
     const QStringList existing = files();
     const qint64 last = existing.isEmpty() ? 0 : QFileInfo(existing.last()).completeBaseName().toLongLong();
     const QString path = folder() + QStringLiteral("/%1").arg(last + 1, 20, 10, QLatin1Char('0')) + kSuffix;
-    QSaveFile file(path);
     const QByteArray bytes = plist::toBinary(QVariantMap{{kLogs, logs}, {kToken, token}});
-    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCWarning(lcBrelvo) << "log batch could not be written to" << path << ":" << file.errorString();
+    QString error;
+    if (bytes.isEmpty() || !files::replaceContentsSynced(path, bytes, &error)) {
+        qCWarning(lcBrelvo) << "log batch could not be written to" << path << ":" << error;
         return false;
     }
     syncFolder(folder());
@@ -130,7 +131,7 @@ void StoredLogBatches::append(const QString& logs, const QString& token) {
         qCWarning(lcBrelvo) << "log batch kept in the defaults store instead";
     }
     Defaults::standard().update(kKey, [&](const QVariant& value) {
-        QVariantList list = value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList();
+        QVariantList list = variants::listOf(value);
         if (!list.isEmpty()) {
             QVariantMap last = list.last().toMap();
             const QString lastLogs = last.value(kLogs).toString();

@@ -1,6 +1,7 @@
 #include "platform/FileReplace.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cstdio>
 
@@ -21,6 +22,13 @@ bool replaceContents(const QString& path, const QByteArray& bytes) {
         return false;
     }
     return true;
+}
+
+bool replaceContentsSynced(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
+    if (error) *error = file.errorString();
+    return false;
 }
 
 }  // namespace brelvo::files

@@ -11,4 +11,11 @@ namespace brelvo::files {
 // (and nothing left behind) when the file cannot be written or renamed.
 bool replaceContents(const QString& path, const QByteArray& bytes);
 
+// The same through a temporary file of its own (QSaveFile), so that writers of
+// one path on several threads never mix, and with the bytes synced to disk
+// before the rename. The rename itself is durable once the caller also syncs
+// the folder. False when the file cannot be written, synced or renamed; then
+// *error (when given) says why, and the old contents stay.
+bool replaceContentsSynced(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 }  // namespace brelvo::files

@@ -1,5 +1,6 @@
 #include "platform/HttpGet.h"
 
+#include "platform/CappedBody.h"
 #include "platform/Log.h"
 
 #include <QUrl>
@@ -13,22 +14,6 @@ namespace brelvo::http {
 namespace {
 
 std::atomic<std::chrono::milliseconds::rep> gDefaultTimeout{30000};
-
-struct Body {
-    QByteArray bytes;
-    bool tooLarge = false;
-};
-
-size_t collect(char* data, size_t size, size_t count, void* user) {
-    auto* body = static_cast<Body*>(user);
-    const size_t n = size * count;
-    if (body->bytes.size() + static_cast<qint64>(n) > kMaxGetBytes) {
-        body->tooLarge = true;
-        return 0;  // makes curl stop with a write error
-    }
-    body->bytes.append(data, static_cast<qsizetype>(n));
-    return n;
-}
 
 }  // namespace
 
@@ -58,7 +43,7 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
         return std::nullopt;
     }
     const QByteArray encoded = parsed.toEncoded();
-    Body body;
+    CappedBody body(kMaxGetBytes);
     curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -69,7 +54,7 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     const CURLcode result = curl_easy_perform(curl);
     long status = 0;

@@ -1,6 +1,7 @@
 #include "platform/PropertyList.h"
 
 #include "platform/Log.h"
+#include "platform/VariantKinds.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -26,17 +27,10 @@ const QDateTime& referenceDate() {
 }
 
 bool hasForm(const QVariant& value) {
+    if (variants::isNumber(value)) return true;
     switch (value.typeId()) {
     case QMetaType::QString:
     case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
     case QMetaType::QByteArray:
     case QMetaType::QDateTime:
     case QMetaType::QVariantList:

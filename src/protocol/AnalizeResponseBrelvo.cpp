@@ -24,10 +24,6 @@ bool isWebPage(const QString& answer) {
     return answer.contains(QLatin1String("<html"));
 }
 
-void setErrorMessage(const QString& message) {
-    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
-
 // A member of a dictionary; none when the container is no dictionary or the
 // member is a JSON null.
 QVariant member(const QVariant& container, const QString& key) {
@@ -56,11 +52,12 @@ AnalizeResponseBrelvo& AnalizeResponseBrelvo::shared() {
 
 bool AnalizeResponseBrelvo::isErrorWithString(const QString& answer) const {
     if (answer.isEmpty()) {
-        setErrorMessage(kNoResponseMessage);
+        UserHelperBrelvo::shared().setErrorMessage(kNoResponseMessage);
         return true;
     }
     if (isWebPage(answer)) {
-        setErrorMessage(QStringLiteral("%1\n\nResponse: %2").arg(kInvalidResponseMessage, answer));
+        UserHelperBrelvo::shared().setErrorMessage(
+            QStringLiteral("%1\n\nResponse: %2").arg(kInvalidResponseMessage, answer));
         return true;
     }
     const QVariant code = parsed(answer).value(QStringLiteral("response_code"));

@@ -15,8 +15,7 @@ QString serviceHost() {
 bool reachable() {
     const auto reachability = BVReachability::reachabilityWithHostName(serviceHost());
     if (reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable) return true;
-    UserHelperBrelvo::shared().updateErrorInfo(
-        [](ErrorInfo& e) { e.setErrorMessage(QStringLiteral("No internet connection")); });
+    UserHelperBrelvo::shared().setErrorMessage(QStringLiteral("No internet connection"));
     return false;
 }
 

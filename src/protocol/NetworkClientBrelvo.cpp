@@ -1,6 +1,7 @@
 #include "protocol/NetworkClientBrelvo.h"
 
 #include "platform/AppInfo.h"
+#include "platform/CappedBody.h"
 #include "platform/Log.h"
 #include "protocol/Connectivity.h"
 
@@ -9,25 +10,6 @@
 #include <mutex>
 
 namespace brelvo {
-namespace {
-
-struct Answer {
-    QByteArray bytes;
-    bool tooLarge = false;
-};
-
-size_t collect(char* data, size_t size, size_t count, void* user) {
-    auto* answer = static_cast<Answer*>(user);
-    const size_t n = size * count;
-    if (answer->bytes.size() + static_cast<qint64>(n) > NetworkClientBrelvo::kMaxAnswerBytes) {
-        answer->tooLarge = true;
-        return 0;  // makes curl stop with a write error
-    }
-    answer->bytes.append(data, static_cast<qsizetype>(n));
-    return n;
-}
-
-}  // namespace
 
 NetworkClientBrelvo& NetworkClientBrelvo::shared() {
     static NetworkClientBrelvo* client = new NetworkClientBrelvo;  // lives until the process ends
@@ -59,7 +41,7 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
     // curl would otherwise add "Expect: 100-continue" to large bodies and wait for the server's go-ahead.
     headers = curl_slist_append(headers, "Expect:");
-    Answer answer;
+    CappedBody answer(kMaxAnswerBytes);
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
@@ -69,7 +51,7 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(headers);

@@ -10,22 +10,6 @@ QVariantMap mapOf(const QVariant& value) {
     return value.typeId() == QMetaType::QVariantMap ? value.toMap() : QVariantMap();
 }
 
-bool isNumber(const QVariant& value) {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString stringOrEmpty(const QVariant& value) {
     if (value.typeId() != QMetaType::QString) return QStringLiteral("");
     const QString text = value.toString();

@@ -5,6 +5,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include "platform/VariantKinds.h"
+
 // Conversions the service records share. Answers come from JSON, so a member
 // may hold any kind of value; these helpers decide what a record keeps.
 namespace brelvo::records {
@@ -19,9 +21,8 @@ QString textOf(const QVariant& value);
 // A string as it stands; anything else the empty string.
 QString stringOrEmpty(const QVariant& value);
 
-// True for the integer and floating-point kinds. Booleans are not numbers:
-// JSON tells them apart.
-bool isNumber(const QVariant& value);
+// True for the integer and floating-point kinds; booleans are not numbers.
+using variants::isNumber;
 
 // The integer value of a number (fractions cut off) or of a string that
 // starts with an integer ("12abc" → 12; out of range clamps); 0 for anything else.

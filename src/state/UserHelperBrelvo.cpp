@@ -53,6 +53,11 @@ void UserHelperBrelvo::updateErrorInfo(const std::function<void(ErrorInfo&)>& ch
     change(errorInfo_);
 }
 
+void UserHelperBrelvo::setErrorMessage(const QString& message) {
+    QMutexLocker lock(&mutex_);
+    errorInfo_.setErrorMessage(message);
+}
+
 QString UserHelperBrelvo::name() const {
     QMutexLocker lock(&mutex_);
     return name_;

@@ -38,6 +38,8 @@ public:
     void setErrorInfo(const ErrorInfo& info);
     // Changes the shared error record in place (e.g. only its message).
     void updateErrorInfo(const std::function<void(ErrorInfo&)>& change);
+    // Replaces only the shared error record's message.
+    void setErrorMessage(const QString& message);
 
     QString name() const;
     void setName(const QString& value);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "support/LogCapture.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -28,38 +29,6 @@ public:
 
 private:
     QTemporaryDir dir_;
-};
-
-// Collects the library's warnings while alive.
-class LogCapture {
-public:
-    LogCapture() {
-        instance() = this;
-        previous_ = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() {
-        qInstallMessageHandler(previous_);
-        instance() = nullptr;
-    }
-    QStringList lines() const {
-        QMutexLocker lock(&mutex_);
-        return lines_;
-    }
-
-private:
-    static LogCapture*& instance() {
-        static LogCapture* current = nullptr;
-        return current;
-    }
-    static void handler(QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (LogCapture* capture = instance()) {
-            QMutexLocker lock(&capture->mutex_);
-            capture->lines_.append(message);
-        }
-    }
-    mutable QMutex mutex_;
-    QStringList lines_;
-    QtMessageHandler previous_ = nullptr;
 };
 
 }  // namespace brelvo::test

@@ -2,6 +2,8 @@
 
 // Helpers shared by the platform tests.
 
+#include "support/LogCapture.h"
+
 #include <QDateTime>
 #include <QStringList>
 #include <QVariant>
@@ -10,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
 
 namespace brelvo::test {
 
@@ -63,43 +64,5 @@ inline ::testing::AssertionResult sameValue(const QVariant& expected, const QVar
         return ::testing::AssertionSuccess();
     }
 }
-
-// Collects what the process logs while alive, and restores the previous handler.
-class LogCapture {
-public:
-    LogCapture() {
-        instance() = this;
-        previous_ = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() {
-        qInstallMessageHandler(previous_);
-        instance() = nullptr;
-    }
-    QStringList lines() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    int count(const QString& needle) const {
-        int n = 0;
-        for (const QString& line : lines())
-            if (line.contains(needle)) ++n;
-        return n;
-    }
-
-private:
-    static LogCapture*& instance() {
-        static LogCapture* current = nullptr;
-        return current;
-    }
-    static void handle(QtMsgType, const QMessageLogContext&, const QString& message) {
-        if (LogCapture* self = instance()) {
-            std::lock_guard<std::mutex> lock(self->mutex_);
-            self->lines_.append(message);
-        }
-    }
-    QtMessageHandler previous_ = nullptr;
-    mutable std::mutex mutex_;
-    QStringList lines_;
-};
 
 }  // namespace brelvo::test

@@ -49,7 +49,7 @@ protected:
 TEST_F(ActivityTest, ButtonsAreTracedOnlyWhileTrackingAndAlwaysWork) {
     int clicks = 0;
     QObject::connect(hostButton, &QPushButton::clicked, [&] { ++clicks; });
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
 
     QTest::mouseClick(hostButton, Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
@@ -82,7 +82,7 @@ TEST_F(ActivityTest, SwitchesSlidersSteppersAndTextFields) {
     auto* field = add(new QLineEdit(QStringLiteral("secret")), QRect(10, 180, 200, 30));
     field->setEchoMode(QLineEdit::Password);
     ActivityBrelvo::shared().setToTrackActivity(true);
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
 
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, 15));  // on the box itself
     EXPECT_TRUE(box->isChecked());
@@ -118,7 +118,7 @@ TEST_F(ActivityTest, ListsTabsSegmentsAndToolbars) {
     bar->addAction(QStringLiteral("Back"));
     ASSERT_TRUE(test::waitFor([&] { return list->visualItemRect(list->item(1)).isValid(); }));
     ActivityBrelvo::shared().setToTrackActivity(true);
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
 
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
     EXPECT_TRUE(has(log, QStringLiteral("TOUCHED THIS VIEW: <QListWidget: 0x")));

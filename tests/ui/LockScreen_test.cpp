@@ -161,7 +161,7 @@ TEST_F(LockScreenTest, ActionButtonOpensTheAddressWhenItsSchemeCanBeOpened) {
 }
 
 TEST_F(LockScreenTest, AddressesWithoutSlashesAreCheckedAsAWholeAndNeverCrash) {
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
     show(record(QStringLiteral("Refused"), {{QStringLiteral("title"), QStringLiteral("Write to us")},
                                              {QStringLiteral("url"), QStringLiteral("mailto:team@brelvo.example")}}));
     QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
@@ -204,7 +204,7 @@ TEST_F(LockScreenTest, UnknownSchemeRaisesTheIdentityAlertAndYesOpensTheStoredIn
 
     LibrarySettings::sharedInstance().setupInfoFromProfileResponse(
         QStringLiteral(R"({"payload":{"schemas":{"install":"https://brelvo.example/install"}}})"));
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
     QTest::mouseClick(lock->actionButton(), Qt::LeftButton);
     ASSERT_NE(visibleAlert(), nullptr);
     QTest::mouseClick(visibleAlert()->otherButton(), Qt::LeftButton);

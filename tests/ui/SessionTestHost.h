@@ -9,7 +9,8 @@
 #include "platform/WindowLayer.h"
 #include "ui/session/BVAlert.h"
 
-#include <QMutex>
+#include "support/LogCapture.h"
+
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -54,44 +55,6 @@ protected:
     std::unique_ptr<QWidget> host;
     QPushButton* hostButton = nullptr;
     std::unique_ptr<WindowLayer> layer;
-};
-
-// Collects the library's log lines while it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        current() = this;
-        previous_ = qInstallMessageHandler(&LogCapture::handle);
-    }
-    ~LogCapture() {
-        qInstallMessageHandler(previous_);
-        current() = nullptr;
-    }
-    QStringList lines() const {
-        QMutexLocker lock(&mutex_);
-        return lines_;
-    }
-    bool contains(const QString& line) const { return lines().contains(line); }
-    void clear() {
-        QMutexLocker lock(&mutex_);
-        lines_.clear();
-    }
-
-private:
-    static LogCapture*& current() {
-        static LogCapture* c = nullptr;
-        return c;
-    }
-    static void handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
-        LogCapture* c = current();
-        if (!c || qstrcmp(context.category, "brelvo") != 0) return;
-        QMutexLocker lock(&c->mutex_);
-        c->lines_.append(message);
-    }
-
-    mutable QMutex mutex_;
-    QStringList lines_;
-    QtMessageHandler previous_ = nullptr;
 };
 
 }  // namespace brelvo::test

@@ -263,7 +263,7 @@ TEST_F(UserProfileTest, APresenterThatListensClosesTheScreenItself) {
 }
 
 TEST_F(UserProfileTest, ButtonsOpenTheirSchemesWhenAnApplicationHandlesThem) {
-    test::LogCapture log;
+    test::LogCapture log("brelvo");
     show();
     QTest::mouseClick(profile->btnLogout(), Qt::LeftButton);
     EXPECT_EQ(opened, QStringList{QStringLiteral("abc://logout")});

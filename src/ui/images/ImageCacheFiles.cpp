@@ -1,11 +1,11 @@
 #include "ui/images/ImageCacheFiles.h"
 
 #include "platform/AppPaths.h"
+#include "platform/FileReplace.h"
 #include "platform/Log.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QSaveFile>
 
 namespace brelvo::imagecache {
 namespace {
@@ -48,12 +48,10 @@ QString filePathForURL(const QString& url) {
 }
 
 bool writeAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qCWarning(lcBrelvo) << "cannot write the cached picture" << path << ":" << file.errorString();
-        return false;
-    }
-    return true;
+    QString error;
+    if (files::replaceContentsSynced(path, bytes, &error)) return true;
+    qCWarning(lcBrelvo) << "cannot write the cached picture" << path << ":" << error;
+    return false;
 }
 
 }  // namespace brelvo::imagecache

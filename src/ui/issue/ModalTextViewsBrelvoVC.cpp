@@ -2,38 +2,17 @@
 
 #include "state/UserHelperBrelvo.h"
 #include "platform/Screen.h"
+#include "ui/common/BackChevron.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueTextForm.h"
 
 #include <QLabel>
 #include <QLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace brelvo {
-
-namespace {
-
-// A white left chevron in a 40 × 30 image, for the back button. The button
-// shows it squeezed into 15 × 26 points, so it is drawn wide and bold.
-QPixmap chevron(qreal scale) {
-    QPixmap image(QSize(40, 30) * scale);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPainterPath path;
-    path.moveTo(34, 4);
-    path.lineTo(8, 15);
-    path.lineTo(34, 26);
-    p.drawPath(path);
-    return image;
-}
-
-}  // namespace
 
 ModalTextViewsBrelvoVC::ModalTextViewsBrelvoVC(IssueTextForm* form) : form_(form) {}
 
@@ -84,7 +63,8 @@ void ModalTextViewsBrelvoVC::createNavBar() {
     arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
     arrow->setGeometry(3, 3, 15, 26);
     arrow->setScaledContents(true);
-    arrow->setPixmap(chevron(devicePixelRatioF()));
+    // Drawn bold: the label squeezes the 40 × 30 image into 15 × 26 points.
+    arrow->setPixmap(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
     connect(btnBack_, &QPushButton::clicked, this, &ModalTextViewsBrelvoVC::exitAction);
 
     sign_ = new QLabel(navBarView_);

@@ -12,6 +12,7 @@
 #include "platform/Json.h"
 #include "state/BrelAuthenticationDM.h"
 #include "protocol/Connectivity.h"
+#include "ui/common/Texts.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/OverlayControl.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -116,15 +117,6 @@ void CustomViewBrelvo::hideMainBtn() {
 // ---- the session -----------------------------------------------------------
 
 namespace brelvo {
-namespace {
-
-const QString kLoadingMessage = QStringLiteral("Loading. Please wait");
-
-void setErrorMessage(const QString& message) {
-    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
-
-}  // namespace
 
 QString CustomViewBrelvo::getError(const QString& answer) {
     const QVariant error = json::parse(answer.toUtf8()).toMap().value(QStringLiteral("error"));
@@ -301,7 +293,7 @@ void CustomViewBrelvo::showLockScreenLIBLoading() {
     QPointer<CustomViewBrelvo> self(this);
     auto show = [self] {
         if (!self) return;
-        setErrorMessage(kLoadingMessage);
+        UserHelperBrelvo::shared().setErrorMessage(texts::loadingMessage());
         if (!tags::viewWithTag(self, kLoadingLockScreenTag)) LockScreenViewControllerBrelvo::showLoadingOver(self);
     };
     // On the GUI thread at once, so that whatever is queued after it sees the loading state.

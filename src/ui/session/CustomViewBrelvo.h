@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/common/ViewTagNumbers.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/SessionController.h"
 
@@ -25,8 +26,8 @@ namespace brelvo {
 class CustomViewBrelvo : public QWidget, public BVAlertDelegate, private SessionView {
     Q_OBJECT
 public:
-    static constexpr int kLoadingLockScreenTag = 99999;
-    static constexpr int kLockScreenTag = 991;
+    static constexpr int kLoadingLockScreenTag = viewtags::kLoadingLockScreen;
+    static constexpr int kLockScreenTag = viewtags::kLockScreen;
 
     explicit CustomViewBrelvo(QWidget* parent = nullptr);
     ~CustomViewBrelvo() override;

@@ -11,6 +11,8 @@
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
+#include "ui/common/PictureView.h"
+#include "ui/common/Texts.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/session/SessionController.h"
 
@@ -26,36 +28,6 @@ namespace brelvo {
 namespace {
 
 const QString kNoResponse = QStringLiteral("No response from server");
-
-// A picture drawn as large as its rectangle allows, keeping its proportions.
-class PictureView : public QWidget {
-public:
-    explicit PictureView(QWidget* parent) : QWidget(parent) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        // A host's application-wide style sheet must not paint boxes behind the pictures.
-        setStyleSheet(QStringLiteral("background: transparent;"));
-    }
-    void setImage(const QImage& image) {
-        image_ = image;
-        update();
-    }
-    const QImage& image() const { return image_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        if (image_.isNull()) return;
-        QPainter p(this);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
-        size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
-        QRectF target(QPointF(0, 0), size);
-        target.moveCenter(QRectF(rect()).center());
-        p.drawImage(target, image_);
-    }
-
-private:
-    QImage image_;
-};
 
 QImage atlasImage(const QString& key) {
     return BrelvoImageManager::sharedInstance().getImageForKey(key);
@@ -83,7 +55,7 @@ const Layout& layoutFor(bool tablet) {
 
 }  // namespace
 
-const QString LockScreenViewControllerBrelvo::kLoadingMessage = QStringLiteral("Loading. Please wait");
+const QString LockScreenViewControllerBrelvo::kLoadingMessage = texts::loadingMessage();
 
 LockScreenViewControllerBrelvo::LockScreenViewControllerBrelvo(QWidget* parent) : QWidget(parent) {
     createGUI();
@@ -226,9 +198,8 @@ void LockScreenViewControllerBrelvo::showAlertIdentityNotFound() {
     QPointer<LockScreenViewControllerBrelvo> self(this);
     auto work = [self] {
         if (!self) return;
-        auto* alert = new BVAlert(QStringLiteral("Error"),
-                                  QStringLiteral("Seems like Brelvo for iOS is not installed. Do you want to install it?"),
-                                  QStringLiteral("NO"), QStringLiteral("YES"));
+        auto* alert = new BVAlert(texts::installAlertTitle(), texts::installAlertMessage(), texts::installAlertNo(),
+                                  texts::installAlertYes());
         alert->setBvAlertDelegate(self);
         self->identityAlert_ = alert;
         BVAlert::show(alert);
@@ -271,7 +242,7 @@ LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showOver(QWidget
 }
 
 LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showLoadingOver(QWidget* view) {
-    UserHelperBrelvo::shared().updateErrorInfo([](ErrorInfo& e) { e.setErrorMessage(kLoadingMessage); });
+    UserHelperBrelvo::shared().setErrorMessage(kLoadingMessage);
     LockScreenViewControllerBrelvo* lock = showOver(view, kLoadingTag);
     if (lock) lock->setupImageWithName(QStringLiteral("autorisation_logo"), true);
     return lock;

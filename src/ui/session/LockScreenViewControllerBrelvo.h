@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/common/ViewTagNumbers.h"
 #include "ui/session/BVAlert.h"
 
 #include <QImage>
@@ -21,8 +22,8 @@ class ImageButton;
 class LockScreenViewControllerBrelvo : public QWidget, public BVAlertDelegate {
     Q_OBJECT
 public:
-    static constexpr int kTag = 991;         // the facade's lock screen
-    static constexpr int kLoadingTag = 99999;  // the overlay's loading lock screen
+    static constexpr int kTag = viewtags::kLockScreen;
+    static constexpr int kLoadingTag = viewtags::kLoadingLockScreen;
     static const QString kLoadingMessage;    // "Loading. Please wait"
 
     explicit LockScreenViewControllerBrelvo(QWidget* parent = nullptr);

@@ -32,10 +32,6 @@ const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
 const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
 const QString kUnknownRevision = QStringLiteral("Unknown Revision");
 
-void setErrorMessage(const QString& message) {
-    UserHelperBrelvo::shared().updateErrorInfo([&](ErrorInfo& e) { e.setErrorMessage(message); });
-}
-
 void resetTriggerFor(const QString& answer) {
     if (!answer.isEmpty()) SharedState::shared().setBrelTrigger(0);
 }
@@ -134,7 +130,7 @@ void SessionController::authenticateNow(const Receiver& to) {
 void SessionController::lock(const Receiver& to, int buttonMode, const QString& message) {
     deliver(to, [buttonMode, message](SessionView* view) {
         view->sessionButtonMode(buttonMode);
-        if (!message.isNull()) setErrorMessage(message);
+        if (!message.isNull()) UserHelperBrelvo::shared().setErrorMessage(message);
         SharedState::shared().setIsInit(false);
         view->sessionShowLock();
     });

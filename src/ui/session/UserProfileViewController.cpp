@@ -10,6 +10,9 @@
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
 #include "state/BrelAuthenticationDM.h"
+#include "ui/common/BackChevron.h"
+#include "ui/common/PictureView.h"
+#include "ui/common/Texts.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/images/imageCAcheBrelvo.h"
 #include "ui/session/UserProfileCell.h"
@@ -53,24 +56,6 @@ const Metrics& metrics() {
     return screen::isTablet() ? pad : phone;
 }
 
-// The back arrow: a white chevron in the 40 × 30 point button, at the screen's scale.
-QImage backArrowImage() {
-    const qreal dpr = std::max<qreal>(1.0, screen::scale());
-    QImage image(QSize(40, 30) * dpr, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
-    QPainterPath arrow;
-    arrow.moveTo(19, 6);
-    arrow.lineTo(10, 15);
-    arrow.lineTo(19, 24);
-    p.drawPath(arrow);
-    return image;
-}
-
 // The bar shows the mark ("sign") beside the name. The atlas's "logo" carries
 // the mark too, so only its wordmark is kept: everything after the first
 // fully transparent gap. A logo in one piece is kept whole.
@@ -101,45 +86,6 @@ class ClearView : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
-};
-
-// A picture drawn as large as its rectangle allows, keeping its proportions;
-// the tester's picture is cut round and sits on a pale disc while it is missing.
-class PictureView : public QWidget {
-    Q_OBJECT
-public:
-    explicit PictureView(QWidget* parent, bool round = false) : QWidget(parent), round_(round) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    void setImage(const QImage& image) {
-        image_ = image;
-        update();
-    }
-    const QImage& image() const { return image_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        if (round_) {
-            QPainterPath disc;
-            disc.addEllipse(QRectF(rect()));
-            p.setClipPath(disc);
-            if (image_.isNull()) p.fillPath(disc, QColor(214, 214, 220));
-        }
-        if (image_.isNull()) return;
-        QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
-        // A round picture fills its disc; a mark fits inside its rectangle.
-        size.scale(QSizeF(this->size()), round_ ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
-        QRectF target(QPointF(0, 0), size);
-        target.moveCenter(QRectF(rect()).center());
-        p.drawImage(target, image_);
-    }
-
-private:
-    QImage image_;
-    bool round_ = false;
 };
 
 // A flat button of one colour with a bold title; it paints itself entirely.
@@ -197,7 +143,8 @@ void UserProfileViewController::createGUI() {
     logo_ = logo;
 
     btnBack_ = new ImageButton(this);
-    btnBack_->setImage(backArrowImage());
+    // The back arrow fills the 40 × 30 point button, at the screen's scale.
+    btnBack_->setImage(backChevronImage(std::max<qreal>(1.0, screen::scale()), ChevronWeight::Regular));
     btnBack_->setCursor(Qt::PointingHandCursor);
     btnBack_->setToolTip(QStringLiteral("Back"));
     connect(btnBack_, &ImageButton::clicked, this, &UserProfileViewController::backBtnPressed);
@@ -369,9 +316,8 @@ void UserProfileViewController::tryToOpenURL(const QString& url) {
 }
 
 void UserProfileViewController::showInstallAlert() {
-    auto* alert = new BVAlert(QStringLiteral("Error"),
-                              QStringLiteral("Seems like Brelvo for iOS is not installed. Do you want to install it?"),
-                              QStringLiteral("NO"), QStringLiteral("YES"));
+    auto* alert = new BVAlert(texts::installAlertTitle(), texts::installAlertMessage(), texts::installAlertNo(),
+                              texts::installAlertYes());
     alert->setBvAlertDelegate(this);
     installAlert_ = alert;
     BVAlert::show(alert);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/common/ViewTagNumbers.h"
 #include "ui/session/BVAlert.h"
 
 #include <QImage>
@@ -28,7 +29,7 @@ class UserProfileCell;
 class UserProfileViewController : public QWidget, public BVAlertDelegate {
     Q_OBJECT
 public:
-    static constexpr int kTag = 992;  // the facade's full-screen profile
+    static constexpr int kTag = viewtags::kUserProfile;
     static constexpr int kBarHeight = 47;
     static constexpr int kButtonHeight = 60;
     // Portrait, upside down, landscape left and right.

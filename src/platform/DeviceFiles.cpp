@@ -1,4 +1,4 @@
-#include "diagnostics/DeviceFiles.h"
+#include "platform/DeviceFiles.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -1,0 +1,30 @@
+#include "ui/common/BackChevron.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace brelvo {
+
+QImage backChevronImage(qreal scale, ChevronWeight weight) {
+    QImage image(QSize(40, 30) * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const bool bold = weight == ChevronWeight::Bold;
+    p.setPen(QPen(Qt::white, bold ? 6 : 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath path;
+    if (bold) {
+        path.moveTo(34, 4);
+        path.lineTo(8, 15);
+        path.lineTo(34, 26);
+    } else {
+        path.moveTo(19, 6);
+        path.lineTo(10, 15);
+        path.lineTo(19, 24);
+    }
+    p.drawPath(path);
+    return image;
+}
+
+}  // namespace brelvo

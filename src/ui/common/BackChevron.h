@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+
+namespace brelvo {
+
+// The white chevron pointing left that back buttons show, drawn into a
+// 40 × 30 point image at the given scale (device pixel ratio), on a
+// transparent ground.
+//
+// Regular: a 3-point line in the left half, for a button that shows the image
+// at its own size. Bold: a 6-point line across the whole image, for a button
+// that squeezes it into a narrow 15 × 26 points.
+enum class ChevronWeight { Regular, Bold };
+
+QImage backChevronImage(qreal scale, ChevronWeight weight);
+
+}  // namespace brelvo

@@ -1,0 +1,37 @@
+#include "ui/common/PictureView.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace brelvo {
+
+PictureView::PictureView(QWidget* parent, bool round) : QWidget(parent), round_(round) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setStyleSheet(QStringLiteral("background: transparent;"));
+}
+
+void PictureView::setImage(const QImage& image) {
+    image_ = image;
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (round_) {
+        QPainterPath disc;
+        disc.addEllipse(QRectF(rect()));
+        p.setClipPath(disc);
+        if (image_.isNull()) p.fillPath(disc, QColor(214, 214, 220));
+    }
+    if (image_.isNull()) return;
+    QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+    // A round picture fills its disc; any other fits inside its rectangle.
+    size.scale(QSizeF(this->size()), round_ ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
+    QRectF target(QPointF(0, 0), size);
+    target.moveCenter(QRectF(rect()).center());
+    p.drawImage(target, image_);
+}
+
+}  // namespace brelvo
