@@ -6,11 +6,11 @@
 
 #include <brelvo/Brelvo.h>
 
-#include "state/NotificationNames.h"
 #include "diagnostics/LogHelper.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
+#include "state/NotificationNames.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"

@@ -8,22 +8,22 @@
 // The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
 #include <brelvo/Brelvo.h>
 
-#include "state/LibrarySettings.h"
-#include "state/NotificationNames.h"
-#include "state/UserHelperBrelvo.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
 #include "state/BrelAuthenticationDM.h"
 #include "state/ErrorInfo.h"
-#include "ui/images/ImageCacheFiles.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
+#include "ui/images/ImageCacheFiles.h"
 #include "ui/issue/IssueTextForm.h"
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
 #include "ui/session/BVAlert.h"
-#include "ui/session/BrelvoWindow.h"
 #include "ui/session/BrelReadMeVC.h"
+#include "ui/session/BrelvoWindow.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 #include "ui/session/UserProfileViewController.h"
 

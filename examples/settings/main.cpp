@@ -4,11 +4,11 @@
 // authentication record, the settings take it over and save themselves.
 #include <brelvo/Brelvo.h>
 
-#include "state/BrelvoDataStore.h"
-#include "state/LibrarySettings.h"
 #include "platform/CategoryHelper.h"
 #include "platform/Defaults.h"
 #include "state/BrelAuthenticationDM.h"
+#include "state/BrelvoDataStore.h"
+#include "state/LibrarySettings.h"
 
 #include <QCoreApplication>
 #include <QVariant>

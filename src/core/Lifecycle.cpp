@@ -8,9 +8,9 @@
 #include "platform/PropertyList.h"
 #include "platform/SystemSound.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/BrelAuthenticationDM.h"
 #include "ui/session/CustomViewBrelvo.h"
 
 #include <QGuiApplication>

@@ -3,7 +3,6 @@
 #include "diagnostics/DeviceDocuments.h"
 #include "diagnostics/MacAddressHelper.h"
 #include "platform/AppInfo.h"
-#include "protocol/Connectivity.h"
 #include "platform/AppPaths.h"
 #include "platform/CategoryHelper.h"
 #include "platform/DeviceFiles.h"
@@ -15,6 +14,7 @@
 #include "platform/Log.h"
 #include "platform/PrimaryScreen.h"
 #include "protocol/BVReachability.h"
+#include "protocol/Connectivity.h"
 #include "protocol/JSONClientBrelvo.h"
 
 #include <QDateTime>

@@ -1,13 +1,13 @@
 #include "protocol/AnalizeResponseBrelvo.h"
 
 #include "platform/CategoryHelper.h"
-#include "state/UserHelperBrelvo.h"
 #include "platform/Dispatch.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "state/BrelAuthenticationDM.h"
 #include "state/ErrorInfo.h"
-#include "protocol/NetworkClientBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 
 namespace brelvo {
 

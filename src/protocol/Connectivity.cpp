@@ -1,8 +1,8 @@
 #include "protocol/Connectivity.h"
 
-#include "state/UserHelperBrelvo.h"
-#include "protocol/NetworkClientBrelvo.h"
 #include "protocol/BVReachability.h"
+#include "protocol/NetworkClientBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 
 #include <QUrl>
 

@@ -1,12 +1,12 @@
 #include "protocol/JSONClientBrelvo.h"
 
-#include "state/LibrarySettings.h"
 #include "platform/Log.h"
 #include "platform/PropertyList.h"
 #include "protocol/Base64Brelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/JsonText.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/LibrarySettings.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "state/BrelAuthenticationDM.h"
 
-#include "state/BrelvoDataStore.h"
 #include "platform/Defaults.h"
 #include "platform/Log.h"
+#include "state/BrelvoDataStore.h"
 #include "state/RecordValues.h"
 
 namespace brelvo {

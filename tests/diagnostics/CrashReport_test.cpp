@@ -1,11 +1,11 @@
 // Crashes of a real host process (crashing_host) against a real brelvo-service:
 // what reaches the service, how the process ends, and what the next start
 // finds when the process was killed before the report was out.
-#include "diagnostics/CrashReportText.h"
 #include "diagnostics/CrashFile.h"
+#include "diagnostics/CrashReportText.h"
+#include "diagnostics/HostRun.h"
 #include "platform/Defaults.h"
 #include "platform/PropertyList.h"
-#include "diagnostics/HostRun.h"
 #include "service/ServiceHarness.h"
 
 #include <QDir>

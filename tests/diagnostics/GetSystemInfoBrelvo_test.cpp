@@ -1,8 +1,8 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 
-#include "platform/CategoryHelper.h"
 #include "diagnostics/DiagnosticsTestUtil.h"
 #include "platform/AppPaths.h"
+#include "platform/CategoryHelper.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

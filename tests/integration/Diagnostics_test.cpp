@@ -9,10 +9,10 @@
 #include "platform/Defaults.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "service/ServiceHarness.h"
+#include "state/BrelAuthenticationDM.h"
 #include "support/TestSupport.h"
 
 #include <QGuiApplication>

@@ -3,15 +3,15 @@
 // checked against what the service stored.
 #include <brelvo/Brelvo.h>
 
-#include "state/LibrarySettings.h"
-#include "state/UserHelperBrelvo.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "service/ServiceHarness.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/LibrarySettings.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

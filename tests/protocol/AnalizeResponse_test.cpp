@@ -1,8 +1,8 @@
-#include "state/UserHelperBrelvo.h"
 #include "platform/Json.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>

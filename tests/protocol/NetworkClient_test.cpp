@@ -1,6 +1,6 @@
-#include "state/UserHelperBrelvo.h"
 #include "protocol/BVReachability.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 
 #include <QCoreApplication>

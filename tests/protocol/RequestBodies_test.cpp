@@ -1,10 +1,10 @@
-#include "state/LibrarySettings.h"
 #include "platform/Json.h"
 #include "protocol/Base64Brelvo.h"
-#include "state/BrelAuthenticationDM.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/JsonText.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/BrelAuthenticationDM.h"
+#include "state/LibrarySettings.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>

@@ -1,9 +1,9 @@
-#include "state/BrelvoDataStore.h"
 #include "platform/Defaults.h"
 #include "platform/Json.h"
 #include "platform/PropertyList.h"
 #include "state/BrelAuthenticationDM.h"
 #include "state/BrelPayloadDM.h"
+#include "state/BrelvoDataStore.h"
 #include "state/BrelvoIssuePropertiesDM.h"
 #include "state/BrelvoIssueTypesDM.h"
 

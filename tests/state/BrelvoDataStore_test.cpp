@@ -1,6 +1,6 @@
-#include "state/BrelvoDataStore.h"
 #include "platform/Defaults.h"
 #include "platform/Json.h"
+#include "state/BrelvoDataStore.h"
 
 #include <gtest/gtest.h>
 

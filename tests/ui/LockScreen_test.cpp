@@ -3,14 +3,14 @@
 // loading variant and the profile request, driven by real clicks.
 #include "ui/SessionTestHost.h"
 
-#include "state/LibrarySettings.h"
-#include "state/NotificationNames.h"
-#include "state/UserHelperBrelvo.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/session/BVAlert.h"

@@ -2,14 +2,14 @@
 // offscreen platform and clicks delivered through the window system.
 #include <brelvo/Brelvo.h>
 
-#include "state/NotificationNames.h"
-#include "state/UserHelperBrelvo.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
 #include "platform/WindowLayer.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/images/BrelvoImageManager.h"

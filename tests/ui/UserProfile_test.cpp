@@ -5,13 +5,13 @@
 
 #include <brelvo/Brelvo.h>
 
-#include "state/LibrarySettings.h"
 #include "platform/Dispatch.h"
 #include "platform/HttpGet.h"
 #include "platform/ImageButton.h"
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
 #include "state/BrelAuthenticationDM.h"
+#include "state/LibrarySettings.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/session/BVAlert.h"

@@ -1,7 +1,7 @@
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 
-#include "state/UserHelperBrelvo.h"
 #include "platform/Screen.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueTextForm.h"

@@ -1,8 +1,8 @@
 #include "ui/issue/OXPickerViewBrelvo.h"
 
-#include "state/UserHelperBrelvo.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/images/Brel_ImageCache.h"
 
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "ui/session/BVAlert.h"
 
-#include "state/NotificationNames.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
+#include "state/NotificationNames.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

@@ -1,13 +1,13 @@
 #include "ui/session/BrelvoWindow.h"
 
-#include "state/NotificationNames.h"
-#include "state/UserHelperBrelvo.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/Dispatch.h"
 #include "platform/NotificationCenter.h"
-#include "state/RecordValues.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
+#include "state/NotificationNames.h"
+#include "state/RecordValues.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/images/BrelvoImageManager.h"
 
 namespace brelvo {

@@ -1,15 +1,15 @@
 #include "ui/session/CustomViewBrelvoiPhone.h"
 
-#include "state/NotificationNames.h"
-#include "state/SharedState.h"
 #include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/Log.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
-#include "state/RecordValues.h"
 #include "platform/WindowLayer.h"
 #include "protocol/Connectivity.h"
+#include "state/NotificationNames.h"
+#include "state/RecordValues.h"
+#include "state/SharedState.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/session/OverlayControl.h"
 

@@ -1,8 +1,5 @@
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 
-#include "state/LibrarySettings.h"
-#include "state/NotificationNames.h"
-#include "state/UserHelperBrelvo.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
@@ -11,6 +8,9 @@
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
 #include "platform/ViewTags.h"
+#include "state/LibrarySettings.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/common/PictureView.h"
 #include "ui/common/Texts.h"
 #include "ui/images/BrelvoImageManager.h"

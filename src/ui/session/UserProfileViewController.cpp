@@ -1,7 +1,5 @@
 #include "ui/session/UserProfileViewController.h"
 
-#include "state/LibrarySettings.h"
-#include "protocol/NetworkClientBrelvo.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
@@ -9,7 +7,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/UrlOpener.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "state/BrelAuthenticationDM.h"
+#include "state/LibrarySettings.h"
 #include "ui/common/BackChevron.h"
 #include "ui/common/PictureView.h"
 #include "ui/common/Texts.h"
