@@ -1,5 +1,6 @@
 #include "platform/PropertyList.h"
 
+#include "platform/BinaryPropertyList.h"
 #include "platform/Log.h"
 #include "platform/VariantKinds.h"
 
@@ -127,8 +128,8 @@ QVariant fromNode(plist_t node, int depth) {
         return d;
     }
     case PLIST_STRING: {
-        // By pointer and length: a damaged file can hold a string with a NUL
-        // inside, on which plist_get_string_val asserts (aborting the process).
+        // By pointer and length: a string may hold U+0000 (the binary form
+        // keeps it), on which plist_get_string_val asserts (aborting the process).
         uint64_t length = 0;
         const char* s = plist_get_string_ptr(node, &length);
         return QString::fromUtf8(s ? s : "", s ? static_cast<qsizetype>(length) : 0);
@@ -184,43 +185,6 @@ QVariant fromNode(plist_t node, int depth) {
     }
 }
 
-// True when a binary property list holds a UTF-16 string with U+0000 in it.
-// libplist turns such a string into UTF-8 with a NUL inside and then asserts
-// (aborting the process) when it is read as a dictionary key; our own writer
-// never makes one, so a file that has one is damaged and is refused whole.
-bool hasUtf16Nul(const QByteArray& bytes) {
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    const quint64 size = static_cast<quint64>(bytes.size());
-    if (size < 8 + 32) return false;  // too short to parse at all
-    auto number = [&](quint64 at, unsigned width, quint64* out) {
-        if (width == 0 || width > 8 || at > size || width > size - at) return false;
-        quint64 v = 0;
-        for (unsigned i = 0; i < width; ++i) v = (v << 8) | data[at + i];
-        *out = v;
-        return true;
-    };
-    const quint64 trailer = size - 32;
-    const unsigned offsetSize = data[trailer + 6];
-    quint64 count = 0, table = 0;
-    if (!number(trailer + 8, 8, &count) || !number(trailer + 24, 8, &table) || table >= trailer) return false;
-    for (quint64 i = 0; i < count && i < size; ++i) {
-        quint64 at = 0;
-        if (!number(table + i * offsetSize, offsetSize, &at) || at >= trailer) return false;
-        const uchar marker = data[at++];
-        if ((marker >> 4) != 0x6) continue;
-        quint64 units = marker & 0x0f;
-        if (units == 0x0f) {
-            if (at >= trailer || (data[at] >> 4) != 0x1) continue;
-            const unsigned width = 1u << (data[at] & 0x0f);
-            if (!number(at + 1, width, &units)) continue;
-            at += 1 + width;
-        }
-        for (quint64 u = 0; u < units && at + 2 * u + 1 < trailer; ++u)
-            if (data[at + 2 * u] == 0 && data[at + 2 * u + 1] == 0) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 namespace {
@@ -269,7 +233,7 @@ QVariant fromData(const QByteArray& bytes) {
     plist_t root = nullptr;
     const auto length = static_cast<uint32_t>(bytes.size());
     if (plist_is_binary(bytes.constData(), length)) {
-        if (hasUtf16Nul(bytes)) return {};
+        if (!binary::isSound(bytes)) return {};  // damaged: libplist might abort on it
         plist_from_bin(bytes.constData(), length, &root);
     }
     else

@@ -21,7 +21,7 @@ QByteArray toXml(const QVariant& value);
 QByteArray toBinary(const QVariant& value);
 
 // Either form (binary or XML, told apart by the "bplist00" magic). Bytes that
-// are not a property list give an invalid QVariant.
+// are not a property list, or a damaged one, give an invalid QVariant.
 QVariant fromData(const QByteArray& bytes);
 
 }  // namespace brelvo::plist

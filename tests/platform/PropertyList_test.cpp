@@ -114,17 +114,6 @@ TEST(PropertyList, GarbageAndTruncatedInputReadAsNone) {
         EXPECT_FALSE(plist::fromData(whole.left(cut)).isValid()) << "cut at " << cut;
 }
 
-TEST(PropertyList, CorruptedBinaryDoesNotCrash) {
-    const QByteArray whole = plist::toBinary(everyKind());
-    // Flip each byte in turn: offsets, counts and references all go wrong
-    // somewhere. Only the absence of a crash (or a sanitizer report) matters.
-    for (qsizetype i = 8; i < whole.size(); ++i) {
-        QByteArray bytes = whole;
-        bytes[i] = static_cast<char>(bytes[i] ^ 0xa5);
-        (void)plist::fromData(bytes);
-    }
-}
-
 // A binary property list of the given objects (each already encoded), with
 // one-byte offsets and references, object 0 at the top.
 QByteArray binaryOf(const QList<QByteArray>& objects) {
@@ -144,16 +133,52 @@ QByteArray binaryOf(const QList<QByteArray>& objects) {
     return bytes + trailer;
 }
 
+TEST(PropertyList, DamagedBinaryIsRefusedNeverAborts) {
+    // Its offset table names an object past the table and its key is UTF-16
+    // "a", U+0000, on which libplist asserts.
+    const QByteArray nulKeyBehindBadOffset = QByteArray::fromBase64(
+        "YnBsaXN0MDDRAgNiAGEAABABCPALEAAAAAAAAAEBAAAAAAAAAAQAAAAAAAAAAAAAAAAAAAAS");
+    EXPECT_FALSE(plist::fromData(nulKeyBehindBadOffset).isValid());
+
+    // Each array names the next one twice: 2^40 elements for libplist to build.
+    QList<QByteArray> shared;
+    for (char next = 1; next < 40; ++next) shared.append(QByteArray("\xa2") + next + next);
+    shared.append(QByteArray("\x10\x01", 2));
+    EXPECT_FALSE(plist::fromData(binaryOf(shared)).isValid());
+
+    const QByteArray everything = plist::toBinary(everyKind());
+    for (qsizetype i = 8; i < everything.size(); ++i) {
+        QByteArray bytes = everything;
+        bytes[i] = static_cast<char>(bytes[i] ^ 0xa5);
+        (void)plist::fromData(bytes);
+    }
+    // Every value of every byte of a small file, and every cut of it: offsets,
+    // counts, references and key strings all go wrong somewhere. A wrong
+    // answer is fine; an abort or a sanitizer report is not.
+    const QVariantMap small{{QStringLiteral("ключ"), QVariantList{QStringLiteral("ab"), 2.5, QByteArray("xy")}},
+                            {QStringLiteral("k"), QVariantMap{{QStringLiteral("n"), qint64(-1)}}}};
+    const QByteArray whole = plist::toBinary(small);
+    ASSERT_TRUE(sameValue(small, plist::fromData(whole)));
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        QByteArray bytes = whole;
+        for (int value = 0; value < 256; ++value) {
+            bytes[i] = static_cast<char>(value);
+            (void)plist::fromData(bytes);
+        }
+        (void)plist::fromData(whole.left(i));
+    }
+}
+
 TEST(PropertyList, StringsWithANulInsideDoNotAbort) {
-    // libplist asserts on a key holding a NUL; our writer never makes one, so
-    // a damaged file that has one reads as none instead of ending the process.
+    // libplist asserts on a key holding a NUL; a damaged file that has one
+    // reads as none instead of ending the process. A UTF-16 string value keeps
+    // U+0000; a one-byte string holding a NUL (libplist would cut it) is damage.
     const QByteArray nulString("\x63\0a\0\0\0b", 7);  // UTF-16 "a", U+0000, "b"
-    EXPECT_FALSE(plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), nulString})).isValid());
+    EXPECT_TRUE(sameValue(QVariantList{QString::fromUtf16(u"a\0b", 3)},
+                          plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), nulString}))));
     EXPECT_FALSE(
         plist::fromData(binaryOf({QByteArray("\xd1\x01\x02", 3), nulString, QByteArray("\x10\x01", 2)})).isValid());
-    // The same UTF-16 string without the NUL is fine.
-    const QVariant fine = plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), QByteArray("\x62\0a\0b", 5)}));
-    EXPECT_TRUE(sameValue(QVariantList{QStringLiteral("ab")}, fine));
+    EXPECT_FALSE(plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), QByteArray("\x53" "a\0b", 4)})).isValid());
 
     for (const char* xml : {"<plist><array><string>a&#0;b</string></array></plist>",
                             "<plist><dict><key>a&#0;b</key><integer>1</integer></dict></plist>",

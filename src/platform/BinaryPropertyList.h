@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace brelvo::plist::binary {
+
+// Checks of the binary property-list layout made before libplist reads the
+// bytes: libplist trusts much of what a file says and aborts the process on
+// some damage, while a stored value must never take the process down.
+
+// True when libplist can read the bytes safely and whole: the trailer, the
+// offset table and every object lie in range, every reference names an
+// object, no container is reached twice (so no loop and no blow-up), nesting
+// stays within 512 levels, dictionary keys are strings without U+0000, and no
+// one-byte string holds a NUL (libplist would cut it there).
+bool isSound(const QByteArray& bytes);
+
+}  // namespace brelvo::plist::binary
