@@ -224,4 +224,18 @@ bool isSound(const QByteArray& bytes) {
     return true;
 }
 
+void restoreNuls(QByteArray& bytes, char16_t standIn) {
+    uchar* data = reinterpret_cast<uchar*>(bytes.data());  // detached before the layout looks at the bytes
+    const Layout layout(bytes);
+    if (!layout.ok()) return;
+    const uchar high = static_cast<uchar>(standIn >> 8);
+    const uchar low = static_cast<uchar>(standIn & 0xff);
+    for (quint64 i = 0; i < layout.count(); ++i) {
+        const std::optional<Object> object = layout.object(i);
+        if (!object || object->kind != kUtf16) continue;
+        for (quint64 at = object->start; at < object->end; at += 2)
+            if (data[at] == high && data[at + 1] == low) data[at] = data[at + 1] = 0;
+    }
+}
+
 }  // namespace brelvo::plist::binary

@@ -15,4 +15,8 @@ namespace brelvo::plist::binary {
 // one-byte string holds a NUL (libplist would cut it there).
 bool isSound(const QByteArray& bytes);
 
+// In every UTF-16 string of a binary property list, turns each code unit
+// standIn into U+0000.
+void restoreNuls(QByteArray& bytes, char16_t standIn);
+
 }  // namespace brelvo::plist::binary

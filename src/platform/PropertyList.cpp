@@ -9,6 +9,7 @@
 
 #include <plist/plist.h>
 
+#include <bit>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -43,10 +44,24 @@ bool hasForm(const QVariant& value) {
     }
 }
 
-plist_t toNode(const QVariant& value) {
+// libplist takes strings as C strings, so a U+0000 would end one early. In
+// the binary form such a string goes in with a stand-in character that no
+// string of the value uses, and the written bytes get U+0000 back in its place
+// (the stand-in is not ASCII, so libplist writes the string in UTF-16, which
+// reads back whole). The XML form cannot hold U+0000 at all: nulStandIn 0.
+plist_t toNode(const QVariant& value, char16_t nulStandIn) {
     switch (value.typeId()) {
-    case QMetaType::QString:
-        return plist_new_string(value.toString().toUtf8().constData());
+    case QMetaType::QString: {
+        QString text = value.toString();
+        if (text.contains(QChar(u'\0'))) {
+            if (!nulStandIn) {
+                qCWarning(lcBrelvo) << "property list: left out a string holding U+0000, which XML cannot hold";
+                return nullptr;
+            }
+            text.replace(QChar(u'\0'), QChar(nulStandIn));
+        }
+        return plist_new_string(text.toUtf8().constData());
+    }
     case QMetaType::Bool:
         return plist_new_bool(value.toBool() ? 1 : 0);
     case QMetaType::ULongLong:
@@ -76,11 +91,10 @@ plist_t toNode(const QVariant& value) {
         plist_t array = plist_new_array();
         for (const QVariant& element : value.toList()) {
             if (element.typeId() == QMetaType::Nullptr) continue;  // a JSON null has no form: absent
-            plist_t node = hasForm(element) ? toNode(element) : nullptr;
-            if (node)
-                plist_array_append_item(array, node);
-            else
+            if (!hasForm(element))
                 qCWarning(lcBrelvo) << "property list: left out an array element of type" << element.typeName();
+            else if (plist_t node = toNode(element, nulStandIn))
+                plist_array_append_item(array, node);
         }
         return array;
     }
@@ -89,16 +103,61 @@ plist_t toNode(const QVariant& value) {
         const QVariantMap map = value.toMap();
         for (auto it = map.begin(); it != map.end(); ++it) {
             if (it.value().typeId() == QMetaType::Nullptr) continue;
-            plist_t node = hasForm(it.value()) ? toNode(it.value()) : nullptr;
-            if (node)
-                plist_dict_set_item(dict, it.key().toUtf8().constData(), node);
-            else
+            if (it.key().contains(QChar(u'\0'))) {
+                // libplist aborts on reading such a key back.
+                qCWarning(lcBrelvo) << "property list: left out a key holding U+0000";
+            } else if (!hasForm(it.value())) {
                 qCWarning(lcBrelvo) << "property list: left out key" << it.key() << "of type" << it.value().typeName();
+            } else if (plist_t node = toNode(it.value(), nulStandIn)) {
+                plist_dict_set_item(dict, it.key().toUtf8().constData(), node);
+            }
         }
         return dict;
     }
     default:
         return nullptr;
+    }
+}
+
+// Stand-ins for U+0000 in the binary form: the noncharacters U+FDD0..U+FDEF,
+// which Unicode sets aside for a program's internal use.
+constexpr char16_t kFirstNulStandIn = 0xFDD0;
+constexpr int kNulStandIns = 32;
+
+struct StringScan {
+    bool nul = false;
+    quint32 usedStandIns = 0;  // bit i: U+FDD0 + i occurs
+
+    void add(const QString& text) {
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u == 0)
+                nul = true;
+            else if (u >= kFirstNulStandIn && u < kFirstNulStandIn + kNulStandIns)
+                usedStandIns |= 1u << (u - kFirstNulStandIn);
+        }
+    }
+};
+
+void scanStrings(const QVariant& value, StringScan& scan) {
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        scan.add(value.toString());
+        break;
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList:
+        for (const QVariant& element : value.toList()) scanStrings(element, scan);
+        break;
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            scan.add(it.key());
+            scanStrings(it.value(), scan);
+        }
+        break;
+    }
+    default:
+        break;
     }
 }
 
@@ -207,7 +266,7 @@ bool isPropertyList(const QVariant& value) {
 }
 
 QByteArray toXml(const QVariant& value) {
-    Node node(hasForm(value) ? toNode(value) : nullptr);
+    Node node(hasForm(value) ? toNode(value, 0) : nullptr);
     if (!node) return {};
     char* out = nullptr;
     uint32_t length = 0;
@@ -218,13 +277,26 @@ QByteArray toXml(const QVariant& value) {
 }
 
 QByteArray toBinary(const QVariant& value) {
-    Node node(hasForm(value) ? toNode(value) : nullptr);
+    if (!hasForm(value)) return {};
+    StringScan scan;
+    scanStrings(value, scan);
+    char16_t nulStandIn = 0;
+    if (scan.nul) {
+        const int free = std::countr_one(scan.usedStandIns);
+        if (free == kNulStandIns) {
+            qCWarning(lcBrelvo) << "property list: strings hold U+0000 and every stand-in for it; value not written";
+            return {};
+        }
+        nulStandIn = static_cast<char16_t>(kFirstNulStandIn + free);
+    }
+    Node node(toNode(value, nulStandIn));
     if (!node) return {};
     char* out = nullptr;
     uint32_t length = 0;
     plist_to_bin(static_cast<plist_t>(node.get()), &out, &length);
     QByteArray bytes(out, static_cast<qsizetype>(length));
     plist_to_bin_free(out);
+    if (nulStandIn) binary::restoreNuls(bytes, nulStandIn);
     return bytes;
 }
 

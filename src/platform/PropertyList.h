@@ -12,6 +12,10 @@ namespace brelvo::plist {
 // is left out silently (readers treat it as absent). Anything else has no
 // property-list form: such an element of a container is left out with a log
 // line, and such a top-level value gives an empty result.
+//
+// A string holding U+0000 keeps it in the binary form; the XML form cannot
+// hold it, so there such a string counts as having no form. A dictionary key
+// holding U+0000 is left out of either form with a log line.
 
 // True when the value and everything inside it has a property-list form
 // (nulls inside containers allowed).

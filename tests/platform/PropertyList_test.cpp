@@ -155,7 +155,7 @@ TEST(PropertyList, DamagedBinaryIsRefusedNeverAborts) {
     // Every value of every byte of a small file, and every cut of it: offsets,
     // counts, references and key strings all go wrong somewhere. A wrong
     // answer is fine; an abort or a sanitizer report is not.
-    const QVariantMap small{{QStringLiteral("ключ"), QVariantList{QStringLiteral("ab"), 2.5, QByteArray("xy")}},
+    const QVariantMap small{{QStringLiteral("ключ"), QVariantList{QString::fromUtf16(u"a\0b", 3), 2.5, QByteArray("xy")}},
                             {QStringLiteral("k"), QVariantMap{{QStringLiteral("n"), qint64(-1)}}}};
     const QByteArray whole = plist::toBinary(small);
     ASSERT_TRUE(sameValue(small, plist::fromData(whole)));
@@ -169,10 +169,25 @@ TEST(PropertyList, DamagedBinaryIsRefusedNeverAborts) {
     }
 }
 
-TEST(PropertyList, StringsWithANulInsideDoNotAbort) {
-    // libplist asserts on a key holding a NUL; a damaged file that has one
-    // reads as none instead of ending the process. A UTF-16 string value keeps
-    // U+0000; a one-byte string holding a NUL (libplist would cut it) is damage.
+TEST(PropertyList, StringsHoldingNulKeepItInBinaryAndAreLeftOutOfXml) {
+    // Strings go to libplist as C strings; the binary form must still keep
+    // all of one holding U+0000, ASCII or not, also beside a string that uses
+    // the first stand-in character for U+0000.
+    const QVariantMap value{{QStringLiteral("ascii"), QString::fromUtf16(u"ab\0cd", 5)},
+                            {QStringLiteral("wide"), QString::fromUtf16(u"\u00e9\0\0x", 4)},
+                            {QStringLiteral("stand-in"), QString::fromUtf16(u"\ufdd0")},
+                            {QStringLiteral("list"), QVariantList{QString::fromUtf16(u"\0", 1), QString::fromUtf16(u"\ufdd0\0", 2)}}};
+    EXPECT_TRUE(sameValue(value, plist::fromData(plist::toBinary(value))));
+
+    // XML has no form for U+0000; nor has a key holding it (libplist aborts on reading one).
+    const QVariantMap xml = plist::fromData(plist::toXml(value)).toMap();
+    EXPECT_EQ(xml.keys(), QStringList({"list", "stand-in"}));
+    EXPECT_TRUE(xml.value("list").toList().isEmpty());
+    const QVariantMap keys{{QString::fromUtf16(u"a\0b", 3), 1}, {QStringLiteral("b"), 2}};
+    EXPECT_TRUE(sameValue(QVariantMap{{"b", qint64(2)}}, plist::fromData(plist::toBinary(keys))));
+
+    // Read from files: a UTF-16 string keeps U+0000; a key holding it, or a
+    // one-byte string holding a NUL (libplist would cut it), is damage.
     const QByteArray nulString("\x63\0a\0\0\0b", 7);  // UTF-16 "a", U+0000, "b"
     EXPECT_TRUE(sameValue(QVariantList{QString::fromUtf16(u"a\0b", 3)},
                           plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), nulString}))));
@@ -180,10 +195,10 @@ TEST(PropertyList, StringsWithANulInsideDoNotAbort) {
         plist::fromData(binaryOf({QByteArray("\xd1\x01\x02", 3), nulString, QByteArray("\x10\x01", 2)})).isValid());
     EXPECT_FALSE(plist::fromData(binaryOf({QByteArray("\xa1\x01", 2), QByteArray("\x53" "a\0b", 4)})).isValid());
 
-    for (const char* xml : {"<plist><array><string>a&#0;b</string></array></plist>",
-                            "<plist><dict><key>a&#0;b</key><integer>1</integer></dict></plist>",
-                            "<plist><dict><key>a&#x0;b</key><string>a&#x0;b</string></dict></plist>"})
-        (void)plist::fromData(xml);
+    for (const char* text : {"<plist><array><string>a&#0;b</string></array></plist>",
+                             "<plist><dict><key>a&#0;b</key><integer>1</integer></dict></plist>",
+                             "<plist><dict><key>a&#x0;b</key><string>a&#x0;b</string></dict></plist>"})
+        (void)plist::fromData(text);
 }
 
 TEST(PropertyList, BinaryArrayThatContainsItselfDoesNotCrash) {
