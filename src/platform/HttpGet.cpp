@@ -25,6 +25,10 @@ void setDefaultGetTimeout(std::chrono::milliseconds timeout) {
     gDefaultTimeout = timeout.count();
 }
 
+const char* redirectProtocols(const QString& scheme) {
+    return scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? "https" : "http,https";
+}
+
 std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds timeout) {
     // Percent-encode what needs it (spaces, non-ASCII) so that no raw control
     // character or line break reaches the request line.
@@ -46,8 +50,12 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
     CappedBody body(kMaxGetBytes);
     curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    if (curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK ||
+        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, redirectProtocols(scheme)) != CURLE_OK) {
+        qCWarning(lcBrelvo) << "libcurl cannot limit the schemes of" << url.left(200) << "; nothing fetched";
+        curl_easy_cleanup(curl);
+        return std::nullopt;
+    }
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));

@@ -16,8 +16,13 @@ constexpr qint64 kMaxGetBytes = 32 * 1024 * 1024;
 std::chrono::milliseconds defaultGetTimeout();
 void setDefaultGetTimeout(std::chrono::milliseconds timeout);
 
+// The schemes a redirect may lead to from a first address of the given
+// scheme (as libcurl names them): an https address never goes on over plain
+// http, where the picture could be read or swapped on the way.
+const char* redirectProtocols(const QString& scheme);
+
 // A blocking GET of an http or https URL, following up to five redirects
-// (http and https only). The body of a 2xx answer, possibly empty; none (and
+// (those redirectProtocols allows). The body of a 2xx answer, possibly empty; none (and
 // a log line) for any other scheme, a malformed URL, a failed or timed-out
 // transfer, another status, or a body over kMaxGetBytes. Safe on any thread.
 std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds timeout = defaultGetTimeout());

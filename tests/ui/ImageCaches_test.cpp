@@ -293,4 +293,10 @@ TEST_F(ImageCacheTest, HttpGetFetchesOnlyWebAddresses) {
     EXPECT_TRUE(imageCAcheBrelvo::shared().getImageByURL(QStringLiteral("file://") + local).isNull());
     EXPECT_FALSE(brelvo::http::get(QStringLiteral("not a url")).has_value());
     EXPECT_FALSE(brelvo::http::get(QString()).has_value());
+
+    // Redirects: an http address goes on to http; an https one only to https
+    // (no local TLS server here, so that half checks the choice alone).
+    EXPECT_EQ(brelvo::http::get(server.url("moved.png")), pngOf(Qt::red));
+    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("http")), "http,https");
+    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("https")), "https");
 }
