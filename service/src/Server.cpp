@@ -11,14 +11,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include <chrono>
-#include <cstdio>
-#include <map>
 
 namespace brelvo::service {
 namespace {
@@ -35,31 +28,19 @@ void sendEnvelope(httplib::Response& res, const QByteArray& body, int status = 2
   res.set_content(body.toStdString(), kJson);
 }
 
-// Numeric host and port of a socket address, as the HTTP server reports them.
-bool describe(const sockaddr_storage& addr, socklen_t len, std::string* host, int* port) {
-  char name[NI_MAXHOST];
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), len, name, sizeof name, nullptr, 0, NI_NUMERICHOST) != 0)
-    return false;
-  *host = name;
-  if (addr.ss_family == AF_INET) {
-    *port = ntohs(reinterpret_cast<const sockaddr_in*>(&addr)->sin_port);
-  } else if (addr.ss_family == AF_INET6) {
-    *port = ntohs(reinterpret_cast<const sockaddr_in6*>(&addr)->sin6_port);
-  } else {
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 Server::Server(Database& db, Protocol& protocol, ServerOptions options)
-    : db_(db), protocol_(protocol), options_(std::move(options)), http_(std::make_unique<httplib::Server>()) {
-  httplib::Server& http = *http_;
+    : db_(db),
+      protocol_(protocol),
+      options_(std::move(options)),
+      http_(std::make_unique<HttpServer>(ConnectionLimits{
+          .requestTime = options_.requestTime,
+          .perClient = options_.connectionsPerClient,
+          .busyBody = Protocol::errorBody(kInternal, QStringLiteral("Too many connections from this address")).toStdString()})) {
+  HttpServer& http = *http_;
   http.set_payload_max_length(options_.maxBodyBytes);
   http.set_keep_alive_timeout(2);
-  // Large issue bodies on slow links: the timeout applies per read, not per body.
-  http.set_read_timeout(std::chrono::seconds(30));
 
   http.Post(R"(/api/([^/]+)/lib/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
     handleLibrary(req, res);
@@ -173,30 +154,6 @@ QString Server::baseUrl(const httplib::Request& req) const {
   return QStringLiteral("http://") + host;
 }
 
-void Server::drop(const httplib::Request& req) {
-  // The HTTP server does not hand out its sockets; find ours by its two ends.
-  DIR* dir = opendir("/proc/self/fd");
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    char* end = nullptr;
-    long fd = std::strtol(entry->d_name, &end, 10);
-    if (end == entry->d_name || *end != '\0' || fd == dirfd(dir)) continue;
-    sockaddr_storage peer{}, local{};
-    socklen_t peerLen = sizeof peer, localLen = sizeof local;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0) continue;
-    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLen) != 0) continue;
-    std::string peerHost, localHost;
-    int peerPort = -1, localPort = -1;
-    if (!describe(peer, peerLen, &peerHost, &peerPort) || !describe(local, localLen, &localHost, &localPort)) continue;
-    if (peerPort == req.remote_port && peerHost == req.remote_addr && localPort == req.local_port) {
-      // Shut down, not close: the server still owns the descriptor and closes it.
-      shutdown(static_cast<int>(fd), SHUT_RDWR);
-      break;
-    }
-  }
-  closedir(dir);
-}
-
 void Server::logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault) {
   db_.run("INSERT INTO requests (received_at, method, session_id, body_bytes, response_code, fault)"
           " VALUES (strftime('%s','now'), ?1, ?2, ?3, ?4, ?5)",
@@ -234,11 +191,11 @@ void Server::handleLibrary(const httplib::Request& req, httplib::Response& res) 
       }
       case Fault::Kind::Drop:
         logRequest(method, nullptr, req.body.size(), nullptr, faultName);
-        drop(req);
+        HttpServer::dropCurrentConnection();
         return;
       case Fault::Kind::Delay:
         if (!pause(fault->delayMs)) {  // stopping: nobody waits for this answer any more
-          drop(req);
+          HttpServer::dropCurrentConnection();
           return;
         }
         break;  // then answer as usual

@@ -5,6 +5,17 @@
 
 #include <QJsonDocument>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <thread>
+
 using namespace brelvo::service::test;
 
 namespace {
@@ -20,6 +31,47 @@ class ServiceBadInput : public ServiceFixture {
 using ServiceFaults = ServiceFixture;
 
 std::string faultJson(const std::string& members) { return "{" + members + "}"; }
+
+using Clock = std::chrono::steady_clock;
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// A raw loopback connection, from another address of the loopback network when
+// asked, so that it counts against that address's share of the service.
+int connectTo(int port, const char* from = nullptr) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  if (from) {
+    inet_pton(AF_INET, from, &addr.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return close(fd), -1;
+  }
+  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return close(fd), -1;
+  return fd;
+}
+
+bool sendAll(int fd, const std::string& text) {
+  return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+// What the service sent until it closed the connection; nothing when it kept
+// it open past the deadline.
+std::optional<std::string> answerWithin(int fd, std::chrono::milliseconds deadline) {
+  std::string answer;
+  const auto until = Clock::now() + deadline;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) <= 0) return std::nullopt;
+    char buffer[4096];
+    ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return answer;
+    answer.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+using ServiceLimits = ServiceFixture;
 
 }  // namespace
 
@@ -86,6 +138,70 @@ TEST_F(ServiceBadInput, WrongAddressesMethodsAndSizesGetAnErrorEnvelope) {
   EXPECT_TRUE(client_->admin("/admin/reset-faults", "").value("faults").toArray().isEmpty());
 
   EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceBadInput, ContentLengthIsJudgedFromTheHeaderAlone) {
+  // Headers only: the answer must not wait for a body that is never coming.
+  const std::pair<std::string, std::string> cases[] = {
+      {"1000000", "HTTP/1.1 413"}, {"-5", "HTTP/1.1 400"}, {"99999999999999999999999", "HTTP/1.1 400"}, {"12x", "HTTP/1.1 400"}};
+  for (const auto& [length, status] : cases) {
+    int fd = connectTo(service_.port());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(sendAll(fd, "POST /api/1_0/lib/post_logs HTTP/1.1\r\nHost: a\r\nContent-Type: application/json\r\n"
+                            "Content-Length: " + length + "\r\n\r\n"));
+    const auto start = Clock::now();
+    std::optional<std::string> answer = answerWithin(fd, std::chrono::seconds(3));
+    close(fd);
+    ASSERT_TRUE(answer) << "no answer within 3 s for Content-Length " << length;
+    EXPECT_LT(secondsSince(start), 2.0) << length;
+    EXPECT_EQ(answer->rfind(status, 0), 0u) << length << ": " << *answer;
+    EXPECT_EQ(code(parse(answer->substr(answer->find("\r\n\r\n") + 4))), status.ends_with("413") ? 7 : 1) << *answer;
+  }
+  EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceLimits, SlowClientsGetTheirShareAndNoMore) {
+  // Twenty connections from one address that never finish their headers: the
+  // address's share (16) is held for a few seconds at most, the rest are
+  // turned away at once, and other clients are served meanwhile.
+  std::vector<int> slow;
+  for (int i = 0; i < 20; ++i) {
+    int fd = connectTo(service_.port(), "127.0.0.2");
+    ASSERT_GE(fd, 0);
+    sendAll(fd, "POST /api/1_0/lib/auth HTTP/1.1\r\nHost: a\r\n");
+    slow.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto start = Clock::now();
+  EXPECT_FALSE(signIn().empty());
+  EXPECT_LT(secondsSince(start), 2.0);
+
+  int turnedAway = 0;
+  for (int fd : slow) {
+    if (answerWithin(fd, std::chrono::milliseconds(1))) ++turnedAway;
+  }
+  EXPECT_EQ(turnedAway, 4);
+  // The others are cut off when their time to send a request runs out.
+  for (int fd : slow) {
+    EXPECT_TRUE(answerWithin(fd, std::chrono::seconds(8)));
+    close(fd);
+  }
+}
+
+TEST_F(ServiceLimits, TricklingClientIsCutOff) {
+  int fd = connectTo(service_.port());
+  ASSERT_GE(fd, 0);
+  sendAll(fd, "POST /api/1_0/lib/auth HTTP/1.1\r\nHost: a\r\nX-Pad: ");
+  // One byte every 100 ms never lets a per-read time-out expire; the
+  // request's whole time (5 s) does.
+  const auto start = Clock::now();
+  bool cut = false;
+  while (!cut && secondsSince(start) < 12) {
+    cut = !sendAll(fd, "a") || answerWithin(fd, std::chrono::milliseconds(100)).has_value();
+  }
+  close(fd);
+  EXPECT_TRUE(cut);
+  EXPECT_LT(secondsSince(start), 7.5);
 }
 
 TEST_F(ServiceFaults, EmptyHtmlAndCodeFaultsLastForTheirCountOnly) {
