@@ -28,6 +28,21 @@ void sendEnvelope(httplib::Response& res, const QByteArray& body, int status = 2
   res.set_content(body.toStdString(), kJson);
 }
 
+// Rows per listing on a dashboard page, and the most any page may ask for.
+constexpr std::int64_t kDashboardPage = 50;
+constexpr std::int64_t kLargestPage = 5000;
+
+// ?limit=N&cursor=C of a listing; no value when the limit is not a number in range.
+std::optional<PageRequest> pageRequest(const httplib::Request& req, std::int64_t defaultLimit) {
+  PageRequest page{.limit = defaultLimit, .cursor = QString::fromStdString(req.get_param_value("cursor"))};
+  if (req.has_param("limit")) {
+    bool ok = false;
+    page.limit = QString::fromStdString(req.get_param_value("limit")).toLongLong(&ok);
+    if (!ok || page.limit < 1 || page.limit > kLargestPage) return std::nullopt;
+  }
+  return page;
+}
+
 }  // namespace
 
 Server::Server(Database& db, Protocol& protocol, ServerOptions options)
@@ -53,11 +68,24 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     res.set_header("Allow", "POST");
   });
 
-  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_content(dashboardHtml(db_).toStdString(), "text/html; charset=utf-8");
+  http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+    std::optional<PageRequest> page = pageRequest(req, kDashboardPage);
+    std::optional<QByteArray> html = page ? dashboardHtml(db_, *page) : std::nullopt;
+    if (!html) {
+      res.status = 400;
+      res.set_content("bad limit or cursor\n", "text/plain");
+      return;
+    }
+    res.set_content(html->toStdString(), "text/html; charset=utf-8");
   });
-  http.Get("/admin/records", [this](const httplib::Request&, httplib::Response& res) {
-    sendJson(res, recordsJson(db_));
+  http.Get("/admin/records", [this](const httplib::Request& req, httplib::Response& res) {
+    std::optional<PageRequest> page = pageRequest(req, PageRequest().limit);
+    std::optional<QJsonObject> records = page ? recordsJson(db_, *page) : std::nullopt;
+    if (!records) {
+      sendJson(res, QJsonObject{{"error", QStringLiteral("bad limit or cursor")}}, 400);
+      return;
+    }
+    sendJson(res, *records);
   });
   http.Get("/admin/faults", [this](const httplib::Request&, httplib::Response& res) {
     sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
