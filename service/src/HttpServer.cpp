@@ -242,12 +242,14 @@ bool HttpServer::process_and_close_socket(socket_t sock) {
     if (!ok || closed || connection.closeAfterAnswer || stream.timedOut()) break;
   }
   current_ = nullptr;
+  // Released first: a client that reconnects as soon as it sees the close
+  // must not find its own old connection still counted.
+  release(address);
   if (connection.closeAfterAnswer) {
     lingerThenClose(sock);
   } else {
     closeSocket(sock);
   }
-  release(address);
   return ok;
 }
 
