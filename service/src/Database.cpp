@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <span>
+
 namespace brelvo::service {
 
 bool DbRow::isNull(std::size_t column) const {
@@ -44,10 +46,9 @@ Database::~Database() {
   if (db_) sqlite3_close_v2(db_);
 }
 
-bool Database::open(const std::string& path, std::string* error) {
+bool Database::openWith(const std::string& path, int flags, std::string* error) {
   std::lock_guard lock(mutex_);
-  int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     if (error) *error = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     if (db_) sqlite3_close_v2(db_);
@@ -55,6 +56,25 @@ bool Database::open(const std::string& path, std::string* error) {
     return false;
   }
   sqlite3_busy_timeout(db_, 5000);
+  return true;
+}
+
+std::unique_ptr<Database> Database::openReader(std::string* error) {
+  std::string file;
+  {
+    std::lock_guard lock(mutex_);
+    // Empty for an in-memory database, which a second connection would not see.
+    const char* name = db_ ? sqlite3_db_filename(db_, "main") : nullptr;
+    file = name ? name : "";
+  }
+  auto reader = std::make_unique<Database>();
+  if (file.empty() || !reader->openWith(file, SQLITE_OPEN_READONLY, error)) return nullptr;
+  return reader;
+}
+
+bool Database::open(const std::string& path, std::string* error) {
+  std::lock_guard lock(mutex_);
+  if (!openWith(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error)) return false;
   // WAL keeps the dashboard's reads from blocking the writers; NORMAL sync is
   // durable across a crash of this process, which is what a test service needs.
   if (!script("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON;")) {
@@ -65,6 +85,14 @@ bool Database::open(const std::string& path, std::string* error) {
 }
 
 std::optional<DbRows> Database::query(const std::string& sql, std::initializer_list<DbValue> params) {
+  return query(sql, params.begin(), params.size());
+}
+
+std::optional<DbRows> Database::query(const std::string& sql, const std::vector<DbValue>& params) {
+  return query(sql, params.data(), params.size());
+}
+
+std::optional<DbRows> Database::query(const std::string& sql, const DbValue* params, std::size_t count) {
   std::lock_guard lock(mutex_);
   if (!db_) {
     lastError_ = "database is not open";
@@ -76,7 +104,7 @@ std::optional<DbRows> Database::query(const std::string& sql, std::initializer_l
     return std::nullopt;
   }
   int index = 1;
-  for (const DbValue& p : params) {
+  for (const DbValue& p : std::span(params, count)) {
     int rc = SQLITE_OK;
     if (std::holds_alternative<std::monostate>(p)) {
       rc = sqlite3_bind_null(stmt, index);

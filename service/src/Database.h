@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,10 +37,14 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   bool open(const std::string& path, std::string* error);
+  // A second, read-only connection to the same file. In WAL mode its reads
+  // see one committed state and neither wait for nor hold up this one's writers.
+  std::unique_ptr<Database> openReader(std::string* error);
 
   // Runs one statement with positional parameters (?1, ?2, ...). Returns the
   // rows, or nothing when SQLite refused the statement (see lastError()).
   std::optional<DbRows> query(const std::string& sql, std::initializer_list<DbValue> params = {});
+  std::optional<DbRows> query(const std::string& sql, const std::vector<DbValue>& params);
   // Convenience for statements whose rows do not matter.
   bool run(const std::string& sql, std::initializer_list<DbValue> params = {});
   // Runs a script of several statements without parameters.
@@ -51,6 +56,9 @@ class Database {
   std::recursive_mutex& mutex() { return mutex_; }
 
  private:
+  bool openWith(const std::string& path, int flags, std::string* error);
+  std::optional<DbRows> query(const std::string& sql, const DbValue* params, std::size_t count);
+
   sqlite3* db_ = nullptr;
   std::string lastError_;
   std::recursive_mutex mutex_;

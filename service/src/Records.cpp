@@ -9,6 +9,12 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 namespace brelvo::service {
 namespace {
 
@@ -21,7 +27,7 @@ qint64 num(const DbRow& r, std::size_t c) { return static_cast<qint64>(r.integer
 // Issue texts arrive percent-escaped; people want to read them decoded.
 QString readable(const std::string& s) { return QUrl::fromPercentEncoding(QByteArray::fromStdString(s)); }
 
-DbRows rowsOf(Database& db, const std::string& sql, std::initializer_list<DbValue> params = {}) {
+DbRows queryRows(Database& db, const std::string& sql, std::initializer_list<DbValue> params = {}) {
   auto rows = db.query(sql, params);
   return rows ? std::move(*rows) : DbRows{};
 }
@@ -32,18 +38,159 @@ QString when(std::int64_t secs) {
   return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// One paged listing: rows of `from` in the order of `key` (one or more integer
+// expressions, compared as a row value), whose values are selected after
+// `columns` so that a page can say where the next one starts.
+struct Listing {
+  const char* name;
+  const char* columns;
+  const char* from;
+  const char* key;
+  bool newestFirst = false;
+};
+
+std::vector<std::string> keyParts(const Listing& l) {
+  std::vector<std::string> parts;
+  for (const QString& part : QString::fromLatin1(l.key).split(QLatin1Char(','))) parts.push_back(part.trimmed().toStdString());
+  return parts;
+}
+
+// Per listing, the key of the last row already shown.
+using Cursor = std::map<QString, std::vector<std::int64_t>>;
+
+// "issues:12,requirements:3.7.101"; no value when malformed or when it names a
+// listing this page does not have.
+std::optional<Cursor> parseCursor(const QString& text, std::initializer_list<const Listing*> listings) {
+  Cursor cursor;
+  if (text.isEmpty()) return cursor;
+  for (const QString& part : text.split(QLatin1Char(','))) {
+    const qsizetype colon = part.indexOf(QLatin1Char(':'));
+    const QString name = part.left(colon);
+    auto listing = std::find_if(listings.begin(), listings.end(), [&](const Listing* l) { return name == QLatin1String(l->name); });
+    if (colon <= 0 || listing == listings.end() || cursor.contains(name)) return std::nullopt;
+    std::vector<std::int64_t> key;
+    for (const QString& value : part.mid(colon + 1).split(QLatin1Char('.'))) {
+      bool ok = false;
+      key.push_back(value.toLongLong(&ok));
+      if (!ok) return std::nullopt;
+    }
+    if (key.size() != keyParts(**listing).size()) return std::nullopt;
+    cursor[name] = std::move(key);
+  }
+  return cursor;
+}
+
+QString formatCursor(const Cursor& cursor) {
+  QStringList parts;
+  for (const auto& [name, key] : cursor) {
+    QStringList values;
+    for (std::int64_t v : key) values << QString::number(v);
+    parts << name + QLatin1Char(':') + values.join(QLatin1Char('.'));
+  }
+  return parts.join(QLatin1Char(','));
+}
+
+// One page of a listing. A listing the cursor does not name is finished when
+// there is a cursor at all; where a further page starts goes into `next`.
+DbRows pageOf(Database& db, const Listing& l, const PageRequest& page, const Cursor& after, Cursor& next) {
+  const std::vector<std::string> key = keyParts(l);
+  std::string sql = std::string("SELECT ") + l.columns + ", " + l.key + " FROM " + l.from;
+  std::vector<DbValue> params;
+  auto from = after.find(QString::fromLatin1(l.name));
+  if (from != after.end()) {
+    sql += std::string(" WHERE (") + l.key + (l.newestFirst ? ") < (" : ") > (");
+    for (std::size_t i = 0; i < key.size(); ++i) {
+      sql += (i ? ", ?" : "?") + std::to_string(i + 1);
+      params.emplace_back(from->second[i]);
+    }
+    sql += ")";
+  } else if (!page.cursor.isEmpty()) {
+    return {};
+  }
+  sql += " ORDER BY ";
+  for (std::size_t i = 0; i < key.size(); ++i) sql += (i ? ", " : "") + key[i] + (l.newestFirst ? " DESC" : "");
+  sql += " LIMIT " + std::to_string(page.limit + 1);
+
+  DbRows rows = db.query(sql, params).value_or(DbRows{});
+  if (static_cast<std::int64_t>(rows.size()) > page.limit) {
+    rows.resize(static_cast<std::size_t>(page.limit));
+    const DbRow& last = rows.back();
+    std::vector<std::int64_t> lastKey;
+    for (std::size_t i = last.values.size() - key.size(); i < last.values.size(); ++i) lastKey.push_back(last.integer(i));
+    next[QString::fromLatin1(l.name)] = std::move(lastKey);
+  }
+  return rows;
+}
+
+// Runs read(db) on a connection of its own inside one read transaction: the
+// listings agree with each other, and the service's writers neither wait for
+// the reading nor for what is built from it afterwards.
+template <typename Read>
+auto readSnapshot(Database& db, Read read) {
+  std::string error;
+  std::unique_ptr<Database> reader = db.openReader(&error);
+  std::unique_lock<std::recursive_mutex> shared(db.mutex(), std::defer_lock);
+  if (!reader) shared.lock();  // no file to open again: read through the shared connection, alone
+  Database& from = reader ? *reader : db;
+  from.script("BEGIN");
+  auto result = read(from);
+  from.script("COMMIT");
+  return result;
+}
+
+constexpr Listing kSessions{"sessions",
+                            "s.id, s.token, s.project_id, s.revision_id, s.tester_id, s.udid, s.locale, s.a_v, s.created_at,"
+                            " a.bundle_id, v.bundle_version, COALESCE(t.uid, '')",
+                            "sessions s JOIN revisions v ON v.id = s.revision_id JOIN apps a ON a.id = v.app_id"
+                            " LEFT JOIN testers t ON t.id = s.tester_id",
+                            "s.id"};
+constexpr Listing kRequests{"requests", "id, received_at, method, session_id, body_bytes, response_code, fault", "requests", "id"};
+constexpr Listing kIssues{"issues", "id, session_id, received_at, locale, tracker, priority, subject, description, rid, uid, draft",
+                          "issues", "id"};
+constexpr Listing kCrashes{"crashes",
+                           "id, session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid, log, log_path,"
+                           " device_env",
+                           "crashes", "id"};
+constexpr Listing kLogBatches{"log_batches", "id, session_id, received_at, format, locale, entry_count", "log_batches", "id"};
+constexpr Listing kStateEvents{"state_events", "id, session_id, received_at, locale, state_action, state_action_at",
+                               "state_events", "id"};
+constexpr Listing kResults{"requirement_results", "id, session_id, requirement_id, rid, status, previous_status, received_at",
+                           "requirement_results", "id"};
+constexpr Listing kRequirements{"requirements", "q.revision_id, v.bundle_version, q.rid, q.code, q.title, q.status",
+                                "requirements q JOIN revisions v ON v.id = q.revision_id", "q.revision_id, q.number, q.rid"};
+
+// The dashboard's sections, newest first (requirements in their test plan's order).
+constexpr Listing kIssuesShown{"issues", "id, received_at, session_id, tracker, priority, subject, description, rid", "issues",
+                               "id", true};
+constexpr Listing kCrashesShown{"crashes", "id, received_at, session_id, udid, rid, substr(log, 1, 2000)", "crashes", "id", true};
+constexpr Listing kLogBatchesShown{"log_batches", "id, received_at, session_id, format, entry_count", "log_batches", "id", true};
+constexpr Listing kStateEventsShown{"state_events", "id, received_at, session_id, state_action, state_action_at", "state_events",
+                                    "id", true};
+constexpr Listing kResultsShown{"requirement_results", "id, received_at, session_id, rid, previous_status, status",
+                                "requirement_results", "id", true};
+constexpr Listing kSessionsShown{"sessions",
+                                 "s.id, s.created_at, a.bundle_id || ' ' || v.bundle_version, COALESCE(t.full_name, ''), s.udid,"
+                                 " s.locale, s.a_v",
+                                 "sessions s JOIN revisions v ON v.id = s.revision_id JOIN apps a ON a.id = v.app_id"
+                                 " LEFT JOIN testers t ON t.id = s.tester_id",
+                                 "s.id", true};
+constexpr Listing kRequirementsShown{"requirements", "v.bundle_version, q.rid, q.code, q.title, q.status",
+                                     "requirements q JOIN revisions v ON v.id = q.revision_id", "q.revision_id, q.number, q.rid"};
+
+// Log entries shown per batch on the dashboard; the whole batch is in /admin/records.
+constexpr int kEntriesShown = 100;
+
 }  // namespace
 
-QJsonObject recordsJson(Database& db) {
-  std::lock_guard lock(db.mutex());  // one consistent picture
+namespace {
+
+QJsonObject recordsPage(Database& db, const PageRequest& page, const Cursor& after) {
+  Cursor next;
+  const auto rowsOf = [&](const Listing& l) { return pageOf(db, l, page, after, next); };
   QJsonObject out;
 
   QJsonArray sessions;
-  for (const DbRow& r : rowsOf(db,
-                               "SELECT s.id, s.token, s.project_id, s.revision_id, s.tester_id, s.udid, s.locale, s.a_v,"
-                               " s.created_at, a.bundle_id, v.bundle_version, COALESCE(t.uid, '')"
-                               " FROM sessions s JOIN revisions v ON v.id = s.revision_id JOIN apps a ON a.id = v.app_id"
-                               " LEFT JOIN testers t ON t.id = s.tester_id ORDER BY s.id")) {
+  for (const DbRow& r : rowsOf(kSessions)) {
     sessions.append(QJsonObject{{"id", num(r, 0)},           {"access_token", qs(r.text(1))}, {"project_id", num(r, 2)},
                                 {"revision_id", num(r, 3)},  {"tester_id", nullableId(r, 4)}, {"udid", qs(r.text(5))},
                                 {"locale", qs(r.text(6))},   {"a_v", qs(r.text(7))},          {"created_at", num(r, 8)},
@@ -53,8 +200,7 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("sessions"), sessions);
 
   QJsonArray requests;
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, method, session_id, body_bytes, response_code, fault"
-                                   " FROM requests ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kRequests)) {
     requests.append(QJsonObject{{"id", num(r, 0)},
                                 {"received_at", num(r, 1)},
                                 {"method", qs(r.text(2))},
@@ -66,10 +212,9 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("requests"), requests);
 
   QJsonArray issues;
-  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, locale, tracker, priority, subject, description,"
-                                   " rid, uid, draft FROM issues ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kIssues)) {
     QJsonArray attachments;
-    for (const DbRow& a : rowsOf(db, "SELECT id, position, name, path, size, is_png FROM attachments WHERE issue_id = ?1"
+    for (const DbRow& a : queryRows(db, "SELECT id, position, name, path, size, is_png FROM attachments WHERE issue_id = ?1"
                                      " ORDER BY position",
                                  {r.integer(0)})) {
       attachments.append(QJsonObject{{"id", num(a, 0)},       {"position", num(a, 1)}, {"name", qs(a.text(2))},
@@ -93,8 +238,7 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("issues"), issues);
 
   QJsonArray crashes;
-  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid,"
-                                   " log, log_path, device_env FROM crashes ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kCrashes)) {
     crashes.append(QJsonObject{{"id", num(r, 0)},
                                {"session_id", nullableId(r, 1)},
                                {"project_id", nullableId(r, 2)},
@@ -112,9 +256,9 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("crashes"), crashes);
 
   QJsonArray batches;
-  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, format, locale, entry_count FROM log_batches ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kLogBatches)) {
     QJsonArray entries;
-    for (const DbRow& e : rowsOf(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
+    for (const DbRow& e : queryRows(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
                                  {r.integer(0)})) {
       entries.append(QJsonObject{{"log_level", qs(e.text(0))}, {"message", qs(e.text(1))}, {"created_at", qs(e.text(2))}});
     }
@@ -125,16 +269,14 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("log_batches"), batches);
 
   QJsonArray states;
-  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, received_at, locale, state_action, state_action_at"
-                                   " FROM state_events ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kStateEvents)) {
     states.append(QJsonObject{{"id", num(r, 0)},         {"session_id", num(r, 1)},          {"received_at", num(r, 2)},
                               {"locale", qs(r.text(3))}, {"state_action", qs(r.text(4))}, {"state_action_at", qs(r.text(5))}});
   }
   out.insert(QStringLiteral("state_events"), states);
 
   QJsonArray results;
-  for (const DbRow& r : rowsOf(db, "SELECT id, session_id, requirement_id, rid, status, previous_status, received_at"
-                                   " FROM requirement_results ORDER BY id")) {
+  for (const DbRow& r : rowsOf(kResults)) {
     results.append(QJsonObject{{"id", num(r, 0)},     {"session_id", num(r, 1)},      {"requirement_id", num(r, 2)},
                                {"rid", num(r, 3)},    {"status", num(r, 4)},          {"previous_status", num(r, 5)},
                                {"received_at", num(r, 6)}});
@@ -142,17 +284,26 @@ QJsonObject recordsJson(Database& db) {
   out.insert(QStringLiteral("requirement_results"), results);
 
   QJsonArray requirements;
-  for (const DbRow& r : rowsOf(db, "SELECT q.revision_id, v.bundle_version, q.rid, q.code, q.title, q.status"
-                                   " FROM requirements q JOIN revisions v ON v.id = q.revision_id ORDER BY q.revision_id, q.number, q.rid")) {
+  for (const DbRow& r : rowsOf(kRequirements)) {
     requirements.append(QJsonObject{{"revision_id", num(r, 0)}, {"bundle_version", qs(r.text(1))}, {"rid", num(r, 2)},
                                     {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)}});
   }
   out.insert(QStringLiteral("requirements"), requirements);
+  if (!next.empty()) out.insert(QStringLiteral("next"), formatCursor(next));
   return out;
 }
 
+}  // namespace
+
+std::optional<QJsonObject> recordsJson(Database& db, const PageRequest& page) {
+  const std::optional<Cursor> after = parseCursor(
+      page.cursor, {&kSessions, &kRequests, &kIssues, &kCrashes, &kLogBatches, &kStateEvents, &kResults, &kRequirements});
+  if (!after) return std::nullopt;
+  return readSnapshot(db, [&](Database& reader) { return recordsPage(reader, page, *after); });
+}
+
 QString recordsSummary(Database& db) {
-  const QJsonObject records = recordsJson(db);
+  const QJsonObject records = recordsJson(db, PageRequest{.limit = std::int64_t(1) << 60, .cursor = {}}).value_or(QJsonObject());
   const auto list = [&records](const char* key) { return records.value(QLatin1String(key)).toArray(); };
   // "a 3, b 1" in order of first appearance.
   const auto tally = [](const QJsonArray& rows, const char* field) {
@@ -213,30 +364,32 @@ QString recordsSummary(Database& db) {
   return out;
 }
 
-QByteArray dashboardHtml(Database& db) {
-  std::lock_guard lock(db.mutex());
+namespace {
+
+QByteArray dashboardPage(Database& db, const PageRequest& page, const Cursor& after) {
+  Cursor next;
+  const auto rowsOf = [&](const Listing& l) { return pageOf(db, l, page, after, next); };
   static const char* kStatus[] = {"pending", "in progress", "passed", "failed"};
   auto statusName = [](std::int64_t s) { return QString::fromLatin1(s >= 0 && s <= 3 ? kStatus[s] : "?"); };
 
-  QString page;
-  page += QStringLiteral(
+  QString out;
+  out += QStringLiteral(
       "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Brelvo service</title><style>"
       "body{font-family:sans-serif;margin:1.5em;color:#222}table{border-collapse:collapse;margin-bottom:2em}"
       "td,th{border:1px solid #ccc;padding:4px 8px;vertical-align:top;text-align:left}th{background:#eee}"
       "img.shot{max-width:160px;max-height:160px;border:1px solid #999}pre{margin:0;white-space:pre-wrap;max-width:60em}"
       "</style></head><body><h1>What testers sent</h1>");
 
-  page += QStringLiteral("<h2>Issues</h2><table><tr><th>#</th><th>received</th><th>session</th><th>type</th>"
+  out += QStringLiteral("<h2>Issues</h2><table><tr><th>#</th><th>received</th><th>session</th><th>type</th>"
                          "<th>severity</th><th>summary</th><th>description</th><th>test</th><th>screenshots</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, tracker, priority, subject, description, rid"
-                                   " FROM issues ORDER BY id DESC")) {
+  for (const DbRow& r : rowsOf(kIssuesShown)) {
     QString shots;
-    for (const DbRow& a : rowsOf(db, "SELECT id, name FROM attachments WHERE issue_id = ?1 ORDER BY position", {r.integer(0)})) {
+    for (const DbRow& a : queryRows(db, "SELECT id, name FROM attachments WHERE issue_id = ?1 ORDER BY position", {r.integer(0)})) {
       shots += QStringLiteral("<a href=\"/attachments/%1\"><img class=\"shot\" src=\"/attachments/%1\" alt=\"%2\"></a> ")
                    .arg(a.integer(0))
                    .arg(html(a.text(1)));
     }
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td><pre>%7</pre></td>"
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td><pre>%7</pre></td>"
                            "<td>%8</td><td>%9</td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)))
@@ -244,82 +397,97 @@ QByteArray dashboardHtml(Database& db) {
                 .arg(html(r.text(3)), html(r.text(4)), html(readable(r.text(5))), html(readable(r.text(6))), html(r.text(7)),
                      shots);
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Crashes</h2><table><tr><th>#</th><th>received</th><th>session / device</th><th>test</th>"
+  out += QStringLiteral("<h2>Crashes</h2><table><tr><th>#</th><th>received</th><th>session / device</th><th>test</th>"
                          "<th>log</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, udid, rid, substr(log, 1, 2000) FROM crashes ORDER BY id DESC")) {
+  for (const DbRow& r : rowsOf(kCrashesShown)) {
     QString who = r.isNull(2) ? html(r.text(3)) : QStringLiteral("session %1").arg(r.integer(2));
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre><a href=\"/crashes/%1.txt\">whole log</a></td></tr>")
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre><a href=\"/crashes/%1.txt\">whole log</a></td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)), who, html(r.text(4)), html(r.text(5)));
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Log batches</h2><table><tr><th>#</th><th>received</th><th>session</th><th>format</th><th>entries</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, format, entry_count FROM log_batches ORDER BY id DESC LIMIT 200")) {
+  out += QStringLiteral("<h2>Log batches</h2><table><tr><th>#</th><th>received</th><th>session</th><th>format</th><th>entries</th></tr>");
+  for (const DbRow& r : rowsOf(kLogBatchesShown)) {
     QString entries;
-    for (const DbRow& e : rowsOf(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
-                                 {r.integer(0)})) {
+    for (const DbRow& e : queryRows(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id"
+                                        " LIMIT " + std::to_string(kEntriesShown),
+                                    {r.integer(0)})) {
       entries += QStringLiteral("%1 [%2] %3\n").arg(html(e.text(2)), html(e.text(0)), html(e.text(1)));
     }
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre></td></tr>")
+    if (r.integer(4) > kEntriesShown) entries += QStringLiteral("(%1 more)\n").arg(r.integer(4) - kEntriesShown);
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td><pre>%5</pre></td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)), r.isNull(2) ? QStringLiteral("-") : QString::number(r.integer(2)), html(r.text(3)),
                      entries.isEmpty() ? QStringLiteral("(empty)") : entries);
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Application states</h2><table><tr><th>#</th><th>received</th><th>session</th><th>action</th><th>at</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, state_action, state_action_at FROM state_events ORDER BY id DESC LIMIT 200")) {
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+  out += QStringLiteral("<h2>Application states</h2><table><tr><th>#</th><th>received</th><th>session</th><th>action</th><th>at</th></tr>");
+  for (const DbRow& r : rowsOf(kStateEventsShown)) {
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)))
                 .arg(r.integer(2))
                 .arg(html(r.text(3)), html(r.text(4)));
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Requirement results</h2><table><tr><th>#</th><th>received</th><th>session</th><th>requirement</th><th>from</th><th>to</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT id, received_at, session_id, rid, previous_status, status FROM requirement_results ORDER BY id DESC")) {
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>")
+  out += QStringLiteral("<h2>Requirement results</h2><table><tr><th>#</th><th>received</th><th>session</th><th>requirement</th><th>from</th><th>to</th></tr>");
+  for (const DbRow& r : rowsOf(kResultsShown)) {
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)))
                 .arg(r.integer(2))
                 .arg(r.integer(3))
                 .arg(statusName(r.integer(4)), statusName(r.integer(5)));
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Sessions</h2><table><tr><th>#</th><th>started</th><th>build</th><th>tester</th><th>device</th><th>locale</th><th>library</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT s.id, s.created_at, a.bundle_id || ' ' || v.bundle_version, COALESCE(t.full_name, ''),"
-                                   " s.udid, s.locale, s.a_v FROM sessions s JOIN revisions v ON v.id = s.revision_id"
-                                   " JOIN apps a ON a.id = v.app_id LEFT JOIN testers t ON t.id = s.tester_id ORDER BY s.id DESC LIMIT 200")) {
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
+  out += QStringLiteral("<h2>Sessions</h2><table><tr><th>#</th><th>started</th><th>build</th><th>tester</th><th>device</th><th>locale</th><th>library</th></tr>");
+  for (const DbRow& r : rowsOf(kSessionsShown)) {
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
                 .arg(r.integer(0))
                 .arg(when(r.integer(1)), html(r.text(2)), html(r.text(3)), html(r.text(4)), html(r.text(5)), html(r.text(6)));
   }
-  page += QStringLiteral("</table>");
+  out += QStringLiteral("</table>");
 
-  page += QStringLiteral("<h2>Requirements</h2><table><tr><th>build</th><th>rid</th><th>code</th><th>title</th><th>status</th></tr>");
-  for (const DbRow& r : rowsOf(db, "SELECT v.bundle_version, q.rid, q.code, q.title, q.status FROM requirements q"
-                                   " JOIN revisions v ON v.id = q.revision_id ORDER BY q.revision_id, q.number, q.rid")) {
-    page += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+  out += QStringLiteral("<h2>Requirements</h2><table><tr><th>build</th><th>rid</th><th>code</th><th>title</th><th>status</th></tr>");
+  for (const DbRow& r : rowsOf(kRequirementsShown)) {
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
                 .arg(html(r.text(0)), QString::number(r.integer(1)), html(r.text(2)), html(r.text(3)),
                      statusName(r.integer(4)));
   }
-  page += QStringLiteral("</table></body></html>\n");
-  return page.toUtf8();
+  out += QStringLiteral("</table>");
+  if (!next.empty()) {
+    out += QStringLiteral("<p><a href=\"/?limit=%1&amp;cursor=%2\">Older records</a></p>")
+                .arg(page.limit)
+                .arg(QString::fromLatin1(QUrl::toPercentEncoding(formatCursor(next))));
+  }
+  out += QStringLiteral("</body></html>\n");
+  return out.toUtf8();
+}
+
+}  // namespace
+
+std::optional<QByteArray> dashboardHtml(Database& db, const PageRequest& page) {
+  const std::optional<Cursor> after =
+      parseCursor(page.cursor, {&kIssuesShown, &kCrashesShown, &kLogBatchesShown, &kStateEventsShown, &kResultsShown,
+                                &kSessionsShown, &kRequirementsShown});
+  if (!after) return std::nullopt;
+  return readSnapshot(db, [&](Database& reader) { return dashboardPage(reader, page, *after); });
 }
 
 std::optional<QString> attachmentPath(Database& db, std::int64_t id) {
-  DbRows rows = rowsOf(db, "SELECT path FROM attachments WHERE id = ?1", {id});
+  DbRows rows = queryRows(db, "SELECT path FROM attachments WHERE id = ?1", {id});
   if (rows.empty()) return std::nullopt;
   return qs(rows[0].text(0));
 }
 
 std::optional<QString> crashLogPath(Database& db, std::int64_t id) {
-  DbRows rows = rowsOf(db, "SELECT log_path FROM crashes WHERE id = ?1", {id});
+  DbRows rows = queryRows(db, "SELECT log_path FROM crashes WHERE id = ?1", {id});
   if (rows.empty() || rows[0].text(0).empty()) return std::nullopt;
   return qs(rows[0].text(0));
 }

@@ -11,14 +11,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
 #include <chrono>
-#include <cstdio>
-#include <map>
 
 namespace brelvo::service {
 namespace {
@@ -35,31 +28,34 @@ void sendEnvelope(httplib::Response& res, const QByteArray& body, int status = 2
   res.set_content(body.toStdString(), kJson);
 }
 
-// Numeric host and port of a socket address, as the HTTP server reports them.
-bool describe(const sockaddr_storage& addr, socklen_t len, std::string* host, int* port) {
-  char name[NI_MAXHOST];
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&addr), len, name, sizeof name, nullptr, 0, NI_NUMERICHOST) != 0)
-    return false;
-  *host = name;
-  if (addr.ss_family == AF_INET) {
-    *port = ntohs(reinterpret_cast<const sockaddr_in*>(&addr)->sin_port);
-  } else if (addr.ss_family == AF_INET6) {
-    *port = ntohs(reinterpret_cast<const sockaddr_in6*>(&addr)->sin6_port);
-  } else {
-    return false;
+// Rows per listing on a dashboard page, and the most any page may ask for.
+constexpr std::int64_t kDashboardPage = 50;
+constexpr std::int64_t kLargestPage = 5000;
+
+// ?limit=N&cursor=C of a listing; no value when the limit is not a number in range.
+std::optional<PageRequest> pageRequest(const httplib::Request& req, std::int64_t defaultLimit) {
+  PageRequest page{.limit = defaultLimit, .cursor = QString::fromStdString(req.get_param_value("cursor"))};
+  if (req.has_param("limit")) {
+    bool ok = false;
+    page.limit = QString::fromStdString(req.get_param_value("limit")).toLongLong(&ok);
+    if (!ok || page.limit < 1 || page.limit > kLargestPage) return std::nullopt;
   }
-  return true;
+  return page;
 }
 
 }  // namespace
 
 Server::Server(Database& db, Protocol& protocol, ServerOptions options)
-    : db_(db), protocol_(protocol), options_(std::move(options)), http_(std::make_unique<httplib::Server>()) {
-  httplib::Server& http = *http_;
+    : db_(db),
+      protocol_(protocol),
+      options_(std::move(options)),
+      http_(std::make_unique<HttpServer>(ConnectionLimits{
+          .requestTime = options_.requestTime,
+          .perClient = options_.connectionsPerClient,
+          .busyBody = Protocol::errorBody(kInternal, QStringLiteral("Too many connections from this address")).toStdString()})) {
+  HttpServer& http = *http_;
   http.set_payload_max_length(options_.maxBodyBytes);
   http.set_keep_alive_timeout(2);
-  // Large issue bodies on slow links: the timeout applies per read, not per body.
-  http.set_read_timeout(std::chrono::seconds(30));
 
   http.Post(R"(/api/([^/]+)/lib/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
     handleLibrary(req, res);
@@ -72,11 +68,24 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     res.set_header("Allow", "POST");
   });
 
-  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_content(dashboardHtml(db_).toStdString(), "text/html; charset=utf-8");
+  http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+    std::optional<PageRequest> page = pageRequest(req, kDashboardPage);
+    std::optional<QByteArray> html = page ? dashboardHtml(db_, *page) : std::nullopt;
+    if (!html) {
+      res.status = 400;
+      res.set_content("bad limit or cursor\n", "text/plain");
+      return;
+    }
+    res.set_content(html->toStdString(), "text/html; charset=utf-8");
   });
-  http.Get("/admin/records", [this](const httplib::Request&, httplib::Response& res) {
-    sendJson(res, recordsJson(db_));
+  http.Get("/admin/records", [this](const httplib::Request& req, httplib::Response& res) {
+    std::optional<PageRequest> page = pageRequest(req, PageRequest().limit);
+    std::optional<QJsonObject> records = page ? recordsJson(db_, *page) : std::nullopt;
+    if (!records) {
+      sendJson(res, QJsonObject{{"error", QStringLiteral("bad limit or cursor")}}, 400);
+      return;
+    }
+    sendJson(res, *records);
   });
   http.Get("/admin/faults", [this](const httplib::Request&, httplib::Response& res) {
     sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
@@ -173,30 +182,6 @@ QString Server::baseUrl(const httplib::Request& req) const {
   return QStringLiteral("http://") + host;
 }
 
-void Server::drop(const httplib::Request& req) {
-  // The HTTP server does not hand out its sockets; find ours by its two ends.
-  DIR* dir = opendir("/proc/self/fd");
-  if (!dir) return;
-  while (dirent* entry = readdir(dir)) {
-    char* end = nullptr;
-    long fd = std::strtol(entry->d_name, &end, 10);
-    if (end == entry->d_name || *end != '\0' || fd == dirfd(dir)) continue;
-    sockaddr_storage peer{}, local{};
-    socklen_t peerLen = sizeof peer, localLen = sizeof local;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0) continue;
-    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLen) != 0) continue;
-    std::string peerHost, localHost;
-    int peerPort = -1, localPort = -1;
-    if (!describe(peer, peerLen, &peerHost, &peerPort) || !describe(local, localLen, &localHost, &localPort)) continue;
-    if (peerPort == req.remote_port && peerHost == req.remote_addr && localPort == req.local_port) {
-      // Shut down, not close: the server still owns the descriptor and closes it.
-      shutdown(static_cast<int>(fd), SHUT_RDWR);
-      break;
-    }
-  }
-  closedir(dir);
-}
-
 void Server::logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault) {
   db_.run("INSERT INTO requests (received_at, method, session_id, body_bytes, response_code, fault)"
           " VALUES (strftime('%s','now'), ?1, ?2, ?3, ?4, ?5)",
@@ -234,11 +219,11 @@ void Server::handleLibrary(const httplib::Request& req, httplib::Response& res) 
       }
       case Fault::Kind::Drop:
         logRequest(method, nullptr, req.body.size(), nullptr, faultName);
-        drop(req);
+        HttpServer::dropCurrentConnection();
         return;
       case Fault::Kind::Delay:
         if (!pause(fault->delayMs)) {  // stopping: nobody waits for this answer any more
-          drop(req);
+          HttpServer::dropCurrentConnection();
           return;
         }
         break;  // then answer as usual

@@ -1,20 +1,16 @@
 #pragma once
 
 #include "Faults.h"
+#include "HttpServer.h"
 
 #include <QString>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
 
 namespace brelvo::service {
 
@@ -25,6 +21,8 @@ struct ServerOptions {
   std::string host = "127.0.0.1";
   int port = 8642;
   std::size_t maxBodyBytes = std::size_t(64) << 20;
+  std::chrono::milliseconds requestTime{5000};  // see ConnectionLimits
+  int connectionsPerClient = 16;
 };
 
 // The HTTP face of the service: the library's methods under /api/1_0/lib/,
@@ -47,8 +45,6 @@ class Server {
   QString baseUrl(const httplib::Request& req) const;
   // Waits up to ms milliseconds; false when the server is stopping.
   bool pause(int ms);
-  // Closes the request's connection without answering.
-  void drop(const httplib::Request& req);
   void logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault);
 
   Database& db_;
@@ -56,7 +52,7 @@ class Server {
   ServerOptions options_;
   int port_ = -1;
   FaultQueue faults_;
-  std::unique_ptr<httplib::Server> http_;
+  std::unique_ptr<HttpServer> http_;
   std::mutex stopMutex_;
   std::condition_variable stopCondition_;
   bool stopping_ = false;

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,7 @@ namespace {
 void usage(FILE* out) {
   std::fprintf(out,
                "usage: brelvo-service [--host ADDR] [--port N] [--db FILE] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
+               "                     [--request-time SECONDS] [--max-client-connections N]\n"
                "       brelvo-service --db FILE --summary\n"
                "  --host      address to listen on (default 127.0.0.1)\n"
                "  --port      port (default 8642; 0 picks a free one)\n"
@@ -33,6 +35,8 @@ void usage(FILE* out) {
                "  --seed      JSON seed loaded at start (projects, apps, testers, requirements)\n"
                "  --files     folder for attachments and crash logs (default: beside the database)\n"
                "  --max-body  largest accepted request body (default 67108864)\n"
+               "  --request-time  seconds for a whole request (headers and body) to arrive (default 5)\n"
+               "  --max-client-connections  connections served at once per client address (default 16)\n"
                "  --summary   print what the database holds and exit\n");
 }
 
@@ -90,6 +94,18 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.maxBodyBytes = static_cast<std::size_t>(n);
+    } else if (arg == "--request-time") {
+      if (!parseInt(value, 1, 3600, &n)) {
+        std::fprintf(stderr, "brelvo-service: bad request time \"%s\"\n", value);
+        return 2;
+      }
+      options.requestTime = std::chrono::seconds(n);
+    } else if (arg == "--max-client-connections") {
+      if (!parseInt(value, 1, 1000, &n)) {
+        std::fprintf(stderr, "brelvo-service: bad connection count \"%s\"\n", value);
+        return 2;
+      }
+      options.connectionsPerClient = static_cast<int>(n);
     } else {
       std::fprintf(stderr, "brelvo-service: unknown option %s\n", arg.c_str());
       usage(stderr);

@@ -1,6 +1,7 @@
 #include "ServiceHarness.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <algorithm>
 #include <optional>
@@ -145,9 +146,23 @@ QJsonObject ServiceClient::call(const std::string& method, const std::string& bo
 }
 
 QJsonObject ServiceClient::records() {
-  httplib::Result r = http_.Get("/admin/records");
-  if (!r) return {};
-  return QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).object();
+  // Every page, each list joined up, so that tests see all records whatever the page size.
+  QJsonObject all;
+  std::string path = "/admin/records";
+  for (;;) {
+    httplib::Result r = http_.Get(path.c_str());
+    if (!r) return {};
+    QJsonObject page = QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).object();
+    for (auto it = page.begin(); it != page.end(); ++it) {
+      if (!it->isArray()) continue;
+      QJsonArray joined = all.value(it.key()).toArray();
+      for (const QJsonValue& v : it->toArray()) joined.append(v);
+      all.insert(it.key(), joined);
+    }
+    const QString next = page.value("next").toString();
+    if (next.isEmpty()) return all;
+    path = "/admin/records?cursor=" + QUrl::toPercentEncoding(next).toStdString();
+  }
 }
 
 QJsonObject ServiceClient::admin(const std::string& path, const std::string& body) {

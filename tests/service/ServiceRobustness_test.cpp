@@ -4,6 +4,20 @@
 #include "ServiceHarness.h"
 
 #include <QJsonDocument>
+#include <QUrl>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <thread>
 
 using namespace brelvo::service::test;
 
@@ -20,6 +34,59 @@ class ServiceBadInput : public ServiceFixture {
 using ServiceFaults = ServiceFixture;
 
 std::string faultJson(const std::string& members) { return "{" + members + "}"; }
+
+using Clock = std::chrono::steady_clock;
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// A raw loopback connection, from another address of the loopback network when
+// asked, so that it counts against that address's share of the service.
+int connectTo(int port, const char* from = nullptr) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  if (from) {
+    inet_pton(AF_INET, from, &addr.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return close(fd), -1;
+  }
+  inet_pton(AF_INET, "127.0.0.1", &addr.sin_addr);
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return close(fd), -1;
+  return fd;
+}
+
+bool sendAll(int fd, const std::string& text) {
+  return send(fd, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+// What the service sent until it closed the connection; nothing when it kept
+// it open past the deadline.
+std::optional<std::string> answerWithin(int fd, std::chrono::milliseconds deadline) {
+  std::string answer;
+  const auto until = Clock::now() + deadline;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) <= 0) return std::nullopt;
+    char buffer[4096];
+    ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return answer;
+    answer.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+using ServiceLimits = ServiceFixture;
+using ServiceListings = ServiceFixture;
+
+// Identities of a listing's rows, in order.
+QStringList idsOf(const QJsonArray& rows) {
+  QStringList ids;
+  for (const QJsonValue& row : rows) {
+    const QJsonObject o = row.toObject();
+    ids << (o.contains("id") ? QString::number(o.value("id").toInteger())
+                             : QStringLiteral("%1/%2").arg(o.value("revision_id").toInteger()).arg(o.value("rid").toInteger()));
+  }
+  return ids;
+}
 
 }  // namespace
 
@@ -86,6 +153,146 @@ TEST_F(ServiceBadInput, WrongAddressesMethodsAndSizesGetAnErrorEnvelope) {
   EXPECT_TRUE(client_->admin("/admin/reset-faults", "").value("faults").toArray().isEmpty());
 
   EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceBadInput, ContentLengthIsJudgedFromTheHeaderAlone) {
+  // Headers only: the answer must not wait for a body that is never coming.
+  const std::pair<std::string, std::string> cases[] = {
+      {"1000000", "HTTP/1.1 413"}, {"-5", "HTTP/1.1 400"}, {"99999999999999999999999", "HTTP/1.1 400"}, {"12x", "HTTP/1.1 400"}};
+  for (const auto& [length, status] : cases) {
+    int fd = connectTo(service_.port());
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(sendAll(fd, "POST /api/1_0/lib/post_logs HTTP/1.1\r\nHost: a\r\nContent-Type: application/json\r\n"
+                            "Content-Length: " + length + "\r\n\r\n"));
+    const auto start = Clock::now();
+    std::optional<std::string> answer = answerWithin(fd, std::chrono::seconds(3));
+    close(fd);
+    ASSERT_TRUE(answer) << "no answer within 3 s for Content-Length " << length;
+    EXPECT_LT(secondsSince(start), 2.0) << length;
+    EXPECT_EQ(answer->rfind(status, 0), 0u) << length << ": " << *answer;
+    EXPECT_EQ(code(parse(answer->substr(answer->find("\r\n\r\n") + 4))), status.ends_with("413") ? 7 : 1) << *answer;
+  }
+  EXPECT_FALSE(signIn().empty());
+}
+
+TEST_F(ServiceLimits, SlowClientsGetTheirShareAndNoMore) {
+  // Twenty connections from one address that never finish their headers: the
+  // address's share (16) is held for a few seconds at most, the rest are
+  // turned away at once, and other clients are served meanwhile.
+  std::vector<int> slow;
+  for (int i = 0; i < 20; ++i) {
+    int fd = connectTo(service_.port(), "127.0.0.2");
+    ASSERT_GE(fd, 0);
+    sendAll(fd, "POST /api/1_0/lib/auth HTTP/1.1\r\nHost: a\r\n");
+    slow.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto start = Clock::now();
+  EXPECT_FALSE(signIn().empty());
+  EXPECT_LT(secondsSince(start), 2.0);
+
+  int turnedAway = 0;
+  for (int fd : slow) {
+    if (answerWithin(fd, std::chrono::milliseconds(1))) ++turnedAway;
+  }
+  EXPECT_EQ(turnedAway, 4);
+  // The others are cut off when their time to send a request runs out.
+  for (int fd : slow) {
+    EXPECT_TRUE(answerWithin(fd, std::chrono::seconds(8)));
+    close(fd);
+  }
+}
+
+TEST_F(ServiceLimits, TricklingClientIsCutOff) {
+  int fd = connectTo(service_.port());
+  ASSERT_GE(fd, 0);
+  sendAll(fd, "POST /api/1_0/lib/auth HTTP/1.1\r\nHost: a\r\nX-Pad: ");
+  // One byte every 100 ms never lets a per-read time-out expire; the
+  // request's whole time (5 s) does.
+  const auto start = Clock::now();
+  bool cut = false;
+  while (!cut && secondsSince(start) < 12) {
+    cut = !sendAll(fd, "a") || answerWithin(fd, std::chrono::milliseconds(100)).has_value();
+  }
+  close(fd);
+  EXPECT_TRUE(cut);
+  EXPECT_LT(secondsSince(start), 7.5);
+}
+
+TEST_F(ServiceListings, PagesWalkEveryRecordOnce) {
+  for (int i = 0; i < 3; ++i) {
+    std::string token = signIn("AD-" + std::to_string(i));
+    for (int j = 0; j < 2; ++j) client_->call("track_state", trackStateBody(token, "resume", 1700000000 + j));
+  }
+  httplib::Result first = client_->http().Get("/admin/records");
+  ASSERT_TRUE(first);
+  const QJsonObject whole = parse(first->body);
+  EXPECT_FALSE(whole.contains("next"));  // the default page holds all of this
+
+  const char* const lists[] = {"sessions", "requests", "state_events", "requirements"};
+  std::map<std::string, QStringList> walked;
+  std::string path = "/admin/records?limit=2";
+  int pages = 0;
+  for (; pages < 20; ++pages) {
+    httplib::Result r = client_->http().Get(path.c_str());
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->status, 200) << path;
+    const QJsonObject page = parse(r->body);
+    for (const char* list : lists) {
+      const QJsonArray rows = page.value(list).toArray();
+      EXPECT_LE(rows.size(), 2) << list;
+      walked[list] << idsOf(rows);
+    }
+    const QString next = page.value("next").toString();
+    if (next.isEmpty()) break;
+    path = "/admin/records?limit=2&cursor=" + QUrl::toPercentEncoding(next).toStdString();
+  }
+  EXPECT_EQ(pages, 5);  // 12 requirements, two at a time
+  for (const char* list : lists) {
+    EXPECT_EQ(walked[list], idsOf(whole.value(list).toArray())) << list;
+  }
+
+  httplib::Result badCursor = client_->http().Get("/admin/records?cursor=requests:x");
+  ASSERT_TRUE(badCursor);
+  EXPECT_EQ(badCursor->status, 400);
+  // The dashboard pages too, and its link to older records leads somewhere.
+  httplib::Result dashboard = client_->http().Get("/?limit=2");
+  ASSERT_TRUE(dashboard);
+  const std::size_t link = dashboard->body.find("<a href=\"/?limit=2&amp;cursor=");
+  ASSERT_NE(link, std::string::npos);
+  std::string older = dashboard->body.substr(link + 9, dashboard->body.find('"', link + 9) - link - 9);
+  older.replace(older.find("&amp;"), 5, "&");
+  httplib::Result olderPage = client_->http().Get(older.c_str());
+  ASSERT_TRUE(olderPage);
+  EXPECT_EQ(olderPage->status, 200);
+}
+
+TEST_F(ServiceListings, ALongListingDoesNotHoldUpWriters) {
+  std::string token = signIn();
+  std::string entries;
+  for (int i = 0; i < 4000; ++i) entries += (i ? "," : "") + logEntry("info", std::string(200, 'm'), i);
+  for (int i = 0; i < 8; ++i) ASSERT_EQ(code(client_->call("post_logs", logsBody(token, entries))), 0);
+
+  std::atomic<bool> listing{true};
+  double listingSeconds = 0;
+  std::thread reader([&] {
+    ServiceClient other(service_.port());
+    const auto start = Clock::now();
+    EXPECT_TRUE(other.http().Get("/admin/records"));
+    listingSeconds = secondsSince(start);
+    listing = false;
+  });
+  double slowestWrite = 0;
+  int writes = 0;
+  while (listing) {
+    const auto start = Clock::now();
+    EXPECT_EQ(code(client_->call("track_state", trackStateBody(token, "resume", 1700000000 + writes))), 0);
+    slowestWrite = std::max(slowestWrite, secondsSince(start));
+    ++writes;
+  }
+  reader.join();
+  EXPECT_LT(slowestWrite, std::max(0.5, listingSeconds / 4))
+      << "listing took " << listingSeconds << " s, " << writes << " writes meanwhile";
 }
 
 TEST_F(ServiceFaults, EmptyHtmlAndCodeFaultsLastForTheirCountOnly) {
