@@ -152,9 +152,17 @@ TEST_F(CrashHostTest, FaultOnAWorkerThreadIsHandledOnTheGuiThread) {
     EXPECT_EQ(exitCode(run), "2");
 }
 
+TEST_F(CrashHostTest, WithNoOneToAnswerTheAlertConfirmsItselfAndTheProcessEnds) {
+    HostRun run(home_.path());
+    ASSERT_TRUE(run.spawn("segv", url(), QByteArray()));  // offscreen, no switch
+    ASSERT_TRUE(run.wait()) << "still waiting for a click no one can give\n" << run.output().toStdString();
+    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV) << describe(run.status());
+    EXPECT_EQ(crashes().size(), 1);
+}
+
 TEST_F(CrashHostTest, ThreadsFaultingTogetherAreHandledOneAtATimeAndNoneIsLost) {
     HostRun crashing(home_.path());
-    ASSERT_TRUE(crashing.spawn("two-threads-segv", url(), "never"));
+    ASSERT_TRUE(crashing.spawn("two-threads-segv", url(), "0"));
     // One is handled (sent, marked delivered, alert showing); the other waits
     // its turn, its report already in the crash file. The delivered mark is
     // written after the service has its copy, so wait for the mark itself.
@@ -213,7 +221,7 @@ TEST_F(CrashHostTest, UnreachableServiceQueuesTheReportForTheNextSession) {
 
 TEST_F(CrashHostTest, KilledWhileTheAlertShowsIsReportedOnce) {
     HostRun crashing(home_.path());
-    ASSERT_TRUE(crashing.spawn("segv", url(), "never"));
+    ASSERT_TRUE(crashing.spawn("segv", url(), "0"));
     // Sent and marked: only then is the process killed.
     ASSERT_TRUE(eventually([&] {
         const auto left = crashFile(crashing);

@@ -24,6 +24,7 @@ class HostRun {
 public:
     explicit HostRun(QString home) : home_(std::move(home)) {}
 
+    // confirm: the BRELVO_CRASH_AUTO_CONFIRM value; a null one leaves it unset.
     bool spawn(const QString& mode, const QString& url, const QByteArray& confirm = "1", int sessionMs = 15000,
                const std::vector<std::string>& extraEnv = {}) {
         std::vector<std::string> env;
@@ -36,7 +37,7 @@ public:
         }
         env.push_back("BRELVO_HOME=" + home_.toStdString());
         env.push_back("QT_QPA_PLATFORM=offscreen");
-        env.push_back("BRELVO_CRASH_AUTO_CONFIRM=" + confirm.toStdString());
+        if (!confirm.isNull()) env.push_back("BRELVO_CRASH_AUTO_CONFIRM=" + confirm.toStdString());
         // The signals are the library's to handle, not the sanitizers'.
         env.push_back("ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0:"
                       "detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0");

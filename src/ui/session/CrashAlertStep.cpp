@@ -76,10 +76,20 @@ void run(CustomViewBrelvo* panel, bool autoConfirm) {
     }
 }
 
+// The switch decides when it is set: "1" answers, any other value ("0") waits
+// for the tester. Unset, the alert answers itself only where no one can see or
+// click it, so an unattended process ends instead of waiting forever.
+bool autoConfirms() {
+    const QByteArray value = qgetenv("BRELVO_CRASH_AUTO_CONFIRM");
+    if (!value.isEmpty()) return value == "1";
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
 }  // namespace
 
 std::function<void()> step(std::function<CustomViewBrelvo*()> panel) {
-    const bool autoConfirm = qgetenv("BRELVO_CRASH_AUTO_CONFIRM") == "1";
+    const bool autoConfirm = autoConfirms();
     return [panel = std::move(panel), autoConfirm] { run(panel ? panel() : nullptr, autoConfirm); };
 }
 

@@ -13,8 +13,9 @@ namespace crashalert {
 
 // The alert step the facade registers with the crash path. The menu panel is
 // asked for when a crash is handled (it may not exist yet at start).
-// BRELVO_CRASH_AUTO_CONFIRM=1, read now, lets the alert answer itself through
-// its button (tests).
+// Whether the alert answers itself through its button is decided now:
+// BRELVO_CRASH_AUTO_CONFIRM=1 says yes, any other value ("0") no; unset, it
+// does on the platforms without a screen ("offscreen", "minimal").
 std::function<void()> step(std::function<CustomViewBrelvo*()> panel);
 
 // Shows the crash alert alone.
