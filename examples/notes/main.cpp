@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
 
     if (!steps.isEmpty()) {
         const QString folder = parser.isSet(screens) ? parser.value(screens) : QDir::current().filePath(QStringLiteral("screens"));
-        QTimer::singleShot(0, &app, [&] {
+        // The folder by value: this block's locals are gone when the timer fires.
+        QTimer::singleShot(0, &app, [&window, &steps, &adminUrl, folder] {
             Tour runner(&window, QDir(folder).absolutePath(), adminUrl);
             QApplication::exit(runner.run(steps) ? 0 : 1);
         });
