@@ -7,26 +7,7 @@
 set -euo pipefail
 service_bin=$1 notes_bin=$2 seed=$3
 
-work=$(mktemp -d)
-service_pid=
-cleanup() {
-  if [ -n "$service_pid" ] && kill -0 "$service_pid" 2>/dev/null; then
-    kill "$service_pid"
-    wait "$service_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-exec {service_out}< <(exec "$service_bin" --port 0 --db "$work/service.sqlite" --seed "$seed" 2>"$work/service.log")
-service_pid=$!
-line=
-if ! read -r -t 30 -u "$service_out" line || [[ "$line" != "listening on "* ]]; then
-  echo "brelvo-service did not start:" >&2
-  cat "$work/service.log" >&2
-  exit 1
-fi
-url="http://${line#listening on }/"
+source "$(dirname "$0")/service_up.sh"
 
 status=0
 BRELVO_HOME="$work/home" QT_QPA_PLATFORM=offscreen \
