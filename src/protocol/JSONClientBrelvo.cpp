@@ -49,14 +49,6 @@ QString locale() {
     return JSONClientBrelvo::shared().identity().locale;
 }
 
-QString udid() {
-    return JSONClientBrelvo::shared().identity().udid;
-}
-
-QString appId() {
-    return JSONClientBrelvo::shared().identity().appId;
-}
-
 QString transportToken() {
     return NetworkClientBrelvo::shared().access_token();
 }
@@ -149,9 +141,10 @@ DeviceIdentity JSONClientBrelvo::identity() const {
 }
 
 QByteArray JSONClientBrelvo::getAuthData(const QString& apiKey, const QString& /*uid*/) const {
+    const DeviceIdentity id = identity();  // read once: it touches the identifier file
     Body body;
-    body.raw("{\"locale\":\"").text(locale()).raw("\",\"udid\":\"").text(udid());
-    body.raw("\",\"app_id\":\"").text(appId()).raw("\",\"api_key\":\"").text(apiKey);
+    body.raw("{\"locale\":\"").text(id.locale).raw("\",\"udid\":\"").text(id.udid);
+    body.raw("\",\"app_id\":\"").text(id.appId).raw("\",\"api_key\":\"").text(apiKey);
     body.raw("\", \"a_v\":\"").text(getLibInfoPlistString()).raw("\"}");
     return body.take();
 }
@@ -210,12 +203,13 @@ QByteArray JSONClientBrelvo::getCrashData(const QString& apiKey, const QString& 
                                           const QString& uid) const {
     const QString encodedLog = encodeToBase64String(log);
     Body body(deviceDocument.size() + encodedLog.size() + 512);
-    body.raw("{\"locale\":\"").text(locale());
+    const DeviceIdentity id = identity();
+    body.raw("{\"locale\":\"").text(id.locale);
     if (!token.isEmpty()) {
         body.raw("\",\"access_token\":\"").text(token);
     } else {
-        body.raw("\",\"app_id\":\"").text(appId()).raw("\",\"api_key\":\"").text(apiKey);
-        body.raw("\",\"udid\":\"").text(udid());
+        body.raw("\",\"app_id\":\"").text(id.appId).raw("\",\"api_key\":\"").text(apiKey);
+        body.raw("\",\"udid\":\"").text(id.udid);
     }
     body.raw("\",\"log\":\"").text(encodedLog).raw("\",\"uid\":\"").text(uid).raw("\",\"rid\":\"").text(rid);
     body.raw("\",\"device_env\":").raw(deviceDocument).raw("}");
@@ -240,9 +234,10 @@ QByteArray JSONClientBrelvo::makejsonTrackState(const QString& action) const {
 }
 
 QByteArray JSONClientBrelvo::getUpdateJSON(const QString& apiKey) const {
+    const DeviceIdentity id = identity();
     Body body;
-    body.raw("{\"locale\":\"").text(locale()).raw("\",\"udid\":\"").text(udid());
-    body.raw("\",\"app_id\":\"").text(appId()).raw("\",\"api_key\":\"").text(apiKey).raw("\"}");
+    body.raw("{\"locale\":\"").text(id.locale).raw("\",\"udid\":\"").text(id.udid);
+    body.raw("\",\"app_id\":\"").text(id.appId).raw("\",\"api_key\":\"").text(apiKey).raw("\"}");
     return body.take();
 }
 
