@@ -11,6 +11,7 @@ QString Fault::kindName(Kind kind) {
     case Kind::Code: return QStringLiteral("code");
     case Kind::Delay: return QStringLiteral("delay");
     case Kind::Drop: return QStringLiteral("drop");
+    case Kind::Hold: return QStringLiteral("hold");
   }
   return {};
 }
@@ -22,16 +23,16 @@ std::optional<Fault> Fault::fromJson(const QJsonObject& o, QString* error) {
   };
   Fault f;
   QJsonValue kind = o.value(QLatin1String("kind"));
-  if (!kind.isString()) return fail(QStringLiteral("\"kind\" must be one of empty, html, code, delay, drop"));
+  if (!kind.isString()) return fail(QStringLiteral("\"kind\" must be one of empty, html, code, delay, drop, hold"));
   const QString name = kind.toString();
   bool known = false;
-  for (Kind k : {Kind::Empty, Kind::Html, Kind::Code, Kind::Delay, Kind::Drop}) {
+  for (Kind k : {Kind::Empty, Kind::Html, Kind::Code, Kind::Delay, Kind::Drop, Kind::Hold}) {
     if (kindName(k) == name) {
       f.kind = k;
       known = true;
     }
   }
-  if (!known) return fail(QStringLiteral("\"kind\" must be one of empty, html, code, delay, drop"));
+  if (!known) return fail(QStringLiteral("\"kind\" must be one of empty, html, code, delay, drop, hold"));
 
   auto intMember = [&](const char* key, int low, int high, int* out) -> bool {
     QJsonValue v = o.value(QLatin1String(key));

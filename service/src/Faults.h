@@ -12,9 +12,12 @@
 namespace brelvo::service {
 
 // A misbehaviour the service shows for the next `remaining` library requests
-// (of the listed methods, or of any method when the list is empty).
+// (of the listed methods, or of any method when the list is empty). Delay
+// waits delay_ms before handling the request; Hold handles and stores it
+// first and then waits delay_ms before answering, as a connection lost after
+// the service's commit looks to the device.
 struct Fault {
-  enum class Kind { Empty, Html, Code, Delay, Drop };
+  enum class Kind { Empty, Html, Code, Delay, Drop, Hold };
   Kind kind = Kind::Empty;
   int remaining = 1;
   int code = 3;

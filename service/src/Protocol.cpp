@@ -119,8 +119,8 @@ QByteArray success(const QJsonValue& payload) {
 
 class Handler {
  public:
-  Handler(Database& db, const QString& filesDir, const QString& baseUrl, Answer& answer)
-      : db_(db), filesDir_(filesDir), baseUrl_(baseUrl), answer_(answer) {}
+  Handler(Database& db, const QString& filesDir, const QString& baseUrl, const QString& deliveryId, Answer& answer)
+      : db_(db), filesDir_(filesDir), baseUrl_(baseUrl), deliveryId_(deliveryId), answer_(answer) {}
 
   QByteArray run(const QString& method, const QByteArray& bytes) {
     if (method == QLatin1String("post_logs") && Protocol::isEmptyArrayPropertyList(bytes)) return emptyPropertyListBatch();
@@ -153,6 +153,15 @@ class Handler {
     }
     return std::move(*rows);
   }
+
+  // True when a report of this request's delivery identifier is stored in the
+  // table already: the library resends one whose answer it never got. Inside
+  // the storing transaction, so that two copies in flight store one row.
+  bool alreadyStored(const char* table) {
+    if (deliveryId_.isEmpty()) return false;
+    return !must(std::string("SELECT 1 FROM ") + table + " WHERE delivery_id = ?1", {str(deliveryId_)}).empty();
+  }
+  DbValue deliveryId() const { return deliveryId_.isEmpty() ? DbValue(std::monostate{}) : DbValue(str(deliveryId_)); }
 
   QString expand(const std::string& text) const {
     QString s = qs(text);
@@ -413,10 +422,11 @@ class Handler {
     }
 
     Transaction tx(db_);
-    must("INSERT INTO issues (session_id, received_at, locale, tracker, priority, subject, description, rid, uid, draft)"
-         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+    if (alreadyStored("issues")) return success(QJsonValue());
+    must("INSERT INTO issues (session_id, received_at, locale, tracker, priority, subject, description, rid, uid, draft,"
+         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
          {s.id, now(), str(locale), str(tracker), str(priority), str(subject), str(description), str(rid), str(uid),
-          str(draft)});
+          str(draft), deliveryId()});
     std::int64_t issueId = db_.lastInsertId();
     try {
       for (std::size_t i = 0; i < files.size(); ++i) {
@@ -459,10 +469,11 @@ class Handler {
     QByteArray envText = QJsonDocument(env.toObject()).toJson(QJsonDocument::Compact);
 
     Transaction tx(db_);
-    must("INSERT INTO crashes (session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid, log, device_env)"
-         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
+    if (alreadyStored("crashes")) return success(QJsonValue());
+    must("INSERT INTO crashes (session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid, log, device_env,"
+         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)",
          {s ? DbValue(s->id) : DbValue(std::monostate{}), projectId, now(), str(locale), str(appId), str(apiKey), str(udid),
-          str(uid), str(rid), log->toStdString(), envText.toStdString()});
+          str(uid), str(rid), log->toStdString(), envText.toStdString(), deliveryId()});
     std::int64_t crashId = db_.lastInsertId();
     try {
       QString path = writeFile(QStringLiteral("crashes/crash-%1.txt").arg(crashId), *log);
@@ -499,8 +510,10 @@ class Handler {
       entries.push_back({member("log_level"), member("message"), member("created_at")});
     }
     Transaction tx(db_);
-    must("INSERT INTO log_batches (session_id, received_at, format, locale, entry_count) VALUES (?1, ?2, 'json', ?3, ?4)",
-         {s.id, now(), str(locale), std::int64_t(entries.size())});
+    if (alreadyStored("log_batches")) return success(QJsonValue());
+    must("INSERT INTO log_batches (session_id, received_at, format, locale, entry_count, delivery_id)"
+         " VALUES (?1, ?2, 'json', ?3, ?4, ?5)",
+         {s.id, now(), str(locale), std::int64_t(entries.size()), deliveryId()});
     std::int64_t batch = db_.lastInsertId();
     for (const Entry& e : entries) {
       must("INSERT INTO log_entries (batch_id, log_level, message, created_at) VALUES (?1, ?2, ?3, ?4)",
@@ -550,6 +563,7 @@ class Handler {
   Database& db_;
   const QString& filesDir_;
   const QString& baseUrl_;
+  const QString& deliveryId_;
   Answer& answer_;
   std::optional<Reject> disabledReject_;
   QStringList written_;
@@ -559,10 +573,15 @@ class Handler {
 
 Protocol::Protocol(Database& db, QString filesDir) : db_(db), filesDir_(std::move(filesDir)) {}
 
-Answer Protocol::handle(const QString& method, const QByteArray& body, const QString& baseUrl) {
+Answer Protocol::handle(const QString& method, const QByteArray& body, const QString& baseUrl, const QString& deliveryId) {
   Answer answer;
-  Handler handler(db_, filesDir_, baseUrl, answer);
+  const QString id = normalDeliveryId(deliveryId);
+  Handler handler(db_, filesDir_, baseUrl, id, answer);
   try {
+    if (!deliveryId.isEmpty() && id.isNull()) {
+      throw Reject{kBadRequest, QStringLiteral("The %1 header must be 32 hexadecimal digits or a UUID")
+                                    .arg(QLatin1String(kDeliveryIdHeader))};
+    }
     answer.body = handler.run(method, body);
     answer.responseCode = kOk;
   } catch (const Reject& r) {
@@ -597,6 +616,13 @@ bool Protocol::decodeAppId(const QString& appId, QString* bundleId, QString* bun
   *bundleId = middle.left(split);
   *bundleVersion = middle.mid(split + 2);
   return !bundleVersion->isEmpty();
+}
+
+QString Protocol::normalDeliveryId(const QString& header) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^([0-9A-Fa-f]{32}|[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12})$"));
+  if (!pattern.match(header).hasMatch()) return QString();
+  return header.toLower().remove(QLatin1Char('-'));
 }
 
 bool Protocol::isEmptyArrayPropertyList(const QByteArray& body) {

@@ -27,6 +27,11 @@ enum ResponseCode : int {
   kUnknownRevision = 77,   // the app is known but this bundle version is not
 };
 
+// The request header in which the library names a report it may send more
+// than once (a crash, a log batch, an issue). The service keeps one report per
+// identifier: a repeat is answered as the first one was and stores nothing.
+inline constexpr const char* kDeliveryIdHeader = "Brelvo-Delivery-Id";
+
 struct Answer {
   QByteArray body;
   int responseCode = kOk;
@@ -41,8 +46,10 @@ class Protocol {
   Protocol(Database& db, QString filesDir);
 
   // baseUrl: how the device reaches this service ("http://host:port"); it
-  // replaces "{service}" in addresses taken from the seed.
-  Answer handle(const QString& method, const QByteArray& body, const QString& baseUrl);
+  // replaces "{service}" in addresses taken from the seed. deliveryId: the
+  // kDeliveryIdHeader value as it came (empty when absent).
+  Answer handle(const QString& method, const QByteArray& body, const QString& baseUrl,
+                const QString& deliveryId = QString());
 
   // An error envelope.
   static QByteArray errorBody(int code, const QString& error, bool refresh = false, const QString& url = {},
@@ -51,6 +58,10 @@ class Protocol {
   // "1_<bundle identifier>__<bundle version>__" from the Base64 of the app_id
   // (padding removed by the library); false when it is not such a text.
   static bool decodeAppId(const QString& appId, QString* bundleId, QString* bundleVersion);
+
+  // The identifier of a kDeliveryIdHeader value (32 hexadecimal digits, or a
+  // UUID), in one form: lowercase digits without dashes. Null when it is not one.
+  static QString normalDeliveryId(const QString& header);
 
   // True for the XML property list of an empty array, the body of the
   // library's periodic empty log batch.

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <string>
+
 namespace brelvo::service {
+
+class Database;
 
 // Tables of the service. The first group is configuration (loaded from the
 // seed); the second is everything testers' devices sent.
@@ -121,7 +125,8 @@ CREATE TABLE IF NOT EXISTS issues (
   description TEXT NOT NULL DEFAULT '',
   rid TEXT NOT NULL DEFAULT '',
   uid TEXT NOT NULL DEFAULT '',
-  draft TEXT NOT NULL DEFAULT ''
+  draft TEXT NOT NULL DEFAULT '',
+  delivery_id TEXT
 );
 CREATE TABLE IF NOT EXISTS attachments (
   id INTEGER PRIMARY KEY,
@@ -145,7 +150,8 @@ CREATE TABLE IF NOT EXISTS crashes (
   rid TEXT NOT NULL DEFAULT '',
   log TEXT NOT NULL,
   log_path TEXT NOT NULL DEFAULT '',
-  device_env TEXT NOT NULL
+  device_env TEXT NOT NULL,
+  delivery_id TEXT
 );
 CREATE TABLE IF NOT EXISTS log_batches (
   id INTEGER PRIMARY KEY,
@@ -153,7 +159,8 @@ CREATE TABLE IF NOT EXISTS log_batches (
   received_at INTEGER NOT NULL,
   format TEXT NOT NULL,
   locale TEXT NOT NULL DEFAULT '',
-  entry_count INTEGER NOT NULL
+  entry_count INTEGER NOT NULL,
+  delivery_id TEXT
 );
 CREATE TABLE IF NOT EXISTS log_entries (
   id INTEGER PRIMARY KEY,
@@ -180,5 +187,9 @@ CREATE TABLE IF NOT EXISTS requirement_results (
   received_at INTEGER NOT NULL
 );
 )SQL";
+
+// Creates the tables a new database lacks and brings an older one up to date
+// (columns added since, their indexes). False with *error when SQLite refused.
+bool prepareSchema(Database& db, std::string* error);
 
 }  // namespace brelvo::service

@@ -195,6 +195,7 @@ void Server::handleLibrary(const httplib::Request& req, httplib::Response& res) 
   const QString method = QString::fromStdString(req.matches[2].str());
 
   QString faultName;
+  int holdMs = 0;
   if (std::optional<Fault> fault = faults_.take(method)) {
     faultName = Fault::kindName(fault->kind);
     switch (fault->kind) {
@@ -227,15 +228,23 @@ void Server::handleLibrary(const httplib::Request& req, httplib::Response& res) 
           return;
         }
         break;  // then answer as usual
+      case Fault::Kind::Hold:
+        holdMs = fault->delayMs;
+        break;
     }
   }
 
   Answer answer = version == QLatin1String("1_0")
-                      ? protocol_.handle(method, QByteArray::fromStdString(req.body), baseUrl(req))
+                      ? protocol_.handle(method, QByteArray::fromStdString(req.body), baseUrl(req),
+                                         QString::fromStdString(req.get_header_value(kDeliveryIdHeader)))
                       : Answer{Protocol::errorBody(kUnknownMethod, QStringLiteral("Unknown API version \"%1\"").arg(version)),
                                kUnknownMethod, std::nullopt};
   std::int64_t session = answer.sessionId.value_or(0);
   logRequest(method, &session, req.body.size(), &answer.responseCode, faultName);
+  if (holdMs > 0 && !pause(holdMs)) {  // stored, but stopping: nobody waits for this answer any more
+    HttpServer::dropCurrentConnection();
+    return;
+  }
   sendEnvelope(res, answer.body);
 }
 

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
 
   Database db;
   std::string error;
-  if (!db.open(dbPath.toStdString(), &error) || !db.script(kSchema)) {
+  if (!db.open(dbPath.toStdString(), &error) || !prepareSchema(db, &error)) {
     std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbPath),
                  error.empty() ? db.lastError().c_str() : error.c_str());
     return 1;

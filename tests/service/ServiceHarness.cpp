@@ -135,8 +135,9 @@ ServiceClient::ServiceClient(int port) : http_("127.0.0.1", port) {
   http_.set_write_timeout(std::chrono::seconds(30));
 }
 
-httplib::Result ServiceClient::post(const std::string& method, const std::string& body, const std::string& contentType) {
-  return http_.Post(("/api/1_0/lib/" + method).c_str(), body, contentType.c_str());
+httplib::Result ServiceClient::post(const std::string& method, const std::string& body, const std::string& contentType,
+                                    const httplib::Headers& headers) {
+  return http_.Post(("/api/1_0/lib/" + method).c_str(), headers, body, contentType.c_str());
 }
 
 QJsonObject ServiceClient::call(const std::string& method, const std::string& body) {

@@ -46,7 +46,7 @@ class ServiceClient {
 
   // The raw answer; no value when the connection gave no HTTP answer at all.
   httplib::Result post(const std::string& method, const std::string& body,
-                       const std::string& contentType = "application/json");
+                       const std::string& contentType = "application/json", const httplib::Headers& headers = {});
   // The answer parsed as a JSON object (empty when it is not one).
   QJsonObject call(const std::string& method, const std::string& body);
 

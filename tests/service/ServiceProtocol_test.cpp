@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QSet>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
 
 #include <thread>
 
@@ -378,3 +381,80 @@ TEST_F(ServiceProtocol, ConcurrentDevicesLoseNothing) {
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(client_->records().value("log_batches").toArray().size(), kDevices * kBatches);
 }
+
+namespace {
+
+// The tables reports are kept in, as databases made before delivery
+// identifiers existed have them.
+constexpr const char* kEarlierReportTables = R"SQL(
+CREATE TABLE issues (id INTEGER PRIMARY KEY, session_id INTEGER NOT NULL, received_at INTEGER NOT NULL,
+  locale TEXT NOT NULL DEFAULT '', tracker TEXT NOT NULL DEFAULT '', priority TEXT NOT NULL DEFAULT '',
+  subject TEXT NOT NULL DEFAULT '', description TEXT NOT NULL DEFAULT '', rid TEXT NOT NULL DEFAULT '',
+  uid TEXT NOT NULL DEFAULT '', draft TEXT NOT NULL DEFAULT '');
+CREATE TABLE crashes (id INTEGER PRIMARY KEY, session_id INTEGER, project_id INTEGER, received_at INTEGER NOT NULL,
+  locale TEXT NOT NULL DEFAULT '', app_id TEXT NOT NULL DEFAULT '', api_key TEXT NOT NULL DEFAULT '',
+  udid TEXT NOT NULL DEFAULT '', uid TEXT NOT NULL DEFAULT '', rid TEXT NOT NULL DEFAULT '', log TEXT NOT NULL,
+  log_path TEXT NOT NULL DEFAULT '', device_env TEXT NOT NULL);
+CREATE TABLE log_batches (id INTEGER PRIMARY KEY, session_id INTEGER, received_at INTEGER NOT NULL,
+  format TEXT NOT NULL, locale TEXT NOT NULL DEFAULT '', entry_count INTEGER NOT NULL);
+)SQL";
+
+// A fresh database (false), or one of the earlier form that the service
+// brings up to date at start-up (true).
+class DeliveryIds : public ServiceFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  DeliveryIds() {
+    if (!GetParam()) return;
+    sqlite3* db = nullptr;
+    const bool made = sqlite3_open((earlier_.path() + "/earlier.sqlite").toUtf8().constData(), &db) == SQLITE_OK &&
+                      sqlite3_exec(db, kEarlierReportTables, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    EXPECT_TRUE(made);
+  }
+  std::vector<std::string> extraArgs() const override {
+    if (!GetParam()) return {};
+    return {"--db", (earlier_.path() + "/earlier.sqlite").toStdString()};
+  }
+  QTemporaryDir earlier_;
+};
+
+}  // namespace
+
+TEST_P(DeliveryIds, ARepeatedIdentifierKeepsOneReportAndIsAnsweredAsTheFirstTime) {
+  const std::string token = signIn();
+  const std::string id = "0123456789abcdef0123456789abcdef";
+  const struct {
+    const char* method;
+    std::string body;
+    const char* listing;
+  } reports[] = {
+      {"post_crash", crashBodyWithToken(token, base64("crash"), R"({"model":"Desktop"})"), "crashes"},
+      {"post_logs", logsBody(token, logEntry("info", "kept once", 1700000001)), "log_batches"},
+      {"post_issue", issueBody(token, "0", R"({"tracker":"1","priority":"1","subject":"s","description":""})"), "issues"},
+  };
+  // The answer without its time stamp, the one member that may differ.
+  const auto answer = [&](const char* method, const std::string& body, const httplib::Headers& headers) {
+    httplib::Result r = client_->post(method, body, "application/json", headers);
+    QJsonObject o = r ? QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).object() : QJsonObject();
+    o.remove("ts");
+    return QJsonDocument(o).toJson().toStdString();
+  };
+  for (const auto& report : reports) {
+    SCOPED_TRACE(report.method);
+    const std::string first = answer(report.method, report.body, {{"Brelvo-Delivery-Id", id}});
+    EXPECT_EQ(code(QJsonDocument::fromJson(QByteArray::fromStdString(first)).object()), 0) << first;
+    EXPECT_EQ(answer(report.method, report.body, {{"Brelvo-Delivery-Id", id}}), first);
+    // The same identifier written as a UUID.
+    EXPECT_EQ(answer(report.method, report.body, {{"Brelvo-Delivery-Id", "01234567-89AB-CDEF-0123-456789ABCDEF"}}), first);
+    // Reports of libraries that send no identifier are all kept.
+    EXPECT_EQ(answer(report.method, report.body, {}), first);
+    EXPECT_EQ(answer(report.method, report.body, {}), first);
+    EXPECT_EQ(code(QJsonDocument::fromJson(QByteArray::fromStdString(
+                  answer(report.method, report.body, {{"Brelvo-Delivery-Id", "not-an-identifier"}}))).object()),
+              1);
+    EXPECT_EQ(client_->records().value(report.listing).toArray().size(), 3);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, DeliveryIds, ::testing::Values(false, true),
+                         [](const auto& info) { return std::string(info.param ? "Earlier" : "Fresh"); });
