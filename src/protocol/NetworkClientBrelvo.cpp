@@ -4,6 +4,7 @@
 #include "platform/CappedBody.h"
 #include "platform/Log.h"
 #include "protocol/Connectivity.h"
+#include "protocol/DeliveryId.h"
 
 #include <curl/curl.h>
 
@@ -29,7 +30,8 @@ QString NetworkClientBrelvo::urlForMethod(const QString& method) {
     return serviceUrl() + QStringLiteral("api/%1/lib/").arg(QStringLiteral("1_0")) + method;
 }
 
-QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, const QByteArray& body) const {
+QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, const QByteArray& body,
+                                                      const QString& deliveryId) const {
     if (!connectivity::reachable()) return QStringLiteral("");
 
     CURL* curl = curl_easy_init();
@@ -41,6 +43,10 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
     // curl would otherwise add "Expect: 100-continue" to large bodies and wait for the server's go-ahead.
     headers = curl_slist_append(headers, "Expect:");
+    if (!deliveryId.isEmpty()) {
+        const QByteArray line = QByteArray(delivery::kHeader) + ": " + deliveryId.toLatin1();
+        headers = curl_slist_append(headers, line.constData());
+    }
     CappedBody answer(kMaxAnswerBytes);
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_POST, 1L);

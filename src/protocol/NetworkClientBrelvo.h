@@ -22,8 +22,10 @@ public:
     // The answer's text whatever its HTTP status; "" (not null) at once and
     // without a request when the service's host is unreachable; a null QString
     // when no answer came (time-out, refused, reset) or it had no bytes.
-    // Blocks for up to the time-out.
-    QString makePOSTRequestWithMethod(const QString& method, const QByteArray& body) const;
+    // Blocks for up to the time-out. A report that may be resent passes its
+    // delivery identifier (DeliveryId.h), sent as a header beside the body.
+    QString makePOSTRequestWithMethod(const QString& method, const QByteArray& body,
+                                      const QString& deliveryId = QString()) const;
 
     static QString urlForMethod(const QString& method);
     // The service's base URL, ending with "/": read per request, as the host

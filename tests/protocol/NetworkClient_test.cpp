@@ -1,4 +1,5 @@
 #include "protocol/BVReachability.h"
+#include "protocol/DeliveryId.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using brelvo::NetworkClientBrelvo;
 
@@ -37,12 +39,15 @@ protected:
 
 TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
     std::string path, method, contentType, expect, body;
+    std::vector<std::string> deliveryIds;
     server.server().Post(R"(/api/1_0/lib/(\w+))", [&](const httplib::Request& req, httplib::Response& res) {
         path = req.path;
         method = req.method;
         contentType = req.get_header_value("Content-Type");
         expect = req.get_header_value("Expect");
         body = req.body;
+        deliveryIds.push_back(req.has_header(brelvo::delivery::kHeader) ? req.get_header_value(brelvo::delivery::kHeader)
+                                                                        : "(none)");
         res.set_content(R"({"response_code":0})", "application/json");
     });
     const QByteArray large(3 * 1024 * 1024, 'a');  // large enough that a client might ask to continue first
@@ -53,6 +58,13 @@ TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
     EXPECT_EQ(contentType, "application/json");
     EXPECT_EQ(expect, "");
     EXPECT_EQ(body.size(), static_cast<size_t>(large.size()));
+    // A resendable report names itself in a header; the body is untouched.
+    const QString id = brelvo::delivery::newId();
+    client.makePOSTRequestWithMethod(QStringLiteral("post_crash"), "{}", id);
+    EXPECT_EQ(body, "{}");
+    EXPECT_EQ(deliveryIds, (std::vector<std::string>{"(none)", id.toStdString()}));
+    EXPECT_TRUE(brelvo::delivery::isId(id)) << id.toStdString();
+    EXPECT_NE(brelvo::delivery::newId(), id);
     EXPECT_EQ(NetworkClientBrelvo::urlForMethod(QStringLiteral("auth")), server.url() + QStringLiteral("api/1_0/lib/auth"));
 }
 

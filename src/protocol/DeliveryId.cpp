@@ -1,0 +1,27 @@
+#include "protocol/DeliveryId.h"
+
+#include <QByteArray>
+#include <QRandomGenerator>
+
+#include <algorithm>
+
+namespace brelvo::delivery {
+
+QString newId() {
+    quint32 words[kBytes / 4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(words), kBytes).toHex());
+}
+
+QString fromBytes(const char* raw) {
+    if (std::all_of(raw, raw + kBytes, [](char c) { return c == 0; })) return QString();
+    return QString::fromLatin1(QByteArray(raw, kBytes).toHex());
+}
+
+bool isId(const QString& text) {
+    return text.size() == 2 * kBytes && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+           });
+}
+
+}  // namespace brelvo::delivery
