@@ -1,5 +1,7 @@
 #include "diagnostics/CrashFile.h"
 
+#include "protocol/DeliveryId.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -12,9 +14,11 @@ namespace brelvo {
 
 namespace {
 
-constexpr char kMagic[8] = {'B', 'R', 'V', 'C', 'R', 'S', 'H', '1'};
+constexpr char kMagic[8] = {'B', 'R', 'V', 'C', 'R', 'S', 'H', '2'};
+constexpr char kMagicWithoutId[8] = {'B', 'R', 'V', 'C', 'R', 'S', 'H', '1'};
 constexpr char kEndMarker[8] = {'B', 'R', 'V', 'E', 'N', 'D', '0', '1'};
-constexpr std::size_t kHeaderSize = 32;
+constexpr std::size_t kHeaderSize = CrashFile::kDeliveryIdOffset + delivery::kBytes;
+constexpr std::size_t kHeaderSizeWithoutId = 32;
 constexpr char kDelivered = 'D';
 
 // The main program's path; the dynamic linker's list names it "".
@@ -96,8 +100,20 @@ bool CrashFile::open(const QString& path) {
     }
     ::fsync(fd);
     fd_ = fd;
+    prepareDeliveryIds();
     next_.store(0);
     return true;
+}
+
+void CrashFile::prepareDeliveryIds() {
+    // Made here, since a handler cannot make random numbers safely; write()
+    // copies the slot's identifier out with the rest of the slot.
+    for (auto& slot : slots_) delivery::newRawId(slot + kDeliveryIdOffset);
+}
+
+QString CrashFile::deliveryId(int slot) const {
+    if (slot < 0 || slot >= kSlots) return QString();
+    return delivery::fromBytes(slots_[slot] + kDeliveryIdOffset);
 }
 
 void CrashFile::close() {
@@ -161,14 +177,16 @@ std::vector<CrashFile::Entry> CrashFile::readComplete(const QString& path) {
     const QByteArray all = file.read(static_cast<qint64>(kSlots * kSlotSize));
     for (int slot = 0; slot < kSlots; ++slot) {
         const qsizetype base = static_cast<qsizetype>(slot * kSlotSize);
-        if (all.size() < base + static_cast<qsizetype>(kHeaderSize)) break;
+        if (all.size() < base + static_cast<qsizetype>(kHeaderSizeWithoutId)) break;
         const char* s = all.constData() + base;
         const std::size_t available = std::min<std::size_t>(kSlotSize, static_cast<std::size_t>(all.size() - base));
-        if (std::memcmp(s, kMagic, sizeof kMagic) != 0) continue;
+        const bool withId = std::memcmp(s, kMagic, sizeof kMagic) == 0;
+        if (!withId && std::memcmp(s, kMagicWithoutId, sizeof kMagicWithoutId) != 0) continue;
+        const std::size_t header = withId ? kHeaderSize : kHeaderSizeWithoutId;
         const std::uint32_t kind = get32(s + 12);
         const std::uint32_t frames = get32(s + 20), text = get32(s + 24), modules = get32(s + 28);
         if ((kind != Signal && kind != Exception) || frames > kMaxFrames || text > kMaxText) continue;
-        const std::size_t end = kHeaderSize + frames * 8ull + text + modules;
+        const std::size_t end = header + frames * 8ull + text + modules;
         if (modules > kSlotSize || end + sizeof kEndMarker > available) continue;
         if (std::memcmp(s + end, kEndMarker, sizeof kEndMarker) != 0) continue;
 
@@ -178,7 +196,8 @@ std::vector<CrashFile::Entry> CrashFile::readComplete(const QString& path) {
         e.signal = static_cast<int>(get32(s + 16));
         e.delivered = s[kDeliveredOffset] == kDelivered;
         e.recoveryAttempts = static_cast<unsigned char>(s[kAttemptsOffset]);
-        std::size_t at = kHeaderSize;
+        if (withId) e.deliveryId = delivery::fromBytes(s + kDeliveryIdOffset);
+        std::size_t at = header;
         for (std::uint32_t i = 0; i < frames; ++i, at += 8) e.frames.push_back(get64(s + at));
         e.text = QByteArray(s + at, static_cast<qsizetype>(text));
         at += text;

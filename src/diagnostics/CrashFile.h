@@ -20,7 +20,7 @@ namespace brelvo {
 // Layout: kSlots fixed slots of kSlotSize bytes, so that several failing
 // threads never share bytes. Each slot, in native byte order:
 //
-//   offset 0   8 bytes   magic "BRVCRSH1"
+//   offset 0   8 bytes   magic "BRVCRSH2"
 //   offset 8   1 byte    delivered flag: 0 = not yet, 'D' = the handling step
 //                        sent or queued it (written on its own after the send)
 //   offset 9   1 byte    recovery attempts made by later starts
@@ -29,14 +29,17 @@ namespace brelvo {
 //   offset 20  u32       frame count n (at most kMaxFrames)
 //   offset 24  u32       text length t (exception: "type\nwhat"; signal: empty)
 //   offset 28  u32       module table length m
-//   offset 32  u64[n]    raw return addresses, innermost first
+//   offset 32  16 bytes  delivery identifier of the report (DeliveryId.h),
+//                        made when the file is opened, before any signal
+//   offset 48  u64[n]    raw return addresses, innermost first
 //              t bytes   text
 //              m bytes   modules: per loaded object u64 load bias, u16 path
 //                        length, path bytes
 //              8 bytes   end marker "BRVEND01"
 //
 // A slot without its end marker at the place the lengths give is torn (the
-// write was cut off) and is ignored.
+// write was cut off) and is ignored. Slots of the earlier "BRVCRSH1" form
+// (no identifier: the addresses follow at offset 32) are still read.
 class CrashFile {
 public:
     static constexpr int kSlots = 4;
@@ -45,6 +48,7 @@ public:
     static constexpr std::size_t kMaxText = 8 * 1024;
     static constexpr std::size_t kDeliveredOffset = 8;
     static constexpr std::size_t kAttemptsOffset = 9;
+    static constexpr std::size_t kDeliveryIdOffset = 32;
 
     enum Kind : std::uint32_t { Signal = 1, Exception = 2 };
 
@@ -69,6 +73,8 @@ public:
         int signal = 0;
         bool delivered = false;
         int recoveryAttempts = 0;
+        // Null for a slot of the earlier form.
+        QString deliveryId;
         std::vector<std::uint64_t> frames;
         QByteArray text;
         std::vector<Module> modules;
@@ -80,8 +86,9 @@ public:
     CrashFile& operator=(const CrashFile&) = delete;
 
     // Opens (creating) the file, empties every slot and preallocates it, so
-    // that a write at crash time needs no new blocks. Call at start-up, after
-    // readComplete() took what an earlier run left.
+    // that a write at crash time needs no new blocks, and gives every slot a
+    // fresh delivery identifier. Call at start-up, after readComplete() took
+    // what an earlier run left.
     bool open(const QString& path);
     void close();
     bool isOpen() const { return fd_ >= 0; }
@@ -92,6 +99,10 @@ public:
     int write(const Record& record) noexcept;
     // Async-signal-safe. Sets the slot's delivered flag durably.
     bool markDelivered(int slot) noexcept;
+
+    // The delivery identifier a report written to the slot carries. Not for
+    // signal handlers.
+    QString deliveryId(int slot) const;
 
     // Starts again at the first slot (measurements only).
     void rewind() { next_.store(0); }
@@ -108,6 +119,8 @@ public:
     static void rememberExecutablePath();
 
 private:
+    void prepareDeliveryIds();
+
     int fd_ = -1;
     std::atomic<int> next_{0};
     alignas(16) char slots_[kSlots][kSlotSize] = {};

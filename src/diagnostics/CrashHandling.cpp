@@ -62,12 +62,15 @@ void handleException(const BrelvoException& exception) {
     const BrelvoException e = completed(exception);
     const QString log = reportText(e);
 
-    NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
-    CrashHelper::postCrash(log, transport.access_token(), GetSystemInfoBrelvo::shared().getPhoneState().toUtf8(),
-                           transport.rrid(), QString());
-    // Sent or queued: the next start must not queue it again.
     bool slotOk = false;
     const int slot = e.userInfo.value(kSlotKey).toInt(&slotOk);
+    // The slot's identifier: a start after a kill in the middle of this send
+    // resends the report from the crash file under the same one.
+    const QString deliveryId = slotOk ? crashFile().deliveryId(slot) : QString();
+    NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
+    CrashHelper::postCrash(log, transport.access_token(), GetSystemInfoBrelvo::shared().getPhoneState().toUtf8(),
+                           transport.rrid(), QString(), deliveryId);
+    // Sent or queued: the next start must not queue it again.
     if (slotOk) crashFile().markDelivered(slot);
 
     if (widgetsApplication() && g_hooks.alertStep) {

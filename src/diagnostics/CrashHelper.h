@@ -25,16 +25,20 @@ public:
     // Sends one crash report ("post_crash") and blocks the calling thread for
     // the length of the request. When no answer came (offline, time-out) the
     // report is queued with this state, token, rid and uid, so that it is
-    // resent as it was taken.
+    // resent as it was taken. Every report goes out under a delivery
+    // identifier (DeliveryId.h): the one given (a crash file slot's), else a
+    // new one; a queued report keeps it, so the service can tell a resend.
     static void postCrash(const QString& log, const QString& token, const QByteArray& state, const QString& rid,
-                          const QString& uid);
+                          const QString& uid, const QString& deliveryId = QString());
 
     // Appends one report to the queue, durably, without sending it. The token
     // and uid are the session's at the time of the call.
     static void queueCrash(const QString& log, const QByteArray& state, const QString& rid);
-    // Appends one report with the state, token, rid and uid it was taken with.
+    // Appends one report with the state, token, rid, uid and delivery
+    // identifier it was taken with (a new identifier when none is given). A
+    // report whose identifier is queued already is not queued again.
     static void queueCrashAsTaken(const QString& log, const QByteArray& state, const QString& token,
-                                  const QString& rid, const QString& uid);
+                                  const QString& rid, const QString& uid, const QString& deliveryId = QString());
 
     // The defaults value "UserID"; null when absent.
     static QString storedUserId();
@@ -45,7 +49,10 @@ public:
 
     // Resends the queue on the global pool and returns at once, oldest first.
     // Each report leaves the queue only once delivered, so a failure or a
-    // kill loses nothing; one resend runs at a time, so none is sent twice.
+    // kill loses nothing; one resend runs at a time, and a report sent again
+    // after a kill carries its first identifier, so none is stored twice. A
+    // report queued before identifiers existed gets one, durably, before it
+    // is sent.
     void tryToSendOldCrashes();
     // The same work, on the calling thread (blocking). Returns the number of
     // reports delivered.

@@ -40,7 +40,9 @@ void queueLeftReports(const QString& path) {
             BrelvoException e{split < 0 ? text : text.left(split), reason, {{kAddressesKey, stack}}};
             log = reportText(e);
         }
-        CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid);
+        // Under the slot's identifier: the run that crashed may have sent it
+        // already and died before marking it.
+        CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid, entry.deliveryId);
     }
 }
 

@@ -4,13 +4,20 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cstring>
 
 namespace brelvo::delivery {
 
-QString newId() {
+void newRawId(char* raw) {
     quint32 words[kBytes / 4];
     QRandomGenerator::system()->fillRange(words);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(words), kBytes).toHex());
+    std::memcpy(raw, words, kBytes);
+}
+
+QString newId() {
+    char raw[kBytes];
+    newRawId(raw);
+    return QString::fromLatin1(QByteArray(raw, kBytes).toHex());
 }
 
 QString fromBytes(const char* raw) {

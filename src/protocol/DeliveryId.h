@@ -20,6 +20,8 @@ inline constexpr int kBytes = 16;
 
 // 128 random bits as 32 lowercase hexadecimal digits. Not for signal handlers.
 QString newId();
+// The same as kBytes raw bytes, for a place prepared before any signal.
+void newRawId(char* raw);
 // The identifier of kBytes raw bytes; a null QString when they are all zero
 // (a slot that never had one).
 QString fromBytes(const char* raw);

@@ -5,6 +5,7 @@
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "platform/PropertyList.h"
+#include "protocol/DeliveryId.h"
 
 #include <brelvo/Brelvo.h>
 
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 using namespace brelvo;
 
@@ -82,6 +84,11 @@ TEST_F(CrashFileTest, RecordsReadBackWithFramesTextAndModules) {
     EXPECT_TRUE(entries[1].text.isEmpty());
     EXPECT_TRUE(entries[1].delivered);
     EXPECT_EQ(entries[0].recoveryAttempts, 0);
+    // Each report carries the identifier its slot was given at the opening.
+    EXPECT_TRUE(delivery::isId(entries[0].deliveryId)) << entries[0].deliveryId.toStdString();
+    EXPECT_EQ(entries[0].deliveryId, file_.deliveryId(0));
+    EXPECT_EQ(entries[1].deliveryId, file_.deliveryId(1));
+    EXPECT_NE(entries[0].deliveryId, entries[1].deliveryId);
 
     EXPECT_TRUE(CrashFile::noteRecoveryAttempt(path(), 0));
     EXPECT_TRUE(CrashFile::noteRecoveryAttempt(path(), 0));
@@ -101,9 +108,33 @@ TEST_F(CrashFileTest, RecordsReadBackWithFramesTextAndModules) {
     EXPECT_TRUE(program);
     EXPECT_TRUE(library);
 
-    // Reopening at the next start empties it.
+    // Reopening at the next start empties it, with new identifiers.
     ASSERT_TRUE(file_.open(path()));
     EXPECT_TRUE(CrashFile::readComplete(path()).empty());
+    EXPECT_NE(file_.deliveryId(0), entries[0].deliveryId);
+}
+
+TEST_F(CrashFileTest, AReportOfTheEarlierFormIsReadWithoutAnIdentifier) {
+    // Magic "BRVCRSH1", a 32-byte header, one frame, no text, no modules.
+    QByteArray slot(CrashFile::kSlotSize, '\0');
+    const auto put32 = [&](int at, quint32 v) { std::memcpy(slot.data() + at, &v, sizeof v); };
+    std::memcpy(slot.data(), "BRVCRSH1", 8);
+    put32(12, CrashFile::Signal);
+    put32(16, SIGBUS);
+    put32(20, 1);
+    const quint64 frame = 0x4242;
+    std::memcpy(slot.data() + 32, &frame, sizeof frame);
+    std::memcpy(slot.data() + 40, "BRVEND01", 8);
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(slot);
+    f.close();
+
+    const std::vector<CrashFile::Entry> entries = CrashFile::readComplete(path());
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].signal, SIGBUS);
+    EXPECT_EQ(entries[0].frames, std::vector<std::uint64_t>{0x4242});
+    EXPECT_TRUE(entries[0].deliveryId.isNull());
 }
 
 TEST_F(CrashFileTest, TornOrOverflowingWritesAreNotReports) {

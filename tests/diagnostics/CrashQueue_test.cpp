@@ -3,6 +3,7 @@
 // report only once it is out.
 #include "diagnostics/CrashHelper.h"
 #include "platform/Defaults.h"
+#include "protocol/DeliveryId.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "support/LocalHttpServer.h"
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -97,6 +99,41 @@ TEST_F(CrashQueue, EachReportLeavesTheQueueOnlyAfterItsDelivery) {
     std::lock_guard<std::mutex> lock(mutex);
     ASSERT_EQ(received.size(), 2);
     EXPECT_EQ(storedWhileSending, (QList<int>{3, 1}));
+}
+
+TEST_F(CrashQueue, AReportGoesOutUnderOneIdentifierHoweverOftenItIsSent) {
+    std::mutex mutex;
+    std::vector<std::string> ids;
+    bool answer = false;
+    test::LocalHttpServer http;
+    http.server().Post("/api/1_0/lib/post_crash", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> lock(mutex);
+        ids.push_back(req.get_header_value(delivery::kHeader));
+        if (answer) res.set_content(R"({"response_code":0,"payload":null})", "application/json");
+        else res.status = 500;  // no answer to read: not delivered
+    });
+    http.start();
+    qApp->setProperty("brelvo_service_url", http.url());
+
+    // Queued by an earlier version: no identifier yet.
+    Defaults::standard().setObject(
+        QVariantList{QVariantMap{{"crash", "earlier"}, {"state", "{}"}, {"token", "t"}, {"rid", ""}}}, kKey);
+    // A crash file slot queued twice (a start killed before it emptied the file) is one report.
+    const QString slotId = delivery::newId();
+    for (int i = 0; i < 2; ++i)
+        CrashHelper::queueCrashAsTaken(QStringLiteral("from the file"), "{}", QStringLiteral("t"), QString(), QString(), slotId);
+    ASSERT_EQ(CrashHelper::queuedCrashes().size(), 2);
+
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
+    const QString given = CrashHelper::queuedCrashes().value(0).toMap().value(delivery::kEntryKey).toString();
+    EXPECT_TRUE(delivery::isId(given)) << "given one, durably, before it was sent";
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        answer = true;
+    }
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 2);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(ids, (std::vector<std::string>{given.toStdString(), given.toStdString(), slotId.toStdString()}));
 }
 
 TEST_F(CrashQueue, AddCrashLogTakesAFreshStateAndTheSessionValues) {

@@ -275,6 +275,32 @@ TEST_F(CrashHostTest, KilledDuringTheSendIsQueuedFromTheCrashFileAtTheNextStart)
     EXPECT_TRUE(log.contains("nullWrite")) << "made readable at the next start: " << log.toStdString();
 }
 
+TEST_F(CrashHostTest, KilledAfterTheServiceStoredTheReportIsNotStoredTwice) {
+    // The service stores the report, then holds its answer: the host dies
+    // before it hears that the report arrived, so its slot is not marked.
+    client_->admin("/admin/faults", R"({"kind":"hold","count":1,"delay_ms":60000,"methods":["post_crash"]})");
+    HostRun crashing(home_.path());
+    ASSERT_TRUE(crashing.spawn("segv", url()));
+    ASSERT_TRUE(eventually([&] { return crashes().size() == 1; })) << crashing.output().toStdString();
+    crashing.kill9();
+    ASSERT_TRUE(crashing.wait());
+    const auto left = crashFile(crashing);
+    ASSERT_EQ(left.size(), 1u);
+    ASSERT_FALSE(left[0].delivered);
+
+    // The next start sends it again, under the slot's identifier.
+    HostRun next(home_.path());
+    ASSERT_TRUE(next.spawn("start", url()));
+    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    int sent = 0;
+    for (const QJsonValue& r : client_->records().value("requests").toArray())
+        sent += r.toObject().value("method").toString() == "post_crash";
+    EXPECT_EQ(sent, 2);
+    EXPECT_EQ(crashes().size(), 1);
+    EXPECT_TRUE(queued(next).isEmpty());
+    EXPECT_TRUE(crashFile(next).empty()) << "no report left to send at a later start";
+}
+
 TEST_F(CrashHostTest, StackOverflowOnAPreparedThreadIsReported) {
     // A host thread that asked for a signal stack, and a thread of the library's pool.
     int expected = 0;
