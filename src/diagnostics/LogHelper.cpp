@@ -7,6 +7,7 @@
 #include "protocol/AnalizeResponseBrelvo.h"
 #include "protocol/BVReachability.h"
 #include "protocol/Connectivity.h"
+#include "protocol/DeliveryId.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/SharedState.h"
@@ -154,9 +155,10 @@ int LogHelper::drainQueue() {
 
 // ---- sending ------------------------------------------------------------------
 
-bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token) {
+bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token, const QString& deliveryId) {
     const QByteArray body = JSONClientBrelvo::shared().getLogsData(joinedEntries, token);
-    const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_logs"), body);
+    const QString answer =
+        NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_logs"), body, deliveryId);
     if (answer.isEmpty()) return false;
     const QVariant code = AnalizeResponseBrelvo::shared().getResponseCode(answer);
     if (!code.isValid() || code.toLongLong() != 0) qCWarning(lcBrelvo) << "Error";
@@ -165,9 +167,14 @@ bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token)
 }
 
 bool LogHelper::postLogs(const QByteArray& joinedEntries, const QString& token) {
-    if (sendBatch(joinedEntries, token)) return true;
-    // Kept with the token it was sent with: the entries belong to that session.
-    shared().addLogs(storedBatch(joinedEntries, token.isEmpty() ? NetworkClientBrelvo::shared().access_token() : token));
+    const QString deliveryId = delivery::newId();
+    if (sendBatch(joinedEntries, token, deliveryId)) return true;
+    // Kept with the token it was sent with (the entries belong to that
+    // session) and the identifier: the service may have stored it already.
+    QVariantMap batch =
+        storedBatch(joinedEntries, token.isEmpty() ? NetworkClientBrelvo::shared().access_token() : token);
+    batch.insert(delivery::kEntryKey, deliveryId);
+    shared().addLogs(batch);
     return false;
 }
 
@@ -182,7 +189,8 @@ void LogHelper::addLog(const QVariantMap& entry) {
 }
 
 void LogHelper::addLogs(const QVariantMap& batch) {
-    StoredLogBatches::shared().append(batch.value(kLogs).toString(), batch.value(kToken).toString());
+    StoredLogBatches::shared().append(batch.value(kLogs).toString(), batch.value(kToken).toString(),
+                                      batch.value(delivery::kEntryKey).toString());
 }
 
 void LogHelper::sendOldLogs() {
@@ -216,10 +224,11 @@ int LogHelper::tryToSendOldLogs() {
 
 int LogHelper::tryToSendOldLogsArray() {
     const QString current = NetworkClientBrelvo::shared().access_token();
-    const int delivered = StoredLogBatches::shared().deliver([&](const QString& logs, const QString& token) {
-        const QString sendWith = token.isEmpty() ? current : token;  // logged before any session
-        return !sendWith.isEmpty() && sendBatch(logs.toUtf8(), sendWith);
-    });
+    const int delivered =
+        StoredLogBatches::shared().deliver([&](const QString& logs, const QString& token, const QString& deliveryId) {
+            const QString sendWith = token.isEmpty() ? current : token;  // logged before any session
+            return !sendWith.isEmpty() && sendBatch(logs.toUtf8(), sendWith, deliveryId);
+        });
     if (!StoredLogBatches::shared().isEmpty()) qCInfo(lcBrelvo) << "log batches kept for a later resend";
     return delivered;
 }

@@ -55,15 +55,19 @@ public:
     // number of entries delivered.
     int drainQueue();
 
-    // Sends one batch ("post_logs") on the calling thread; when it fails the
-    // batch is stored under "BrelvoLib_Logs_Array". True when delivered.
+    // Sends one batch ("post_logs") on the calling thread under a new
+    // delivery identifier; when it fails the batch is stored under
+    // "BrelvoLib_Logs_Array" with that identifier, as it may have arrived.
+    // True when delivered.
     static bool postLogs(const QByteArray& joinedEntries, const QString& token);
-    // The same send, without storing a failure.
-    static bool sendBatch(const QByteArray& joinedEntries, const QString& token);
+    // The same send, without storing a failure; the identifier goes in the
+    // request's header.
+    static bool sendBatch(const QByteArray& joinedEntries, const QString& token, const QString& deliveryId);
 
     // ---- the stored queues ----
     void addLog(const QVariantMap& entry);
-    // {"logs": joined entries, "token": token}
+    // {"logs": joined entries, "token": token}, and "delivery_id" when the
+    // batch was sent once under that identifier.
     void addLogs(const QVariantMap& batch);
     // Runs tryToSendOldLogs and then tryToSendOldLogsArray on the global pool.
     void sendOldLogs();

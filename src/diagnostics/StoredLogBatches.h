@@ -10,7 +10,8 @@
 namespace brelvo {
 
 // The log batches that are waiting for delivery, oldest first, each
-// {"logs": joined entries, "token": the session's token}.
+// {"logs": joined entries, "token": the session's token, "delivery_id": the
+// identifier it is sent under (DeliveryId.h)}.
 //
 // They live under "BrelvoLib_Logs_Array" in the defaults store while that
 // array stays below kMaxKeyBytes of text: the store keeps a key's value in
@@ -21,8 +22,11 @@ namespace brelvo {
 // kept. Nothing is dropped: disk space is the only limit.
 //
 // Every change is on disk when the call returns. A batch leaves the queue only
-// after its delivery, so a process killed during a resend loses nothing (the
-// batch in flight may then be sent once more).
+// after its delivery, so a process killed during a resend loses nothing; the
+// batch in flight may then be sent once more, under the same identifier, which
+// the service keeps once. So a batch whose bytes may have reached the service
+// never changes: later batches are merged only into one that this process
+// stored and that no send has taken yet.
 class StoredLogBatches {
 public:
     static StoredLogBatches& shared();
@@ -34,14 +38,19 @@ public:
     // small ones.
     static constexpr qsizetype kMaxMergedBytes = 1024 * 1024;
 
-    // Appends one batch; empty ones are ignored.
-    void append(const QString& logs, const QString& token);
+    // Appends one batch; empty ones are ignored. A batch already sent once
+    // (its answer never came) passes the identifier it was sent under and is
+    // kept as it is; any other gets a new identifier, or joins the last batch.
+    void append(const QString& logs, const QString& token, const QString& deliveryId = QString());
 
-    // Sends the batches oldest first, each through send(logs, token), and
-    // removes each once sent. Stops at the first failure, leaving it and the
-    // rest in place. One delivery at a time: a call while another runs
-    // returns 0 at once. Returns the number of batches delivered.
-    int deliver(const std::function<bool(const QString& logs, const QString& token)>& send);
+    // Sends the batches oldest first, each through send(logs, token,
+    // deliveryId), and removes each once sent. Stops at the first failure,
+    // leaving it and the rest in place. A batch stored before identifiers
+    // existed gets one, durably, before it is sent. One delivery at a time: a
+    // call while another runs returns 0 at once. Returns the number of
+    // batches delivered.
+    using Send = std::function<bool(const QString& logs, const QString& token, const QString& deliveryId)>;
+    int deliver(const Send& send);
 
     // Every waiting batch (for inspection and tests; reads the files too).
     QVariantList all() const;
@@ -55,10 +64,17 @@ public:
 private:
     StoredLogBatches() = default;
     QStringList files() const;  // sorted, oldest first
-    bool writeFile(const QString& logs, const QString& token);
+    bool writeFile(const QString& logs, const QString& token, const QString& deliveryId);
+    // The front batch of the array, taken for a send: nothing joins it from
+    // now on, and it has an identifier on disk. An invalid QVariant when the
+    // array is empty or its front could not be given an identifier.
+    QVariant takeFront();
 
     mutable QMutex appendMutex_;  // one writer decides between the key and the files
     QMutex deliverMutex_;
+    // The identifier of the last batch in the array when this process stored
+    // it and no send has taken it since: the one batch others may join.
+    QString joinable_;
 };
 
 }  // namespace brelvo

@@ -5,6 +5,7 @@
 #include "diagnostics/LogHelper.h"
 #include "diagnostics/StoredLogBatches.h"
 #include "platform/Defaults.h"
+#include "protocol/DeliveryId.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "support/LocalHttpServer.h"
 
@@ -19,7 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
+#include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace brelvo;
@@ -114,15 +118,19 @@ TEST_F(LogQueue, WithoutASessionTheQueueWaitsInMemory) {
     EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
 }
 
-TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndMergedPerToken) {
+TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
     qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/"));  // nothing listens there
     NetworkClientBrelvo::shared().setToken(QStringLiteral("tok-A"));
     Brelvo::shared().BVLog(QStringLiteral("one"), 2);
     Brelvo::shared().BVLog(QStringLiteral("two"), 2);
     EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
     EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
-    LogHelper::shared().addLogs({{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", "three"}, {"ts", 1}}))},
-                                 {"token", "tok-A"}});
+    // Never sent: these two join one batch. The failed one above may have
+    // reached the service, so nothing joins it.
+    for (const char* message : {"three", "three-b"}) {
+        LogHelper::shared().addLogs({{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", message}, {"ts", 1}}))},
+                                     {"token", "tok-A"}});
+    }
     LogHelper::shared().addLogs({{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", "four"}, {"ts", 1}}))},
                                  {"token", "tok-B"}});
     LogHelper::shared().addLogs({{"logs", QString()}, {"token", "tok-B"}});  // nothing to keep
@@ -130,14 +138,16 @@ TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndMergedPerToken) {
     // On disk: a second store on the same file sees the batches.
     Defaults other(Defaults::standard().path());
     const QVariantList batches = other.object(kArrayKey).toList();
-    ASSERT_EQ(batches.size(), 2);
+    ASSERT_EQ(batches.size(), 3);
     EXPECT_EQ(batches[0].toMap().value("token").toString(), "tok-A");
-    EXPECT_EQ(batches[1].toMap().value("token").toString(), "tok-B");
-    EXPECT_EQ(everyMessage(), (QStringList{"one", "two", "three", "four"}));
+    EXPECT_EQ(batches[1].toMap().value("token").toString(), "tok-A");
+    EXPECT_EQ(batches[2].toMap().value("token").toString(), "tok-B");
+    const QStringList all{"one", "two", "three", "three-b", "four"};
+    EXPECT_EQ(everyMessage(), all);
 
     // A resend that fails again keeps every batch, in order.
     EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
-    EXPECT_EQ(everyMessage(), (QStringList{"one", "two", "three", "four"}));
+    EXPECT_EQ(everyMessage(), all);
 }
 
 TEST_F(LogQueue, ACorruptStoredValueReadsAsEmpty) {
@@ -173,13 +183,13 @@ TEST_F(LogQueue, PastTheStoresBoundBatchesWaitInFilesAndNoneIsDropped) {
     // Oldest first, through the store and then the files; a failure stops the
     // delivery and keeps the failed batch and all behind it.
     QStringList sent;
-    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token) {
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token, const QString&) {
         if (sent.size() == 6) return false;
         sent.append(token);
         return true;
     }), 6);
     EXPECT_EQ(tokens(), all.mid(6));
-    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token) {
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString& token, const QString&) {
         sent.append(token);
         return true;
     }), 5);
@@ -188,16 +198,16 @@ TEST_F(LogQueue, PastTheStoresBoundBatchesWaitInFilesAndNoneIsDropped) {
     EXPECT_EQ(stored.fileCount(), 0);
 }
 
-TEST_F(LogQueue, ABatchLeavesTheStoreOnlyOnceDeliveredAndKeepsWhatJoinedItMeanwhile) {
+TEST_F(LogQueue, ABatchLeavesTheStoreOnlyOnceDeliveredAndNothingJoinsItOnItsWay) {
     StoredLogBatches& stored = StoredLogBatches::shared();
     stored.append(QStringLiteral("{\"n\":1}"), QStringLiteral("tok"));
     QStringList sent;
     QList<int> onDiskWhileSending;
-    EXPECT_EQ(stored.deliver([&](const QString& logs, const QString&) {
+    EXPECT_EQ(stored.deliver([&](const QString& logs, const QString&, const QString&) {
         // What a process killed now would leave: the batch is still stored.
         onDiskWhileSending.append(int(Defaults(Defaults::standard().path()).object(kArrayKey).toList().size()));
         // A failure of the same session lands while the first is on its way:
-        // it joins the stored batch that is being sent.
+        // it waits behind it, since the service may hold the first already.
         if (sent.isEmpty()) stored.append(QStringLiteral("{\"n\":2}"), QStringLiteral("tok"));
         sent.append(logs);
         return true;
@@ -205,6 +215,56 @@ TEST_F(LogQueue, ABatchLeavesTheStoreOnlyOnceDeliveredAndKeepsWhatJoinedItMeanwh
     EXPECT_EQ(sent, (QStringList{"{\"n\":1}", "{\"n\":2}"}));
     EXPECT_EQ(onDiskWhileSending, (QList<int>{1, 1}));
     EXPECT_TRUE(stored.isEmpty());
+}
+
+TEST_F(LogQueue, ABatchIsResentUnderTheIdentifierOfItsFirstSendAndKeepsItsEntries) {
+    // The first send gets no answer; the service may have stored it all the same.
+    std::mutex mutex;
+    std::vector<std::pair<std::string, QStringList>> requests;  // delivery identifier, messages
+    bool answer = false;
+    test::LocalHttpServer http;
+    http.server().Post("/api/1_0/lib/post_logs", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> lock(mutex);
+        QStringList messages;
+        for (const QJsonValue& e : QJsonDocument::fromJson(QByteArray::fromStdString(req.body))["logs"].toArray())
+            messages.append(e["message"].toString());
+        requests.emplace_back(req.get_header_value(delivery::kHeader), messages);
+        if (answer) res.set_content(R"({"response_code":0,"payload":null})", "application/json");
+        else res.status = 500;
+    });
+    http.start();
+    qApp->setProperty("brelvo_service_url", http.url());
+    NetworkClientBrelvo::shared().setToken(QStringLiteral("tok"));
+
+    Brelvo::shared().BVLog(QStringLiteral("first"), 2);
+    EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
+    Brelvo::shared().BVLog(QStringLiteral("second"), 2);
+    EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
+    // A batch stored by an earlier version, without an identifier, at the end.
+    Defaults::standard().update(kArrayKey, [](const QVariant& current) {
+        QVariantList list = current.toList();
+        list.append(QVariantMap{{"logs", QString::fromUtf8(LogHelper::entryJson({{"log", "earlier"}, {"ts", 1}}))},
+                                {"token", "tok"}});
+        return QVariant(list);
+    });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        answer = true;
+    }
+    EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 3);
+
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_EQ(requests[2], requests[0]) << "the same batch under the same identifier";
+    EXPECT_EQ(requests[3], requests[1]);
+    EXPECT_EQ(requests[0].second, QStringList{"first"});
+    EXPECT_EQ(requests[1].second, QStringList{"second"});
+    EXPECT_EQ(requests[4].second, QStringList{"earlier"});
+    std::set<std::string> ids;
+    for (const auto& r : requests) ids.insert(r.first);
+    EXPECT_EQ(ids.size(), 3u);
+    for (const std::string& id : ids) EXPECT_TRUE(delivery::isId(QString::fromStdString(id))) << id;
+    qApp->setProperty("brelvo_service_url", QVariant());
 }
 
 TEST_F(LogQueue, AnUnreadableBatchFileIsMovedAsideAndTheRestDelivered) {
@@ -217,7 +277,7 @@ TEST_F(LogQueue, AnUnreadableBatchFileIsMovedAsideAndTheRestDelivered) {
     stored.append(QStringLiteral("{}"), QStringLiteral("tok"));  // follows the file, into a file of its own
     EXPECT_EQ(stored.fileCount(), 2);
     int delivered = 0;
-    EXPECT_EQ(stored.deliver([&](const QString&, const QString&) { return ++delivered > 0; }), 1);
+    EXPECT_EQ(stored.deliver([&](const QString&, const QString&, const QString&) { return ++delivered > 0; }), 1);
     EXPECT_EQ(stored.fileCount(), 0);
     EXPECT_TRUE(QFile::exists(bad.fileName() + ".unreadable"));
 }
