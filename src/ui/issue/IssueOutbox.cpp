@@ -57,11 +57,7 @@ bool serviceHostReachable() {
 }  // namespace
 
 IssueOutbox& IssueOutbox::shared() {
-    static IssueOutbox* outbox = [] {
-        IssueOutbox* o = nullptr;
-        dispatch::toMainAndWait([&] { o = new IssueOutbox; });  // lives until the process ends
-        return o;
-    }();
+    static IssueOutbox* outbox = dispatch::createOnMain([] { return new IssueOutbox; });  // lives until the process ends
     return *outbox;
 }
 

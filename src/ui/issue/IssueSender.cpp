@@ -17,11 +17,7 @@ const QString IssueSender::kSentTitle = QStringLiteral("Success");
 const QString IssueSender::kSentMessage = QStringLiteral("Issue has been saved locally");
 
 IssueSender& IssueSender::shared() {
-    static IssueSender* sender = [] {
-        IssueSender* s = nullptr;
-        dispatch::toMainAndWait([&] { s = new IssueSender; });  // lives until the process ends
-        return s;
-    }();
+    static IssueSender* sender = dispatch::createOnMain([] { return new IssueSender; });  // lives until the process ends
     return *sender;
 }
 

@@ -35,11 +35,7 @@ QString storedText(const QVariant& stored) {
 }  // namespace
 
 ScreenshotStore& ScreenshotStore::shared() {
-    static ScreenshotStore* store = [] {
-        ScreenshotStore* s = nullptr;
-        dispatch::toMainAndWait([&] { s = new ScreenshotStore; });  // lives until the process ends
-        return s;
-    }();
+    static ScreenshotStore* store = dispatch::createOnMain([] { return new ScreenshotStore; });  // lives until the process ends
     return *store;
 }
 
