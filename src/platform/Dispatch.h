@@ -16,6 +16,15 @@ void toGlobal(std::function<void()> work);
 // called on the GUI thread).
 void toMainAndWait(const std::function<void()>& work);
 
+// What make() returns, made on the GUI thread (for objects that must live
+// there, such as a QObject that queues results to itself).
+template <typename Make>
+auto createOnMain(Make make) {
+    decltype(make()) made{};
+    toMainAndWait([&] { made = make(); });
+    return made;
+}
+
 bool isMainThread();
 QThreadPool& globalPool();
 

@@ -1,0 +1,173 @@
+// Issues against the real service: what is kept while it cannot be reached or
+// refuses, and that every kept issue arrives once, in order, with its pictures.
+#include <brelvo/Brelvo.h>
+
+#include "platform/Defaults.h"
+#include "platform/Json.h"
+#include "platform/NotificationCenter.h"
+#include "protocol/AnalizeResponseBrelvo.h"
+#include "protocol/BVReachability.h"
+#include "protocol/JSONClientBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
+#include "service/ServiceHarness.h"
+#include "state/BrelAuthenticationDM.h"
+#include "support/TestSupport.h"
+#include "ui/issue/IssueChoices.h"
+#include "ui/issue/IssueOutbox.h"
+#include "ui/issue/IssueSender.h"
+#include "ui/issue/ScreenshotStore.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QJsonArray>
+#include <QSignalSpy>
+
+using namespace brelvo;
+using brelvo::service::test::ServiceFixture;
+
+namespace {
+
+class IssueDelivery : public ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        Brelvo::shared();  // the device identity for the bodies
+        QGuiApplication::setDesktopFileName(QStringLiteral("org.brelvo.notes"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("2.4"));
+        serviceUrl_ = QStringLiteral("http://127.0.0.1:%1/").arg(service_.port());
+        online();
+        NetworkClientBrelvo::shared().setTimeout(std::chrono::milliseconds(10000));
+        const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
+            QStringLiteral("auth"), JSONClientBrelvo::shared().getAuthData(QStringLiteral("demo-key-0001"), QString()));
+        BrelAuthenticationDM::shared().initWithDictionary(json::parse(answer.toUtf8()));
+        NetworkClientBrelvo::shared().setToken(AnalizeResponseBrelvo::shared().getToken());
+        NetworkClientBrelvo::shared().setRrid(QStringLiteral("108"));
+    }
+    void TearDown() override {
+        client_->admin("/admin/reset-faults", "{}");
+        ServiceFixture::TearDown();
+    }
+    void online() { qApp->setProperty("brelvo_service_url", serviceUrl_); }
+    void unreachable() { qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/")); }
+    void arm(const std::string& fault) { client_->admin("/admin/faults", fault); }
+    QJsonArray issues() { return client_->records().value(QLatin1String("issues")).toArray(); }
+    qsizetype faultsLeft() {
+        const httplib::Result r = client_->http().Get("/admin/faults");
+        return r ? json::parse(QByteArray::fromStdString(r->body)).toMap().value("faults").toList().size() : -1;
+    }
+
+    // A capture saved as the preview saves it.
+    QImage capture(const QColor& color) {
+        QSignalSpy saved(&ScreenshotStore::shared(), &ScreenshotStore::captureSaved);
+        QImage image(48, 32, QImage::Format_ARGB32);
+        image.fill(color);
+        image.setPixelColor(7, 9, QColor(1, 2, 3, 128));  // one pixel not like the rest, half transparent
+        ScreenshotStore::shared().saveCapture(image);
+        EXPECT_TRUE(test::waitFor([&] { return saved.size() == 1; }));
+        return image;
+    }
+
+    // Sends as the form does; whether the service has it when the sender reports.
+    bool send(const QString& summary, const QString& description) {
+        const IssueChoices choices = IssueChoices::fromCurrentPayload();
+        QSignalSpy sent(&IssueSender::shared(), &IssueSender::issueSent);
+        EXPECT_TRUE(IssueSender::shared().send({summary, description, choices.typeId(0), choices.priorityId(1)}));
+        EXPECT_TRUE(test::waitFor([&] { return sent.size() == 1; }, std::chrono::seconds(30)));
+        if (sent.isEmpty()) return false;
+        EXPECT_EQ(sent[0][0].toString(), QStringLiteral("Success"));
+        EXPECT_EQ(sent[0][1].toString(), QStringLiteral("Issue has been saved locally"));
+        return sent[0][2].toBool();
+    }
+
+    static QStringList pendingBodies() {
+        QStringList bodies;
+        for (const IssueOutbox::Entry& e : IssueOutbox::shared().pending()) bodies.append(e.body);
+        return bodies;
+    }
+
+    QString serviceUrl_;
+};
+
+QImage storedPicture(const QJsonValue& attachment) {
+    return QImage(attachment.toObject().value(QStringLiteral("path")).toString()).convertToFormat(QImage::Format_ARGB32);
+}
+
+}  // namespace
+
+TEST_F(IssueDelivery, IssuesSentWhileUnreachableArriveOnceInOrderWithTheirPictures) {
+    const QString description = QStringLiteral("Tap \"save\" \\ twice:\n100% & ü");
+    const QImage red = capture(Qt::red), green = capture(Qt::green);
+    const QStringList firstShots = ScreenshotStore::shared().list();
+    ASSERT_EQ(firstShots.size(), 2);
+
+    unreachable();
+    EXPECT_FALSE(send(QStringLiteral("first"), description));
+    // Sent means gone from the list and the disk: the pictures travel in the body.
+    EXPECT_TRUE(ScreenshotStore::shared().list().isEmpty());
+    for (const QString& path : firstShots) EXPECT_FALSE(QFile::exists(path));
+    const QImage blue = capture(Qt::blue);
+    EXPECT_FALSE(send(QStringLiteral("second"), QStringLiteral("plain")));
+
+    // Both kept: the latest as written under its key, the older in the outbox.
+    const QStringList bodies = pendingBodies();
+    ASSERT_EQ(bodies.size(), 2);
+    EXPECT_EQ(Defaults::standard().object(IssueOutbox::kLatestKey).toString(), bodies[1]);
+    for (const QString& body : bodies) EXPECT_TRUE(json::parse(body.toUtf8()).isValid()) << body.left(200).toStdString();
+    EXPECT_TRUE(bodies[0].contains(QLatin1String("\"subject\":\"first\"")));
+    EXPECT_TRUE(issues().isEmpty());
+
+    // The network comes back: the watcher's change delivers both.
+    online();
+    IssueOutbox::shared().startWatchingNetwork();
+    QSignalSpy reachable(&IssueOutbox::shared(), &IssueOutbox::serviceReachable);
+    const auto probe = BVReachability::reachabilityForInternetConnection();
+    NotificationCenter::defaultCenter().post(kReachabilityChangedNotificationBrelvo,
+                                             QVariant::fromValue<QObject*>(probe.get()));
+    ASSERT_TRUE(test::waitFor([] { return IssueOutbox::shared().pending().isEmpty(); }, std::chrono::seconds(30)));
+    EXPECT_TRUE(test::waitFor([&] { return reachable.size() == 1 && reachable[0][0].toBool(); }));
+    EXPECT_EQ(IssueOutbox::shared().deliverNow(), 0);  // nothing left to send twice
+
+    const QJsonArray stored = issues();
+    ASSERT_EQ(stored.size(), 2);
+    const QJsonObject first = stored[0].toObject(), second = stored[1].toObject();
+    EXPECT_EQ(first.value("subject").toString(), "first");
+    EXPECT_EQ(first.value("description").toString(), "Tap%20%22save%22%20%5C%20twice:100%25%20&%20%C3%BC");
+    EXPECT_EQ(first.value("rid").toString(), "108");
+    EXPECT_EQ(second.value("subject").toString(), "second");
+    const QJsonArray firstPictures = first.value("attachments").toArray();
+    const QJsonArray secondPictures = second.value("attachments").toArray();
+    ASSERT_EQ(firstPictures.size(), 2);
+    ASSERT_EQ(secondPictures.size(), 1);
+    EXPECT_EQ(storedPicture(firstPictures[0]), red);
+    EXPECT_EQ(storedPicture(firstPictures[1]), green);
+    EXPECT_EQ(storedPicture(secondPictures[0]), blue);
+}
+
+TEST_F(IssueDelivery, RefusedAnswersKeepTheBodyAndAnAnswerRemovesOnlyItsOwn) {
+    arm(R"({"kind":"code","count":1,"code":3,"error":"Try later","methods":["post_issue"]})");
+    EXPECT_FALSE(send(QStringLiteral("kept"), QStringLiteral("d")));
+    ASSERT_EQ(pendingBodies().size(), 1);
+
+    arm(R"({"kind":"html","count":1,"methods":["post_issue"]})");
+    EXPECT_EQ(IssueOutbox::shared().deliverNow(), 0);
+    ASSERT_EQ(pendingBodies().size(), 1);
+    EXPECT_TRUE(issues().isEmpty());
+
+    // A newer issue queued while the older one's request is on its way: the
+    // older one's answer removes only the older body; the newer one is then
+    // refused and stays.
+    arm(R"({"kind":"delay","count":1,"delay_ms":3000,"methods":["post_issue"]})");
+    arm(R"({"kind":"code","count":1,"code":3,"methods":["post_issue"]})");
+    QSignalSpy delivered(&IssueOutbox::shared(), &IssueOutbox::delivered);
+    IssueOutbox::shared().deliver();
+    ASSERT_TRUE(test::waitFor([&] { return faultsLeft() == 1; })) << "the delayed request reached the service";
+    const QString newer = QStringLiteral("{\"newer\":1}");
+    const QString newerId = IssueOutbox::shared().queue(newer);
+    ASSERT_TRUE(test::waitFor([&] { return delivered.size() == 1; }, std::chrono::seconds(30)));
+    EXPECT_EQ(delivered[0][0].toInt(), 1);
+    EXPECT_EQ(issues().size(), 1);
+    ASSERT_EQ(pendingBodies(), QStringList{newer});
+    EXPECT_TRUE(IssueOutbox::shared().isPending(newerId));
+    EXPECT_EQ(Defaults::standard().object(IssueOutbox::kLatestKey).toString(), newer);
+}
