@@ -8,11 +8,11 @@
 #include "platform/VariantKinds.h"
 #include "protocol/BVReachability.h"
 #include "protocol/Connectivity.h"
+#include "protocol/DeliveryId.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/SharedState.h"
 
 #include <QCryptographicHash>
-#include <QRandomGenerator>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -41,10 +41,11 @@ QVariantList outboxEntries() {
     return variants::listOf(Defaults::standard().object(IssueOutbox::kOutboxKey));
 }
 
-// One "post_issue" request. The identifier is not on the wire yet: it goes
-// into a request header once the transport carries one.
+// One "post_issue" request under the body's identifier, so that a resend of
+// a body the service already stored is not kept twice.
 QString post(const IssueOutbox::Entry& entry) {
-    return NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_issue"), entry.body.toUtf8());
+    return NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_issue"), entry.body.toUtf8(),
+                                                                   entry.id);
 }
 
 // The service's host answers to a fresh check; unlike the transport's, this
@@ -63,20 +64,12 @@ IssueOutbox& IssueOutbox::shared() {
 
 IssueOutbox::~IssueOutbox() = default;
 
-QString IssueOutbox::newIdentifier() {
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    QString id;
-    for (quint32 w : words) id += QStringLiteral("%1").arg(w, 8, 16, QLatin1Char('0'));
-    return id;
-}
-
 QString IssueOutbox::latestId(const QString& body) {
     const QVariantMap stored = Defaults::standard().object(kLatestIdKey).toMap();
     const QString digest = digestOf(body);
     if (stored.value(kDigest).toString() == digest && !stored.value(kId).toString().isEmpty())
         return stored.value(kId).toString();
-    const QString id = newIdentifier();
+    const QString id = delivery::newId();
     Defaults::standard().setObject(QVariantMap{{kId, id}, {kDigest, digest}}, kLatestIdKey);
     return id;
 }
@@ -90,7 +83,7 @@ QString IssueOutbox::queue(const QString& body) {
         older.append(QVariantMap{{kId, latestId(previous)}, {kBody, previous}});
         defaults.setObject(older, kOutboxKey);
     }
-    const QString id = newIdentifier();
+    const QString id = delivery::newId();
     defaults.setObject(QVariantMap{{kId, id}, {kDigest, digestOf(body)}}, kLatestIdKey);
     defaults.setObject(body, kLatestKey);
     // One transaction for the three keys. Should another writer's sync split

@@ -61,7 +61,6 @@ public:
 
     // Whether an answer means the service took the issue.
     static bool isDelivered(const QString& answer);
-    static QString newIdentifier();
 
 signals:
     void delivered(int count, int left);
