@@ -12,6 +12,11 @@
 #include "service/ServiceHarness.h"
 #include "state/BrelAuthenticationDM.h"
 #include "support/TestSupport.h"
+#include "platform/Screen.h"
+#include "ui/issue/OXPickerViewBrelvo.h"
+#include "ui/issue/ScreenshotStrip.h"
+#include "ui/session/BVAlert.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueChoices.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/IssueSender.h"
@@ -21,7 +26,13 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
 
 using namespace brelvo;
 using brelvo::service::test::ServiceFixture;
@@ -170,4 +181,78 @@ TEST_F(IssueDelivery, RefusedAnswersKeepTheBodyAndAnAnswerRemovesOnlyItsOwn) {
     ASSERT_EQ(pendingBodies(), QStringList{newer});
     EXPECT_TRUE(IssueOutbox::shared().isPending(newerId));
     EXPECT_EQ(Defaults::standard().object(IssueOutbox::kLatestKey).toString(), newer);
+}
+
+// The form as the tester fills it: a blank summary is refused with its
+// message, a one-letter one goes out with the screenshots, and the form is
+// empty again afterwards.
+TEST_F(IssueDelivery, TheFormRefusesABlankSummaryAndSendsAOneLetterOneWithItsScreenshots) {
+    QWidget host;
+    host.resize(320, 568);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    screen::setWindow(&host);
+    Defaults::standard().setObject(QString(), ScreenshotStore::kListKey);
+    auto* form = new FeedbackViewControllerBrelvo(&host);
+    form->setGeometry(host.rect());
+    form->show();
+    form->setChoices(IssueChoices::fromCurrentPayload(), {}, {});
+    const QImage red = capture(Qt::red), green = capture(Qt::green);
+    ASSERT_TRUE(test::waitFor([&] { return form->strip()->paths().size() == 2; }));
+
+    auto visibleAlert = [&]() -> BVAlert* {
+        for (BVAlert* a : host.findChildren<BVAlert*>())
+            if (a->isVisible() && !a->property("answered").toBool()) return a;
+        return nullptr;
+    };
+    auto answerAlert = [&]() -> QString {
+        if (!test::waitFor([&] { return visibleAlert() != nullptr; })) return QStringLiteral("(no alert)");
+        BVAlert* alert = visibleAlert();
+        const QString text = alert->titleLabel()->text() + ": " + alert->messageView()->toPlainText();
+        alert->setProperty("answered", true);
+        QTest::mouseClick(alert->cancelButton(), Qt::LeftButton);
+        return text;
+    };
+    auto choose = [&](QPushButton* button, int row) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        OXPickerViewBrelvo* sheet = nullptr;
+        ASSERT_TRUE(test::waitFor([&] {
+            for (OXPickerViewBrelvo* s : host.findChildren<OXPickerViewBrelvo*>())
+                if (s->isVisible()) sheet = s;
+            return sheet != nullptr;
+        }));
+        sheet->picker()->setCurrentRow(row);
+        QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    };
+
+    QTest::mouseClick(form->sendButton(), Qt::LeftButton);
+    EXPECT_EQ(answerAlert(), "Error: Fill up summary. Fill up description");
+    choose(form->typeButton(), 0);
+    choose(form->severityButton(), 1);
+    form->setDescriptionText(QStringLiteral("Opened the note\nand it was blank"));
+    form->setSummaryText(QStringLiteral("  \n "));
+    QTest::mouseClick(form->sendButton(), Qt::LeftButton);
+    EXPECT_EQ(answerAlert(), "Error: Fill up summary");
+    EXPECT_TRUE(issues().isEmpty());
+
+    form->setSummaryText(QStringLiteral("x"));
+    QTest::mouseClick(form->sendButton(), Qt::LeftButton);
+    EXPECT_EQ(answerAlert(), "Success: Issue has been saved locally");
+    ASSERT_TRUE(test::waitFor([&] { return issues().size() == 1; }, std::chrono::seconds(30)));
+    const QJsonObject issue = issues()[0].toObject();
+    EXPECT_EQ(issue.value("subject").toString(), "x");
+    EXPECT_EQ(issue.value("description").toString(), "Opened the noteand it was blank");
+    EXPECT_EQ(issue.value("rid").toString(), "108");
+    const QJsonArray pictures = issue.value("attachments").toArray();
+    ASSERT_EQ(pictures.size(), 2);
+    EXPECT_EQ(storedPicture(pictures[0]), red);
+    EXPECT_EQ(storedPicture(pictures[1]), green);
+
+    EXPECT_EQ(form->typeLabel()->text(), FeedbackViewControllerBrelvo::kTypePlaceholder);
+    EXPECT_EQ(form->severityLabel()->text(), FeedbackViewControllerBrelvo::kSeverityPlaceholder);
+    EXPECT_EQ(form->summaryText(), "");
+    EXPECT_EQ(form->descriptionText(), "");
+    EXPECT_TRUE(form->strip()->paths().isEmpty());
+    delete form;
+    screen::setWindow(nullptr);
 }
