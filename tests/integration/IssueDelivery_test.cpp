@@ -23,6 +23,7 @@
 #include "ui/issue/ScreenshotStore.h"
 
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
@@ -201,8 +202,8 @@ TEST_F(IssueDelivery, TheFormRefusesABlankSummaryAndSendsAOneLetterOneWithItsScr
     ASSERT_TRUE(test::waitFor([&] { return form->strip()->paths().size() == 2; }));
 
     auto visibleAlert = [&]() -> BVAlert* {
-        for (BVAlert* a : host.findChildren<BVAlert*>())
-            if (a->isVisible() && !a->property("answered").toBool()) return a;
+        for (QWidget* w : QApplication::allWidgets())  // wherever the last window put it
+            if (auto* a = qobject_cast<BVAlert*>(w); a && a->isVisible() && !a->property("answered").toBool()) return a;
         return nullptr;
     };
     auto answerAlert = [&]() -> QString {
@@ -217,8 +218,8 @@ TEST_F(IssueDelivery, TheFormRefusesABlankSummaryAndSendsAOneLetterOneWithItsScr
         QTest::mouseClick(button, Qt::LeftButton);
         OXPickerViewBrelvo* sheet = nullptr;
         ASSERT_TRUE(test::waitFor([&] {
-            for (OXPickerViewBrelvo* s : host.findChildren<OXPickerViewBrelvo*>())
-                if (s->isVisible()) sheet = s;
+            for (QWidget* w : QApplication::allWidgets())
+                if (auto* s = qobject_cast<OXPickerViewBrelvo*>(w); s && s->isVisible()) sheet = s;
             return sheet != nullptr;
         }));
         sheet->picker()->setCurrentRow(row);

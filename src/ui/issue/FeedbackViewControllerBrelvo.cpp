@@ -157,7 +157,6 @@ void FeedbackViewControllerBrelvo::buildUI() {
     summaryTextField_->setReadOnly(true);  // written through the text entry only
     summaryTextField_->setPlaceholderText(kSummaryPlaceholder);
     summaryTextField_->setStyleSheet(QStringLiteral("QLineEdit { %1 color: rgb(85, 85, 85); }").arg(kFieldStyle));
-    summaryTextField_->installEventFilter(this);
     column->addWidget(summaryTextField_);
     connect(btnSummaryEdit_, &QPushButton::clicked, this, [this] { goToModalTextViewsVC(true); });
 
