@@ -3,10 +3,12 @@
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/CrashContext.h"
 #include "diagnostics/CrashFile.h"
+#include "diagnostics/CrashHandlers.h"
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/CrashReportText.h"
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
+#include "platform/Log.h"
 
 #include <vector>
 
@@ -42,6 +44,12 @@ void queueLeftReports(const QString& path) {
         }
         CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid);
     }
+}
+
+void takeOverCrashFile(const QString& path) {
+    queueLeftReports(path);
+    // Emptied only once the reports are durably queued.
+    if (!crashFile().open(path)) qCWarning(lcBrelvo) << "no crash file at" << path;
 }
 
 }  // namespace brelvo::crash

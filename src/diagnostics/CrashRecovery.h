@@ -10,4 +10,8 @@ namespace brelvo::crash {
 // Install step, before the file is opened (and so emptied) for this run.
 void queueLeftReports(const QString& path);
 
+// Install step: queues what the crash file at the path holds from an earlier
+// run, then opens the file for this run's reports.
+void takeOverCrashFile(const QString& path);
+
 }  // namespace brelvo::crash
