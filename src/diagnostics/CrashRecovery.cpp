@@ -8,17 +8,18 @@
 #include "diagnostics/CrashReportText.h"
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
+#include "platform/Defaults.h"
 #include "platform/Log.h"
 
 #include <vector>
 
 namespace brelvo::crash {
 
-void queueLeftReports(const QString& path) {
+bool queueLeftReports(const QString& path) {
     const std::vector<CrashFile::Entry> entries = CrashFile::readComplete(path);
     bool anyLeft = false;
     for (const CrashFile::Entry& entry : entries) anyLeft = anyLeft || !entry.delivered;
-    if (!anyLeft) return;
+    if (!anyLeft) return true;
     CrashContext context;
     if (!CrashContext::load(CrashContext::filePath(), &context)) context = CrashContext::takeNow();
     // A run that crashed before its first phone state was read: the service
@@ -44,11 +45,17 @@ void queueLeftReports(const QString& path) {
         }
         CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid);
     }
+    // The queue keeps what it could not write in memory; only a store with
+    // nothing pending has them on disk.
+    return Defaults::standard().synchronize();
 }
 
 void takeOverCrashFile(const QString& path) {
-    queueLeftReports(path);
     // Emptied only once the reports are durably queued.
+    if (!queueLeftReports(path)) {
+        qCWarning(lcBrelvo) << "the crash file is kept for a later start: its reports could not be stored yet";
+        return;
+    }
     if (!crashFile().open(path)) qCWarning(lcBrelvo) << "no crash file at" << path;
 }
 
