@@ -10,7 +10,6 @@
 #include "diagnostics/SignalStacks.h"
 #include "platform/AppPaths.h"
 #include "platform/Dispatch.h"
-#include "platform/Log.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,10 +30,7 @@ void installBrelErrorHandler() {
     errorhandler::createPlist();
     crash::rememberGuiThread();
 
-    const QString path = crash::crashFilePath();
-    crash::queueLeftReports(path);
-    // Emptied only once the reports are durably queued.
-    if (!crash::crashFile().open(path)) qCWarning(lcBrelvo) << "no crash file at" << path;
+    crash::takeOverCrashFile(crash::crashFilePath());
     CrashContext::startRefreshing();
     CrashFile::rememberExecutablePath();
     // The first call loads the unwinder and allocates; a handler must not be the first.

@@ -19,8 +19,9 @@ namespace brelvo {
 
 // Installs the crash path, once per process (later calls do nothing): the
 // "MorivaFiles" folder and "ErrorHandler.plist", the reports an earlier run
-// left in the crash file (queued, then the file is emptied), the crash file
-// for this run, the alternate signal stack, the watchdog, the terminate
+// left in the crash file (queued, then the file is emptied; a queue that could
+// not be written keeps them there instead), the crash file for this run, the
+// alternate signal stack, the watchdog, the terminate
 // handler and the signal handlers. Everything a handler touches is prepared
 // here, before a signal can arrive.
 void installBrelErrorHandler();

@@ -3,20 +3,23 @@
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/CrashContext.h"
 #include "diagnostics/CrashFile.h"
+#include "diagnostics/CrashHandlers.h"
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/CrashReportText.h"
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
+#include "platform/Defaults.h"
+#include "platform/Log.h"
 
 #include <vector>
 
 namespace brelvo::crash {
 
-void queueLeftReports(const QString& path) {
+bool queueLeftReports(const QString& path) {
     const std::vector<CrashFile::Entry> entries = CrashFile::readComplete(path);
     bool anyLeft = false;
     for (const CrashFile::Entry& entry : entries) anyLeft = anyLeft || !entry.delivered;
-    if (!anyLeft) return;
+    if (!anyLeft) return true;
     CrashContext context;
     if (!CrashContext::load(CrashContext::filePath(), &context)) context = CrashContext::takeNow();
     // A run that crashed before its first phone state was read: the service
@@ -44,6 +47,18 @@ void queueLeftReports(const QString& path) {
         // already and died before marking it.
         CrashHelper::queueCrashAsTaken(log, context.state, context.token, context.rid, context.uid, entry.deliveryId);
     }
+    // The queue keeps what it could not write in memory; only a store with
+    // nothing pending has them on disk.
+    return Defaults::standard().synchronize();
+}
+
+void takeOverCrashFile(const QString& path) {
+    // Emptied only once the reports are durably queued.
+    if (!queueLeftReports(path)) {
+        qCWarning(lcBrelvo) << "the crash file is kept for a later start: its reports could not be stored yet";
+        return;
+    }
+    if (!crashFile().open(path)) qCWarning(lcBrelvo) << "no crash file at" << path;
 }
 
 }  // namespace brelvo::crash

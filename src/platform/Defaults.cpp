@@ -11,33 +11,88 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace brelvo {
+
+// Why the file could not be used: damage, which only a new file cures, or a
+// disk that cannot take (or give) the bytes now, which passes.
+struct DefaultsFailure {
+    enum Kind { None, Damaged, Unavailable } kind = None;
+    QString message;
+    explicit operator bool() const { return kind != None; }
+};
+
 namespace {
 
-// Runs one statement without results; logs and returns false on failure.
-bool exec(sqlite3* db, const char* sql) {
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &message);
-    if (rc != SQLITE_OK) {
-        qCWarning(lcBrelvo) << "defaults store:" << sql << "failed:" << (message ? message : sqlite3_errstr(rc));
-        sqlite3_free(message);
-        return false;
-    }
-    return true;
+// Runs one statement without results; returns SQLite's result code. Callers
+// log: a disk that stays full must not log every attempt.
+int exec(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
 
 struct Statement {
     sqlite3_stmt* stmt = nullptr;
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-            qCWarning(lcBrelvo) << "defaults store: cannot prepare" << sql << sqlite3_errmsg(db);
-            stmt = nullptr;
-        }
-    }
+    int rc = SQLITE_OK;
+    Statement(sqlite3* db, const char* sql) : rc(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr)) {}
     ~Statement() { sqlite3_finalize(stmt); }
 };
+
+using Failure = DefaultsFailure;
+
+Failure failure(sqlite3* db, int rc, const char* step) {
+    Failure::Kind kind = Failure::Damaged;
+    switch (rc & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+        kind = Failure::Unavailable;
+        break;
+    case SQLITE_CANTOPEN: {
+        // The file could not even be opened or made for want of space (or
+        // through an I/O error): that passes. Other reasons, such as a folder
+        // at the path, only a new file cures.
+        const int error = db ? sqlite3_system_errno(db) : 0;
+        if (error == ENOSPC || error == EDQUOT || error == EIO) kind = Failure::Unavailable;
+        break;
+    }
+    default:  // SQLITE_CORRUPT, SQLITE_NOTADB and the like
+        break;
+    }
+    return {kind, QStringLiteral("%1: %2").arg(QLatin1String(step),
+                                               QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)))};
+}
+
+Failure prepareSchema(sqlite3* db) {
+    sqlite3_busy_timeout(db, 5000);
+    // WAL with FULL synchronisation: a commit is on disk when it returns, and a
+    // torn write can never damage what was committed before.
+    static const char* const steps[] = {
+        "PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL",
+        "CREATE TABLE IF NOT EXISTS defaults (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)"};
+    for (const char* sql : steps) {
+        if (const int rc = exec(db, sql); rc != SQLITE_OK) return failure(db, rc, sql);
+    }
+    Statement check(db, "PRAGMA quick_check");
+    if (check.rc != SQLITE_OK) return failure(db, check.rc, "PRAGMA quick_check");
+    if (const int rc = sqlite3_step(check.stmt); rc != SQLITE_ROW) return failure(db, rc, "PRAGMA quick_check");
+    const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.stmt, 0));
+    if (!verdict || qstrcmp(verdict, "ok") != 0)
+        return {Failure::Damaged, QStringLiteral("the integrity check says ") + QString::fromUtf8(verdict)};
+    return {};
+}
+
+QVariant decode(const QString& key, sqlite3_stmt* stmt, int column) {
+    const QByteArray bytes(static_cast<const char*>(sqlite3_column_blob(stmt, column)),
+                           sqlite3_column_bytes(stmt, column));
+    const QVariant value = plist::fromData(bytes);
+    if (!value.isValid())
+        qCWarning(lcBrelvo) << "defaults store: the value under" << key << "cannot be read; treated as none";
+    return value;
+}
 
 }  // namespace
 
@@ -48,9 +103,20 @@ Defaults& Defaults::standard() {
 
 Defaults::Defaults(const QString& path) : path_(path) {
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    if (open()) return;
-    moveAside(QStringLiteral("cannot be opened or is corrupt"));
-    if (open()) return;
+    Failure failed = open();
+    if (failed.kind == Failure::Damaged) {
+        moveAside(QStringLiteral("is damaged (%1)").arg(failed.message));
+        failed = open();
+    }
+    if (!failed) return;
+    if (failed.kind == Failure::Unavailable) {
+        qCWarning(lcBrelvo).noquote() << "defaults store:" << path_ << "cannot be written now (" + failed.message +
+                                             ") - the file is kept as it is; writes wait in memory until it can be";
+        readWhatIsLeft();
+        reopen_ = true;
+        failing_ = true;
+        return;
+    }
     qCWarning(lcBrelvo) << "defaults store: cannot create" << path_ << "- values are kept in memory only";
 }
 
@@ -59,36 +125,51 @@ Defaults::~Defaults() {
     if (db_) sqlite3_close_v2(db_);
 }
 
-bool Defaults::open() {
-    sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-    if (sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
-        qCWarning(lcBrelvo) << "defaults store: cannot open" << path_ << ":" << (db ? sqlite3_errmsg(db) : "out of memory");
-        sqlite3_close_v2(db);
-        return false;
-    }
-    db_ = db;
-    if (prepareSchema()) return true;
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
-    return false;
+bool Defaults::isPersistent() const {
+    QMutexLocker lock(&mutex_);
+    return db_ != nullptr;
 }
 
-bool Defaults::prepareSchema() {
-    sqlite3_busy_timeout(db_, 5000);
-    // WAL with FULL synchronisation: a commit is on disk when it returns, and a
-    // torn write can never damage what was committed before.
-    if (!exec(db_, "PRAGMA journal_mode=WAL") || !exec(db_, "PRAGMA synchronous=FULL")) return false;
-    if (!exec(db_, "CREATE TABLE IF NOT EXISTS defaults (key TEXT PRIMARY KEY NOT NULL, value BLOB NOT NULL)"))
-        return false;
-    Statement check(db_, "PRAGMA quick_check");
-    if (!check.stmt || sqlite3_step(check.stmt) != SQLITE_ROW) return false;
-    const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.stmt, 0));
-    if (!verdict || qstrcmp(verdict, "ok") != 0) {
-        qCWarning(lcBrelvo) << "defaults store: integrity check of" << path_ << "says" << verdict;
-        return false;
+DefaultsFailure Defaults::open() {
+    sqlite3* db = nullptr;
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+    const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
+    const Failure failed = rc == SQLITE_OK ? prepareSchema(db) : failure(db, rc, "open");
+    if (failed) {
+        sqlite3_close_v2(db);
+        return failed;
     }
-    return true;
+    QMutexLocker lock(&mutex_);
+    db_ = db;
+    return {};
+}
+
+// A file on a full disk can often still be read: a connection in exclusive
+// locking mode keeps the log's index in its own memory instead of the "-shm"
+// file there was no room for. The connection is not kept (it would lock out
+// every other one), so every value is read now.
+void Defaults::readWhatIsLeft() {
+    if (QFileInfo(path_).size() == 0) return;  // missing, or made by the failed open: nothing to read
+    sqlite3* db = nullptr;
+    QHash<QString, QVariant> values;
+    int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) rc = exec(db, "PRAGMA locking_mode=EXCLUSIVE");
+    if (rc == SQLITE_OK) {
+        Statement all(db, "SELECT key, value FROM defaults");
+        rc = all.rc;
+        while (rc == SQLITE_OK && (rc = sqlite3_step(all.stmt)) == SQLITE_ROW) {
+            const QString key = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(all.stmt, 0)));
+            values.insert(key, decode(key, all.stmt, 1));
+            rc = SQLITE_OK;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        qCWarning(lcBrelvo).noquote() << "defaults store: the values in" << path_ << "cannot be read either ("
+                                      << (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) << ") - the store starts empty";
+    sqlite3_close_v2(db);
+    if (rc != SQLITE_DONE) return;
+    QMutexLocker lock(&mutex_);
+    cache_ = std::move(values);
 }
 
 void Defaults::moveAside(const QString& reason) {
@@ -110,19 +191,15 @@ QVariant Defaults::load(const QString& key) const {
     if (db_) {
         Statement select(db_, "SELECT value FROM defaults WHERE key = ?1");
         const QByteArray k = key.toUtf8();
-        if (select.stmt) {
+        int rc = select.rc;
+        if (rc == SQLITE_OK) {
             sqlite3_bind_text(select.stmt, 1, k.constData(), static_cast<int>(k.size()), SQLITE_STATIC);
-            const int rc = sqlite3_step(select.stmt);
-            if (rc == SQLITE_ROW) {
-                const QByteArray bytes(static_cast<const char*>(sqlite3_column_blob(select.stmt, 0)),
-                                       sqlite3_column_bytes(select.stmt, 0));
-                value = plist::fromData(bytes);
-                if (!value.isValid())
-                    qCWarning(lcBrelvo) << "defaults store: the value under" << key << "cannot be read; treated as none";
-            } else if (rc != SQLITE_DONE) {
-                qCWarning(lcBrelvo) << "defaults store: reading" << key << "failed:" << sqlite3_errmsg(db_);
-                return {};  // not cached: a later read may succeed
-            }
+            rc = sqlite3_step(select.stmt);
+            if (rc == SQLITE_ROW) value = decode(key, select.stmt, 0);
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            qCWarning(lcBrelvo) << "defaults store: reading" << key << "failed:" << sqlite3_errmsg(db_);
+            return {};  // not cached: a later read may succeed
         }
     }
     cache_.insert(key, value);
@@ -167,6 +244,23 @@ QVariant Defaults::update(const QString& key, const std::function<QVariant(const
 
 bool Defaults::synchronize() {
     QMutexLocker syncLock(&syncMutex_);
+    {
+        QMutexLocker lock(&mutex_);
+        if (dirty_.isEmpty()) return true;
+        if (!db_ && !reopen_) return false;  // memory only
+    }
+    // The file that could not be opened may have room again; trying costs an
+    // open and is done only when there is something to write.
+    if (reopen_) {
+        if (open()) return false;
+        reopen_ = false;
+        // Whatever was not written meanwhile is read from the file again: it
+        // holds what could not be read while the disk was full, too.
+        QMutexLocker lock(&mutex_);
+        for (auto it = cache_.begin(); it != cache_.end();)
+            it = dirty_.contains(it.key()) ? std::next(it) : cache_.erase(it);
+    }
+
     struct Pending {
         QString key;
         QByteArray bytes;  // empty: remove
@@ -174,7 +268,6 @@ bool Defaults::synchronize() {
     std::vector<Pending> pending;
     {
         QMutexLocker lock(&mutex_);
-        if (dirty_.isEmpty() || !db_) return db_ != nullptr || dirty_.isEmpty();
         pending.reserve(dirty_.size());
         for (const QString& key : std::as_const(dirty_)) {
             const QVariant value = cache_.value(key);
@@ -183,14 +276,15 @@ bool Defaults::synchronize() {
         dirty_.clear();
     }
 
-    bool ok = exec(db_, "BEGIN IMMEDIATE");
-    if (ok) {
+    int rc = exec(db_, "BEGIN IMMEDIATE");
+    QString failedStep = QStringLiteral("BEGIN");
+    if (rc == SQLITE_OK) {
         Statement upsert(db_, "INSERT INTO defaults (key, value) VALUES (?1, ?2) "
                               "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
         Statement remove(db_, "DELETE FROM defaults WHERE key = ?1");
-        ok = upsert.stmt && remove.stmt;
+        rc = upsert.rc != SQLITE_OK ? upsert.rc : remove.rc;
         for (const Pending& p : pending) {
-            if (!ok) break;
+            if (rc != SQLITE_OK) break;
             const QByteArray key = p.key.toUtf8();
             sqlite3_stmt* stmt = p.bytes.isEmpty() ? remove.stmt : upsert.stmt;
             sqlite3_reset(stmt);
@@ -198,18 +292,31 @@ bool Defaults::synchronize() {
             if (!p.bytes.isEmpty())
                 sqlite3_bind_blob64(stmt, 2, p.bytes.constData(), static_cast<sqlite3_uint64>(p.bytes.size()),
                                     SQLITE_STATIC);
-            ok = sqlite3_step(stmt) == SQLITE_DONE;
-            if (!ok) qCWarning(lcBrelvo) << "defaults store: writing" << p.key << "failed:" << sqlite3_errmsg(db_);
+            rc = sqlite3_step(stmt);
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+            else failedStep = QStringLiteral("writing ") + p.key;
         }
-        ok = ok && exec(db_, "COMMIT");
-        if (!ok) exec(db_, "ROLLBACK");
+        if (rc == SQLITE_OK) {
+            rc = exec(db_, "COMMIT");
+            failedStep = QStringLiteral("COMMIT");
+        }
     }
-    if (!ok) {
-        // Keep the writes pending so that the next synchronize tries again.
-        QMutexLocker lock(&mutex_);
-        for (const Pending& p : pending) dirty_.insert(p.key);
+    if (rc == SQLITE_OK) {
+        if (failing_) qCInfo(lcBrelvo) << "defaults store: the writes that waited reached" << path_;
+        failing_ = false;
+        return true;
     }
-    return ok;
+    // Logged once while the file keeps refusing writes (a full disk refuses
+    // every one of them).
+    if (!failing_)
+        qCWarning(lcBrelvo).noquote() << "defaults store:" << failedStep << "in" << path_ << "failed ("
+                                      << sqlite3_errmsg(db_) << ") - the writes wait in memory for the next attempt";
+    failing_ = true;
+    exec(db_, "ROLLBACK");
+    // Keep the writes pending so that the next synchronize tries again.
+    QMutexLocker lock(&mutex_);
+    for (const Pending& p : pending) dirty_.insert(p.key);
+    return false;
 }
 
 }  // namespace brelvo

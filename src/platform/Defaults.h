@@ -12,6 +12,8 @@ struct sqlite3;
 
 namespace brelvo {
 
+struct DefaultsFailure;  // why the file could not be used, in Defaults.cpp
+
 // The application's key/value store of property-list values, kept in SQLite.
 //
 // Writes land in memory at once and reach the file at the next synchronize(),
@@ -25,10 +27,13 @@ public:
     // The process-wide store, "brelvo-defaults.sqlite" in the documents folder.
     static Defaults& standard();
 
-    // A store in the given file (created when missing). A file that cannot be
-    // opened or fails its integrity check is moved aside and the store starts
-    // empty; when not even a new file can be made, the store keeps its values
-    // in memory only. Both are logged.
+    // A store in the given file (created when missing). A damaged file (not a
+    // database, or failing its integrity check) is moved aside and the store
+    // starts empty; when not even a new file can be made, the store keeps its
+    // values in memory only. A file that cannot be used for want of space or
+    // through an I/O error is no damage: it stays as it is, the store answers
+    // what can still be read from it, and keeps writes pending in memory until
+    // a later synchronize() finds the file writable again. Each is logged once.
     explicit Defaults(const QString& path);
     ~Defaults();
     Defaults(const Defaults&) = delete;
@@ -43,8 +48,10 @@ public:
     void setObject(const QVariant& value, const QString& key);
     void removeObject(const QString& key);
 
-    // Makes every earlier write durable. False (and logged) when the file
-    // could not be written; the writes then stay pending for the next call.
+    // Makes every earlier write durable. False when the file could not be
+    // written (logged once until a write succeeds again); the writes then stay
+    // pending for the next call, which also tries a file that could not be
+    // opened again.
     bool synchronize();
 
     // Replaces the key's value with fn(current value) under the store's lock
@@ -52,20 +59,23 @@ public:
     QVariant update(const QString& key, const std::function<QVariant(const QVariant&)>& fn);
 
     QString path() const { return path_; }
-    bool isPersistent() const { return db_ != nullptr; }
+    // True while the store has a file it writes to.
+    bool isPersistent() const;
 
 private:
-    bool open();
-    bool prepareSchema();
+    DefaultsFailure open();
+    void readWhatIsLeft();
     void moveAside(const QString& reason);
     QVariant load(const QString& key) const;  // with mutex_ held
 
     QString path_;
-    sqlite3* db_ = nullptr;
-    mutable QMutex mutex_;      // guards cache_ and dirty_
+    sqlite3* db_ = nullptr;     // changed only with both mutexes held
+    mutable QMutex mutex_;      // guards cache_, dirty_ and db_
     QMutex syncMutex_;          // one synchronize at a time, so snapshots commit in order
     mutable QHash<QString, QVariant> cache_;  // an invalid value means "known absent"
     QSet<QString> dirty_;
+    bool reopen_ = false;       // the file is kept but could not be opened: try again at the next synchronize
+    bool failing_ = false;      // the last write failed and was logged; under syncMutex_
 };
 
 }  // namespace brelvo

@@ -26,7 +26,10 @@ bool replaceContents(const QString& path, const QByteArray& bytes) {
 
 bool replaceContentsSynced(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
+    // The explicit flush is what reports a full disk: commit() flushes too but
+    // renames over the old file even when that flush failed, leaving it empty.
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() && file.commit())
+        return true;
     if (error) *error = file.errorString();
     return false;
 }

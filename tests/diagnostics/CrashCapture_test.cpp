@@ -2,14 +2,19 @@
 // file, readable stacks, the error-handler file and handler chaining.
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/CrashFile.h"
+#include "diagnostics/CrashHelper.h"
+#include "diagnostics/CrashRecovery.h"
 #include "diagnostics/CrashSymbols.h"
 #include "diagnostics/ErrorHandlerFile.h"
+#include "platform/Defaults.h"
 #include "platform/PropertyList.h"
 #include "protocol/DeliveryId.h"
+#include "support/SmallDisk.h"
 
 #include <brelvo/Brelvo.h>
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -163,6 +168,36 @@ TEST_F(CrashFileTest, TornOrOverflowingWritesAreNotReports) {
     f.write(reinterpret_cast<const char*>(&huge), sizeof huge);
     f.close();
     EXPECT_TRUE(CrashFile::readComplete(path()).empty());
+}
+
+// On a full disk the reports an earlier run left can only be queued in
+// memory: the crash file keeps them until a start can store them.
+TEST(CrashRecovery, FullDiskLeavesTheReportsInTheCrashFile) {
+    test::SmallDisk disk(1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    const QByteArray home = qgetenv("BRELVO_HOME");
+    const auto restoreHome = qScopeGuard([&home] { qputenv("BRELVO_HOME", home); });
+    qputenv("BRELVO_HOME", disk.path().toUtf8());
+    if (!Defaults::standard().path().startsWith(disk.path()))
+        GTEST_SKIP() << "the store was opened before this case; it needs a process of its own";
+    const QString path = crash::crashFilePath();
+    {
+        CrashFile earlier;
+        ASSERT_TRUE(earlier.open(path));
+        void* frames[] = {reinterpret_cast<void*>(0x10)};
+        CrashFile::Record record;
+        record.frames = frames;
+        record.frameCount = 1;
+        record.signal = SIGSEGV;
+        ASSERT_EQ(earlier.write(record), 0);
+    }
+    ASSERT_TRUE(disk.fill());
+
+    crash::takeOverCrashFile(path);
+    EXPECT_EQ(CrashHelper::queuedCrashes().size(), 1);
+    const std::vector<CrashFile::Entry> left = CrashFile::readComplete(path);
+    ASSERT_EQ(left.size(), 1u) << "emptied while its report was only in memory";
+    EXPECT_FALSE(left[0].delivered);
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #include "platform/Defaults.h"
 
+#include "platform/FileReplace.h"
 #include "platform/PlatformTestUtil.h"
+#include "support/SmallDisk.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
@@ -23,6 +25,7 @@
 
 using brelvo::Defaults;
 using brelvo::test::LogCapture;
+using brelvo::test::SmallDisk;
 using brelvo::test::sameValue;
 
 namespace {
@@ -418,6 +421,46 @@ TEST(Defaults, StoreWithoutAnyWritableFileKeepsValuesInMemory) {
     })));
     EXPECT_TRUE(sameValue(QVariantList{1}, store.object(QStringLiteral("q"))));
     EXPECT_TRUE(QFileInfo(blocker).isFile());
+}
+
+// A full disk is no damage: the file stays as it is, what it holds can still
+// be read, writes wait in memory and land once there is room again. Files
+// replaced beside it on the same disk keep their old contents.
+TEST(Defaults, FullDiskKeepsTheFileAndWritesWhatWaitedOnceThereIsRoom) {
+    SmallDisk disk;
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    const QString path = disk.filePath(QStringLiteral("store.sqlite"));
+    const QString identity = disk.filePath(QStringLiteral("identity"));
+    {
+        Defaults seed(path);
+        seed.setObject(QVariantList{QStringLiteral("crash 1")}, QStringLiteral("queue"));
+        seed.setObject(QStringLiteral("payload"), QStringLiteral("login"));
+        ASSERT_TRUE(seed.synchronize());
+    }
+    ASSERT_TRUE(brelvo::files::replaceContentsSynced(identity, "ID-1\n"));
+    ASSERT_TRUE(disk.fill());
+
+    LogCapture log;
+    Defaults store(path);
+    EXPECT_TRUE(corruptCopies(path).isEmpty()) << log.lines().join('\n').toStdString();
+    EXPECT_EQ(store.object(QStringLiteral("login")), QVariant(QStringLiteral("payload")));
+    store.update(QStringLiteral("queue"), [](const QVariant& v) { return appendTo(v, QStringLiteral("crash 2")); });
+    store.setObject(QStringLiteral("new"), QStringLiteral("later"));
+    EXPECT_FALSE(store.synchronize());
+    EXPECT_EQ(store.object(QStringLiteral("queue")).toStringList(), QStringList({"crash 1", "crash 2"}));
+    EXPECT_EQ(log.count(path), 1) << "one warning, not one per write:\n" << log.lines().join('\n').toStdString();
+
+    EXPECT_FALSE(brelvo::files::replaceContentsSynced(identity, "ID-2\n"));
+    QFile kept(identity);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "ID-1\n");
+
+    ASSERT_TRUE(disk.release());
+    EXPECT_TRUE(store.synchronize());
+    Defaults beside(path);
+    EXPECT_EQ(beside.object(QStringLiteral("queue")).toStringList(), QStringList({"crash 1", "crash 2"}));
+    EXPECT_EQ(beside.object(QStringLiteral("later")), QVariant(QStringLiteral("new")));
+    EXPECT_EQ(beside.object(QStringLiteral("login")), QVariant(QStringLiteral("payload")));
 }
 
 TEST(Defaults, StoredBytesThatAreNoPropertyListReadAsNone) {
