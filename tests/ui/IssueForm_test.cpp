@@ -39,10 +39,12 @@ protected:
         ScreenshotStore::shared().saveCapture(image);
         ASSERT_TRUE(test::waitFor([&] { return saved.size() == 1; }));
     }
+    // The positions on screen: a rebuilt row shows its thumbnails only once
+    // the event loop has run, and a tester cannot tap one before that.
     QStringList captions() const {
         QStringList out;
         for (int i = 0; i < form->strip()->paths().size(); ++i)
-            if (QLabel* c = form->strip()->caption(i)) out.append(c->text());
+            if (QLabel* c = form->strip()->caption(i); c && c->isVisible()) out.append(c->text());
         return out;
     }
     // Presses a button and answers the limit warning it must bring up.
@@ -71,7 +73,7 @@ TEST_F(IssueFormList, DeletingTheMiddleOfThreeKeepsTheOthersAndTheFifthIsRefused
     EXPECT_EQ(ScreenshotStore::shared().list(), QStringList({paths[0], paths[2]}));
     EXPECT_FALSE(QFile::exists(paths[1]));
     EXPECT_TRUE(QFile::exists(paths[0]) && QFile::exists(paths[2]));
-    EXPECT_EQ(captions(), QStringList({"1/2", "2/2"}));
+    EXPECT_TRUE(test::waitFor([&] { return captions() == QStringList({"1/2", "2/2"}); })) << captions().join(' ').toStdString();
 
     for (const QColor& c : {QColor(Qt::cyan), QColor(Qt::magenta), QColor(Qt::yellow)}) addCapture(c);
     ASSERT_TRUE(test::waitFor([&] { return captions().size() == 5; }));
