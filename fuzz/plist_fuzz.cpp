@@ -39,6 +39,27 @@ bool sameToTheSecond(const QVariant& a, const QVariant& b) {
     }
 }
 
+// Whether a string or key inside holds U+0000, which has no XML form (such
+// an element is left out of that form).
+bool holdsNul(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString().contains(QChar(u'\0'));
+    case QMetaType::QVariantList: {
+        const QVariantList list = value.toList();
+        return std::any_of(list.begin(), list.end(), holdsNul);
+    }
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            if (it.key().contains(QChar(u'\0')) || holdsNul(it.value())) return true;
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -51,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArray binary = plist::toBinary(value);
         fuzz::require(!binary.isEmpty(), "a value read from a property list writes in the binary form");
         fuzz::require(plist::fromData(binary) == value, "the binary form reads back unchanged");
-        const QByteArray xml = plist::toXml(value);
-        if (!xml.isEmpty())
-            fuzz::require(sameToTheSecond(plist::fromData(xml), value), "the XML form reads back unchanged");
+        if (!holdsNul(value)) {
+            fuzz::require(sameToTheSecond(plist::fromData(plist::toXml(value)), value),
+                          "the XML form reads back unchanged");
+        }
     }
 
     if (const std::optional<BrelPayloadDM> payload = BrelPayloadDM::fromArchivedData(bytes)) {
