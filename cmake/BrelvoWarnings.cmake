@@ -8,3 +8,9 @@ if(BRELVO_SANITIZE)
   add_compile_options(${BRELVO_SANITIZER_FLAGS})
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+if(BRELVO_FUZZ)
+  # Coverage feedback for libFuzzer in all our code; only the fuzz programs
+  # link libFuzzer's own main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -167,6 +167,13 @@ void HttpServer::dropCurrentConnection() {
   if (current_) shutdown(current_->sock, SHUT_RDWR);
 }
 
+void HttpServer::serve(httplib::Stream& stream) {
+  for (size_t left = keep_alive_max_count_; left > 0; --left) {
+    bool closed = false;
+    if (!process_request(stream, left == 1, closed, nullptr) || closed) break;
+  }
+}
+
 httplib::Server::HandlerResponse HttpServer::checkContentLength(const httplib::Request& req,
                                                                 httplib::Response& res) const {
   // The library would otherwise read (and, when too large, skip) the declared

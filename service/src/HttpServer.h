@@ -35,6 +35,11 @@ class HttpServer : public httplib::Server {
   // answer.
   static void dropCurrentConnection();
 
+  // Answers the requests read from the stream one after another, as on one
+  // connection but without its deadline or address share: the request
+  // handling driven without a socket.
+  void serve(httplib::Stream& stream);
+
  private:
   struct Connection;
 

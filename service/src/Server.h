@@ -39,6 +39,9 @@ class Server {
   // Safe from any thread (not from a signal handler).
   void stop();
 
+  // Answers the requests read from the stream without a socket (see HttpServer::serve).
+  void serve(httplib::Stream& stream) { http_->serve(stream); }
+
  private:
   void handleLibrary(const httplib::Request& req, httplib::Response& res);
   void handleAdminFaults(const httplib::Request& req, httplib::Response& res);

@@ -89,7 +89,9 @@ QString CrashContext::filePath() {
 bool CrashContext::save(const QString& path) const {
     QVariantMap map{{kState, QString::fromUtf8(state)}, {kToken, token}, {kRid, rid}};
     if (!uid.isNull()) map.insert(kUid, uid);
-    if (files::replaceContents(path, plist::toXml(map))) return true;
+    // The binary form: a token or state holding U+0000 (the service's JSON
+    // may carry one) has no XML form and would be left out.
+    if (files::replaceContents(path, plist::toBinary(map))) return true;
     qCWarning(lcBrelvo) << "crash context not saved to" << path;
     return false;
 }

@@ -9,6 +9,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -83,8 +84,22 @@ plist_t toNode(const QVariant& value, char16_t nulStandIn) {
     }
     case QMetaType::QDateTime: {
         const qint64 ms = referenceDate().msecsTo(value.toDateTime());
-        const qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-        return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>((ms - sec * 1000) * 1000));
+        qint64 sec = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+        qint64 usec = (ms - sec * 1000) * 1000;
+        // The form counts whole seconds in 32 bits. Counting the fraction
+        // backwards reaches the second just below that range (where a date
+        // read from a damaged file can lie); a date further out is held at
+        // the nearest end instead of wrapping around to the other one.
+        constexpr qint64 kLowest = std::numeric_limits<int32_t>::min();
+        constexpr qint64 kHighest = std::numeric_limits<int32_t>::max();
+        if (sec == kLowest - 1) {
+            sec = kLowest;
+            usec -= 1000000;
+        } else if (sec < kLowest || sec > kHighest) {
+            sec = std::clamp(sec, kLowest, kHighest);
+            usec = 0;
+        }
+        return plist_new_date(static_cast<int32_t>(sec), static_cast<int32_t>(usec));
     }
     case QMetaType::QVariantList:
     case QMetaType::QStringList: {

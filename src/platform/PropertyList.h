@@ -15,7 +15,8 @@ namespace brelvo::plist {
 //
 // A string holding U+0000 keeps it in the binary form; the XML form cannot
 // hold it, so there such a string counts as having no form. A dictionary key
-// holding U+0000 is left out of either form with a log line.
+// holding U+0000 is left out of either form with a log line. The XML form
+// keeps dates to the whole second (the binary one to the millisecond).
 
 // True when the value and everything inside it has a property-list form
 // (nulls inside containers allowed).

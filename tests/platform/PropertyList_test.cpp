@@ -67,6 +67,17 @@ TEST(PropertyList, XmlRoundTripKeepsEveryKindAndValue) {
     EXPECT_TRUE(sameValue(value, plist::fromData(bytes)));
 }
 
+TEST(PropertyList, DatesAtTheEndsOfTheBinaryRangeKeepTheirSide) {
+    // The binary form counts whole seconds from 2001 in 32 bits.
+    const QDateTime reference = utc(2001, 1, 1, 0, 0, 0, 0);
+    const QDateTime lowest = reference.addSecs(std::numeric_limits<int32_t>::min());
+    const QDateTime justBelow = lowest.addMSecs(-250);  // still read from a damaged file
+    EXPECT_EQ(plist::fromData(plist::toBinary(justBelow)).toDateTime(), justBelow);
+    const QDateTime highest = reference.addSecs(std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(plist::fromData(plist::toBinary(utc(2200, 1, 1, 0, 0, 0, 0))).toDateTime(), highest);
+    EXPECT_EQ(plist::fromData(plist::toBinary(utc(1800, 1, 1, 0, 0, 0, 0))).toDateTime(), lowest);
+}
+
 TEST(PropertyList, SmallIntegerKindsReadBackAsQint64) {
     const QVariantList in{QVariant(int(-7)), QVariant(uint(7)), QVariant(qulonglong(1) << 40)};
     const QVariantList expected{qint64(-7), qint64(7), qint64(1) << 40};
