@@ -13,6 +13,7 @@
 #include "diagnostics/StoredLogBatches.h"
 #include "platform/Defaults.h"
 #include "platform/PropertyList.h"
+#include "protocol/DeliveryId.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,7 +68,8 @@ void deliverAll(const char* what) {
     StoredLogBatches& batches = StoredLogBatches::shared();
     const QVariantList waiting = batches.all();
     QVariantList sent;
-    batches.deliver([&sent](const QString& logs, const QString& token) {
+    batches.deliver([&sent](const QString& logs, const QString& token, const QString& deliveryId) {
+        fuzz::require(delivery::isId(deliveryId), "every batch goes out under a delivery identifier");
         sent.append(QVariantMap{{QStringLiteral("logs"), logs}, {QStringLiteral("token"), token}});
         return true;
     });
