@@ -93,8 +93,10 @@ plist_t toNode(const QVariant& value, char16_t nulStandIn) {
         constexpr qint64 kLowest = std::numeric_limits<int32_t>::min();
         constexpr qint64 kHighest = std::numeric_limits<int32_t>::max();
         if (sec == kLowest - 1) {
+            // The whole second itself is one microsecond short: libplist reads
+            // a value of exactly kLowest - 1 back by wrapping its 32 bits.
             sec = kLowest;
-            usec -= 1000000;
+            usec = std::max<qint64>(usec - 1000000, -999999);
         } else if (sec < kLowest || sec > kHighest) {
             sec = std::clamp(sec, kLowest, kHighest);
             usec = 0;

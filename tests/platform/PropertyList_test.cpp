@@ -73,6 +73,8 @@ TEST(PropertyList, DatesAtTheEndsOfTheBinaryRangeKeepTheirSide) {
     const QDateTime lowest = reference.addSecs(std::numeric_limits<int32_t>::min());
     const QDateTime justBelow = lowest.addMSecs(-250);  // still read from a damaged file
     EXPECT_EQ(plist::fromData(plist::toBinary(justBelow)).toDateTime(), justBelow);
+    const QDateTime wholeSecondBelow = lowest.addSecs(-1);
+    EXPECT_EQ(plist::fromData(plist::toBinary(wholeSecondBelow)).toDateTime(), wholeSecondBelow);
     const QDateTime highest = reference.addSecs(std::numeric_limits<int32_t>::max());
     EXPECT_EQ(plist::fromData(plist::toBinary(utc(2200, 1, 1, 0, 0, 0, 0))).toDateTime(), highest);
     EXPECT_EQ(plist::fromData(plist::toBinary(utc(1800, 1, 1, 0, 0, 0, 0))).toDateTime(), lowest);
