@@ -12,6 +12,8 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/SharedState.h"
 
+#include <QSet>
+
 #include <mutex>
 #include <utility>
 
@@ -201,25 +203,54 @@ void LogHelper::sendOldLogs() {
 }
 
 int LogHelper::tryToSendOldLogs() {
-    // One at a time: two would send the same entries and then each remove as
-    // many from the front, taking newer ones that were never sent.
-    static QMutex* sending = new QMutex;  // outlives a send still running at exit
-    std::unique_lock<QMutex> lock(*sending, std::try_to_lock);
-    if (!lock.owns_lock()) return 0;
-    const QVariantList entries = variants::listOf(Defaults::standard().object(key(kLogsKey)));
-    if (entries.isEmpty()) return 0;
-    const QString token = entries.first().toMap().value(kToken).toString();
-    int delivered = 0;
-    for (const Batch& b : batchesOf(entries, token)) {
-        if (postLogs(b.joined, b.token)) ++delivered;  // a failure lands in the stored batches
-    }
-    // Removed only once sent or stored as a batch: a kill in between sends
-    // some entries twice rather than none of them.
+    moveOldLogsToBatches();
+    return tryToSendOldLogsArray();
+}
+
+void LogHelper::moveOldLogsToBatches() {
+    // One move at a time: two would store the same entries twice.
+    static QMutex* moving = new QMutex;  // outlives a move still running at exit
+    QMutexLocker lock(moving);
+    // The entries are sent as stored batches, which keep their delivery
+    // identifier until delivered. The move survives a kill at any step: the
+    // entries are first marked with the identifier of the batch they go
+    // into, then stored as that batch, then removed. A kill before the
+    // removal stores the same batch again under the same identifier, and the
+    // service keeps one.
+    QVariantList marked;
     Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
-        const QVariantList rest = variants::listOf(current).mid(entries.size());
+        marked = variants::listOf(current);
+        QString lastToken, lastId;
+        for (QVariant& v : marked) {
+            QVariantMap entry = v.toMap();
+            if (!entry.value(delivery::kEntryKey).toString().isEmpty()) continue;
+            const QString token = entry.value(kToken).toString();
+            if (lastId.isEmpty() || token != lastToken) lastId = delivery::newId();
+            lastToken = token;
+            entry.insert(delivery::kEntryKey, lastId);
+            v = entry;
+        }
+        return marked.isEmpty() ? QVariant() : QVariant(marked);
+    });
+    if (marked.isEmpty()) return;
+
+    QSet<QString> moved;
+    for (qsizetype i = 0; i < marked.size();) {
+        const QString id = marked[i].toMap().value(delivery::kEntryKey).toString();
+        qsizetype end = i;
+        while (end < marked.size() && marked[end].toMap().value(delivery::kEntryKey).toString() == id) ++end;
+        // One identifier marks entries of one token.
+        for (const Batch& b : batchesOf(marked.mid(i, end - i), QString()))
+            StoredLogBatches::shared().append(QString::fromUtf8(b.joined), b.token, id);
+        moved.insert(id);
+        i = end;
+    }
+    Defaults::standard().update(key(kLogsKey), [&](const QVariant& current) {
+        QVariantList rest;
+        for (const QVariant& v : variants::listOf(current))
+            if (!moved.contains(v.toMap().value(delivery::kEntryKey).toString())) rest.append(v);
         return rest.isEmpty() ? QVariant() : QVariant(rest);
     });
-    return delivered;
 }
 
 int LogHelper::tryToSendOldLogsArray() {

@@ -71,7 +71,10 @@ public:
     void addLogs(const QVariantMap& batch);
     // Runs tryToSendOldLogs and then tryToSendOldLogsArray on the global pool.
     void sendOldLogs();
-    // Blocking forms, on the calling thread; each returns the batches delivered.
+    // Blocking forms, on the calling thread; each returns the batches
+    // delivered. tryToSendOldLogs first moves the "BrelvoLib_Logs" entries
+    // into the stored batches (one per run of a token), so they are sent
+    // under an identifier that survives a kill, and then sends every batch.
     int tryToSendOldLogs();
     int tryToSendOldLogsArray();
 
@@ -82,6 +85,7 @@ public:
 
 private:
     LogHelper() = default;
+    void moveOldLogsToBatches();
 
     mutable QMutex mutex_;
     QVariantList queue_;
