@@ -90,6 +90,9 @@ Brelvo::Brelvo() : d(std::make_unique<Impl>()) {
     handDownContext();
     NotificationCenter::defaultCenter().addObserver(notifications::kCloseLockScreen,
                                                     [this](const Notification&) { removeLockScreen(); }, this);
+    // A host that hides the floating buttons this way also stops the log tick.
+    NotificationCenter::defaultCenter().addObserver(notifications::kHideMenuSlider,
+                                                    [this](const Notification&) { enableTimer(false); }, this);
     // The analyser shows the lock screen and its alerts through the facade.
     AnalizeResponseBrelvo::shared().setPresenters(
         [this] { showLockScreen(); },

@@ -5,7 +5,6 @@
 #include "platform/Log.h"
 #include "platform/VariantKinds.h"
 #include "protocol/AnalizeResponseBrelvo.h"
-#include "protocol/BVReachability.h"
 #include "protocol/Connectivity.h"
 #include "protocol/DeliveryId.h"
 #include "protocol/JSONClientBrelvo.h"
@@ -58,12 +57,6 @@ QList<Batch> batchesOf(const QVariantList& entries, const QString& fallbackToken
 
 QVariantMap storedBatch(const QByteArray& joined, const QString& token) {
     return QVariantMap{{kLogs, QString::fromUtf8(joined)}, {kToken, token}};
-}
-
-// Without touching the shared error record: a log tick has no message to show.
-bool serviceReachable() {
-    const auto reachability = BVReachability::reachabilityWithHostName(connectivity::serviceHost());
-    return reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable;
 }
 
 }  // namespace
@@ -129,7 +122,7 @@ int LogHelper::drainQueue() {
     const QString current = NetworkClientBrelvo::shared().access_token();
     QVariantList entries = takeQueued();
     if (entries.isEmpty()) return 0;
-    if (current.isEmpty() || !serviceReachable()) {
+    if (current.isEmpty() || !connectivity::serviceReachable()) {
         // No session yet (a batch without a token would be refused), or no
         // network: the entries wait in front of anything logged meanwhile,
         // and go to disk in large pieces when the memory bound is reached.

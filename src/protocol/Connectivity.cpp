@@ -12,9 +12,13 @@ QString serviceHost() {
     return QUrl(NetworkClientBrelvo::serviceUrl()).host();
 }
 
-bool reachable() {
+bool serviceReachable() {
     const auto reachability = BVReachability::reachabilityWithHostName(serviceHost());
-    if (reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable) return true;
+    return reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable;
+}
+
+bool reachable() {
+    if (serviceReachable()) return true;
     UserHelperBrelvo::shared().setErrorMessage(QStringLiteral("No internet connection"));
     return false;
 }

@@ -11,4 +11,9 @@ QString serviceHost();
 // When it cannot, "No internet connection" goes into the shared error record.
 bool reachable();
 
+// The same check without touching the error record: for background checks
+// that have no message to show. May wait for name resolution, so never on the
+// GUI thread.
+bool serviceReachable();
+
 }  // namespace brelvo::connectivity

@@ -4,6 +4,7 @@
 
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/MotionSource.h"
+#include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
@@ -13,6 +14,9 @@
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
+#include "ui/issue/ScreenshotStore.h"
+#include "ui/issue/ScreenshotStrip.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/CustomViewBrelvoiPhone.h"
@@ -281,4 +285,84 @@ TEST_F(OverlayTest, ShakesOpenTheMenuOnlyWhenAShakeShould) {
     EXPECT_FALSE(static_cast<CustomViewBrelvoiPhone*>(Brelvo::shared().mainView())->isDetectingShakes());
     EXPECT_EQ(HandShaken::started, 1);
     MotionSource::setFactory({});
+}
+
+TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTheForm) {
+    QPalette green = host.palette();
+    green.setColor(QPalette::Window, QColor(0, 160, 80));
+    host.setPalette(green);
+    host.setAutoFillBackground(true);
+    Defaults::standard().removeObject(ScreenshotStore::kListKey);
+    start();
+    BrelvoWindow* w = overlay();
+    const QRect buttons = (w->brelvoSlider()->geometry() | w->brelvoMakeScreenshot()->geometry())
+                              .translated(w->frame().topLeft()).intersected(QRect(0, 0, kW, kH));
+    ASSERT_FALSE(buttons.isEmpty()) << "the buttons show at the screen's edge";
+
+    clickAt(w->brelvoMakeScreenshot()->geometry().translated(w->frame().topLeft()).center());
+    ASSERT_TRUE(test::waitFor([] { return ScreenshotStore::shared().list().size() == 1; }));
+    const QImage shot(ScreenshotStore::shared().list().first());
+    const qreal scale = screen::scale();
+    ASSERT_EQ(shot.size(), QSize(qRound(kW * scale), qRound(kH * scale)));
+    int buttonPixels = 0;
+    for (int y = buttons.top(); y <= buttons.bottom(); ++y)
+        for (int x = buttons.left(); x <= buttons.right(); ++x)
+            buttonPixels += !hostButton->geometry().contains(x, y) && shot.pixelColor(QPointF(x * scale, y * scale).toPoint()) != QColor(0, 160, 80);
+    EXPECT_EQ(buttonPixels, 0) << "the floating buttons are not in the picture";
+    EXPECT_EQ(shot.pixelColor(QPoint(qRound(100 * scale), qRound(100 * scale))), QColor(0, 160, 80));
+    EXPECT_NE(shot.pixelColor(hostButton->geometry().topLeft() * scale + QPoint(4, 4)), QColor(0, 160, 80))
+        << "the host's button is";
+
+    // The form shows over the open menu, and the buttons are back.
+    waitOpen();
+    FeedbackViewControllerBrelvo* form = Brelvo::shared().mainView()->issueForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(test::waitFor([&] { return w->brelvoSlider()->isVisible(); }));
+    EXPECT_TRUE(test::waitFor([&] { return form->strip()->paths().size() == 1; }));
+
+    // "CallPostIssue" brings the form back once it has gone.
+    form->btnBackPressed();
+    ASSERT_FALSE(form->isVisible());
+    center().post(notifications::kCallPostIssue);
+    EXPECT_TRUE(test::waitFor([&] { return form->isVisible(); }));
+    form->btnBackPressed();
+    Defaults::standard().removeObject(ScreenshotStore::kListKey);
+    host.setAutoFillBackground(false);
+}
+
+TEST_F(OverlayTest, WithoutASessionTheScreenshotActionBringsTheSliderBackAndTakesNothing) {
+    start();
+    Defaults::standard().removeObject(ScreenshotStore::kListKey);
+    Brelvo::shared().setIsInit(false);
+    int asked = 0;
+    center().addObserver(notifications::kMainOrScreenshot, [&](const Notification&) { ++asked; }, this);
+    center().post(notifications::kMakeScreenshot);
+    ASSERT_TRUE(test::waitFor([&] { return asked == 1; }));
+    EXPECT_TRUE(test::waitFor([] { return overlay()->brelvoSlider()->isVisible(); }));
+    EXPECT_TRUE(ScreenshotStore::shared().list().isEmpty());
+    Brelvo::shared().setIsInit(true);
+}
+
+TEST_F(OverlayTest, TheOfflineBadgeIsOneViewThatComesAndGoesWithTheService) {
+    start();
+    CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    QWidget* slider = overlay()->brelvoSlider();
+    const auto badges = [slider] {
+        int n = 0;
+        for (QWidget* child : slider->findChildren<QWidget*>()) n += tags::tag(child) == CustomViewBrelvo::kOfflineBadgeTag;
+        return n;
+    };
+    qApp->setProperty("brelvo_service_url", QStringLiteral("http://brelvo-service.invalid/"));
+    panel->showOfflineSign();
+    ASSERT_TRUE(test::waitFor([&] { return badges() == 1; }));
+    panel->setOfflineBadge(true);
+    panel->showOfflineSign();
+    EXPECT_EQ(badges(), 1);
+    qApp->setProperty("brelvo_service_url", service.url());
+    // A check already running covers the call made meanwhile: ask until one runs.
+    EXPECT_TRUE(test::waitFor([&] {
+        panel->showOfflineSign();
+        return badges() == 0;
+    }));
 }

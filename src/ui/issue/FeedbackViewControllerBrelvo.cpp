@@ -546,6 +546,11 @@ bool FeedbackViewControllerBrelvo::addImageFile(const QString& path) {
     return true;
 }
 
+void FeedbackViewControllerBrelvo::btnMenuScreenshotsPressed(const QImage& screenshot) {
+    if (!allowAnotherScreenshot() || screenshot.isNull()) return;
+    ScreenshotStore::shared().saveCapture(screenshot);  // captureSaved rebuilds the strip
+}
+
 void FeedbackViewControllerBrelvo::takeScreenshotButton() {
     NotificationCenter::defaultCenter().post(notifications::kMainOrScreenshot, 2);
     if (!allowAnotherScreenshot()) return;

@@ -85,6 +85,9 @@ public:
     void takeScreenshotButton();
     // The limit warning when the list is full; true when one more may be added.
     bool allowAnotherScreenshot();
+    // A screenshot just taken: added to the list (once written) unless the
+    // list is full, which the limit warning says.
+    void btnMenuScreenshotsPressed(const QImage& screenshot);
     ScreenshotStrip* strip() const { return strip_; }
 
     void cancelButtonPressed() override;

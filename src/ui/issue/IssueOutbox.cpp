@@ -48,13 +48,6 @@ QString post(const IssueOutbox::Entry& entry) {
                                                                    entry.id);
 }
 
-// The service's host answers to a fresh check; unlike the transport's, this
-// one leaves the shared error record alone.
-bool serviceHostReachable() {
-    const auto reachability = BVReachability::reachabilityWithHostName(connectivity::serviceHost());
-    return reachability && reachability->currentReachabilityStatus() != BVReachability::NotReachable;
-}
-
 }  // namespace
 
 IssueOutbox& IssueOutbox::shared() {
@@ -173,7 +166,7 @@ void IssueOutbox::networkChanged() {
     if (checkWaiting_.exchange(true)) return;
     dispatch::toGlobal([this] {
         checkWaiting_ = false;
-        const bool reachable = serviceHostReachable();  // may wait for name resolution: never on the GUI thread
+        const bool reachable = connectivity::serviceReachable();
         QMetaObject::invokeMethod(this, [this, reachable] { emit serviceReachable(reachable); }, Qt::QueuedConnection);
         if (!reachable) return;
         if (!pending().isEmpty()) qCInfo(lcBrelvo) << "issue from cache send";

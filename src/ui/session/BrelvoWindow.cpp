@@ -41,8 +41,8 @@ BrelvoWindow::BrelvoWindow(const QRect& frame, QWidget* screenWindow)
     NotificationCenter& center = NotificationCenter::defaultCenter();
     center.addObserver(notifications::kBringSliderToFront, this, [this](const Notification&) { bringSliderToFront(); },
                        Qt::QueuedConnection);
-    center.addObserver(notifications::kBringSliderToBack, this, [this](const Notification&) { bringSliderToBack(); },
-                       Qt::QueuedConnection);
+    // Hidden at once when asked on the GUI thread: a capture may follow in the same call.
+    center.addObserver(notifications::kBringSliderToBack, this, [this](const Notification&) { bringSliderToBack(); });
     center.addObserver(notifications::kButtonsState,
                        [this](const Notification& n) { setupMainButtonByMode(n.object); }, this);
 }

@@ -1,7 +1,9 @@
 #include "ui/session/CustomViewBrelvo.h"
 
+#include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Json.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
@@ -12,13 +14,20 @@
 #include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/Texts.h"
+#include "ui/images/BrelvoImageManager.h"
+#include "ui/images/imageCAcheBrelvo.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
+#include "ui/issue/IssueChoices.h"
+#include "ui/issue/IssueOutbox.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 #include "ui/session/OverlayControl.h"
 #include "ui/session/UserProfileViewController.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -39,9 +48,46 @@ CustomViewBrelvo::~CustomViewBrelvo() {
 void CustomViewBrelvo::viewDidAppear() {
     if (appeared_) return;
     appeared_ = true;
+    // Each change of the network badges the slider, tells the form, and sends
+    // the issues that wait; one check at once covers what waits from earlier runs.
+    IssueOutbox& outbox = IssueOutbox::shared();
+    connect(&outbox, &IssueOutbox::serviceReachable, this, [this](bool reachable) {
+        setOfflineBadge(!reachable);
+        if (issueView_) issueView_->showOfflineModeMessage(!reachable);
+    });
+    outbox.startWatchingNetwork();
+    outbox.networkChanged();
     const QSize size = screen::bounds();
     resize(size.width(), height());
     showBrelMenu(stateForAnimate_, 0.5);
+}
+
+void CustomViewBrelvo::viewWillAppear() {
+    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
+    const std::optional<BrelUserDM> user = payload ? payload->user() : std::nullopt;
+    const QString url = user ? user->image() : QString();
+    QPointer<CustomViewBrelvo> self(this);
+    // The cache may have to fetch the picture: off the GUI thread.
+    dispatch::toGlobal([self, url] {
+        const QString key = QString::fromLatin1(kUserImageKey);
+        QImage picture = url.isEmpty() ? QImage() : imageCAcheBrelvo::shared().getImageByURL(url);
+        if (!picture.isNull()) {
+            QByteArray png;
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            picture.save(&buffer, "PNG");
+            if (Defaults::standard().object(key).toByteArray() != png) Defaults::standard().setObject(png, key);
+        } else {
+            // The copy from an earlier session; damaged bytes leave the placeholder.
+            const QVariant kept = Defaults::standard().object(key);
+            if (kept.typeId() == QMetaType::QByteArray) picture = QImage::fromData(kept.toByteArray());
+            if (kept.isValid() && picture.isNull()) qCWarning(lcBrelvo) << "the kept user picture is unreadable";
+        }
+        if (picture.isNull()) return;
+        dispatch::toMain([self, picture] {
+            if (self) self->setUserPicture(picture);
+        });
+    });
 }
 
 void CustomViewBrelvo::setBrelvoViewsVisible(bool visible) {
@@ -58,6 +104,7 @@ void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
     const int w = size.width(), h = size.height();
     const int ms = qRound(seconds * 1000);
 
+    if (open) viewWillAppear();
     if (myOrientation_ == 2) {
         if (open) {
             UserHelperBrelvo::shared().setIsOpen(true);
@@ -168,7 +215,83 @@ void CustomViewBrelvo::sessionAccepted(const AcceptedSession& session) {
 }
 
 void CustomViewBrelvo::initFeedbackViewController() {
-    // The issue form arrives with the issue work; nothing to prepare until then.
+    QPointer<CustomViewBrelvo> self(this);
+    auto prepare = [self] {
+        if (!self) return;
+        if (!self->issueView_) {
+            auto* form = new FeedbackViewControllerBrelvo(self);
+            form->hide();
+            form->setCloseMenu([self] {
+                if (self) self->showBrelMenu(false, 0.5);
+            });
+            self->issueView_ = form;
+        }
+        self->issueView_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
+        // The session's current types and priorities, as one snapshot.
+        self->issueView_->setChoices(IssueChoices::fromCurrentPayload(), self->issueTypeIcons_,
+                                     self->issueSeverityIcons_);
+        self->issueView_->rebuildScrollView();
+    };
+    if (dispatch::isMainThread())
+        prepare();
+    else
+        dispatch::toMain(prepare);
+}
+
+FeedbackViewControllerBrelvo* CustomViewBrelvo::issueForm() const {
+    return issueView_.data();
+}
+
+void CustomViewBrelvo::presentIssueForm() {
+    if (!issueView_) return;
+    issueView_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
+    issueView_->show();
+    issueView_->raise();
+    issueView_->updateActiveRequirement();
+}
+
+void CustomViewBrelvo::btnPostIssuePressed() {
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.post(notifications::kRemoveCaseView);
+    center.post(notifications::kMainOrScreenshot, 0);
+    initFeedbackViewController();
+    presentIssueForm();
+    center.post(notifications::kUpdateActiveRequirement);
+}
+
+void CustomViewBrelvo::showOfflineSign() {
+    if (offlineCheckRunning_.exchange(true)) return;
+    QPointer<CustomViewBrelvo> self(this);
+    // Name resolution may take seconds: never on the GUI thread.
+    dispatch::toGlobal([self] {
+        const bool reachable = connectivity::serviceReachable();
+        dispatch::toMain([self, reachable] {
+            if (!self) return;
+            self->offlineCheckRunning_ = false;
+            self->setOfflineBadge(!reachable);
+        });
+    });
+}
+
+void CustomViewBrelvo::setOfflineBadge(bool offline) {
+    QAbstractButton* slider = UserHelperBrelvo::shared().sliderButton();
+    if (!slider) return;
+    QWidget* badge = tags::viewWithTag(slider, kOfflineBadgeTag);
+    if (!offline) {
+        delete badge;
+        return;
+    }
+    if (!badge) {
+        auto* label = new QLabel(slider);
+        tags::setTag(label, kOfflineBadgeTag);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label->setScaledContents(true);
+        label->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("offline"))));
+        label->setGeometry(9, 43, 29, 11);
+        badge = label;
+    }
+    badge->show();
+    badge->raise();
 }
 
 void CustomViewBrelvo::setAppView() {

@@ -15,8 +15,11 @@
 
 class QAbstractButton;
 class QLabel;
+class QTimer;
 
 namespace brelvo {
+
+class FeedbackViewControllerBrelvo;
 
 // The menu panel: the overlay window's root view. It opens and closes the
 // menu by moving the whole overlay window on and off the screen, and holds the
@@ -55,8 +58,27 @@ public:
     bool reachable();
     // Fills the application box from the authentication's revision.
     void setAppView();
-    // Prepares the issue form after a good authentication.
+    // Creates the issue form once (sized to the screen, with the session's
+    // issue types and priorities) and refreshes its choices and screenshots.
     void initFeedbackViewController();
+    FeedbackViewControllerBrelvo* issueForm() const;
+    // "Post issue" and "CallPostIssue": the issue form over the open menu.
+    void btnPostIssuePressed();
+    // Shows the form over the panel, above whatever screen it had opened.
+    void presentIssueForm();
+
+    // ---- the offline badge ------------------------------------------------
+    static constexpr int kOfflineBadgeTag = viewtags::kOfflineBadge;
+    static constexpr int kOfflineCheckIntervalMs = 2000;
+    // Checks the service's host on the pool and badges the slider while it
+    // cannot be reached; a check still running covers the next call.
+    void showOfflineSign();
+    // Adds the one badge to the slider, or removes it. GUI thread.
+    void setOfflineBadge(bool offline);
+    // Called each time the menu is about to show: the tester's picture, from
+    // the image cache or else from the copy kept under "BrelUserImage".
+    void viewWillAppear();
+    static constexpr const char* kUserImageKey = "BrelUserImage";
 
     QStringList users() const;
     QVariantList requirements() const;
@@ -118,7 +140,8 @@ protected:
     QWidget* loadingView_ = nullptr;
     void setActivationMode(int value) { activationMode_ = value; }
 
-    QPointer<QWidget> issueView_;  // the issue form, once it exists
+    QPointer<FeedbackViewControllerBrelvo> issueView_;  // the issue form, once it exists
+    QTimer* offlineTimer_ = nullptr;  // the 2-second badge check, started by the phone panel
     QStringList issueTypeIcons_;
     QStringList issueSeverityIcons_;
 
@@ -149,6 +172,7 @@ private:
     bool libIsShown_ = false;
     int activationMode_ = 0;
     bool appeared_ = false;
+    std::atomic<bool> offlineCheckRunning_{false};
 };
 
 }  // namespace brelvo

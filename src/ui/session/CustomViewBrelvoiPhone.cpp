@@ -5,12 +5,16 @@
 #include "platform/Log.h"
 #include "platform/MotionSource.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SystemSound.h"
 #include "platform/WindowLayer.h"
 #include "protocol/Connectivity.h"
 #include "state/NotificationNames.h"
 #include "state/RecordValues.h"
 #include "state/SharedState.h"
+#include "state/UserHelperBrelvo.h"
+#include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/session/OverlayControl.h"
 
 #include <QGuiApplication>
@@ -18,6 +22,7 @@
 #include <QPushButton>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 #include <cmath>
 
@@ -59,7 +64,11 @@ CustomViewBrelvoiPhone::CustomViewBrelvoiPhone(QWidget* parent) : CustomViewBrel
         NotificationCenter::defaultCenter().post(notifications::kDeviceOrientationDidChange);
     }, Qt::QueuedConnection);
 
-    // The session starts here. (The offline badge's timer arrives with the menu's remaining work.)
+    offlineTimer_ = new QTimer(this);
+    offlineTimer_->setInterval(kOfflineCheckIntervalMs);
+    connect(offlineTimer_, &QTimer::timeout, this, &CustomViewBrelvo::showOfflineSign);
+    offlineTimer_->start();
+
     authentication(QString());
 }
 
@@ -99,12 +108,17 @@ void CustomViewBrelvoiPhone::createGUI() {
     const QString caption = QStringLiteral("color: #9aa3ae; font: bold 10px;");
     const QString arialBold = QStringLiteral("color: #3c3c3c; font: bold 13px 'Arial';");
 
-    auto* logo = new QLabel(this);
+    BrelvoImageManager& images = BrelvoImageManager::sharedInstance();
+    auto* sign = label(this, QString());
+    sign->setObjectName(QStringLiteral("sign"));
+    sign->setGeometry(16, 21, 26, 26);
+    sign->setScaledContents(true);
+    sign->setPixmap(QPixmap::fromImage(images.getImageForKey(QStringLiteral("sign"))));
+    auto* logo = label(this, QString());
     logo->setObjectName(QStringLiteral("logo"));
-    const QImage logoImage = BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo"));
+    const QImage logoImage = images.getImageForKey(QStringLiteral("logo"));
     logo->setPixmap(QPixmap::fromImage(logoImage).scaled(QSize(118, 20), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    logo->setGeometry(16, 24, 118, 20);
-    logo->setStyleSheet(QStringLiteral("background: transparent;"));
+    logo->setGeometry(50, 24, 118, 20);
 
     userButton_ = new ImageButton(this);
     userButton_->setObjectName(QStringLiteral("userButton"));
@@ -128,8 +142,11 @@ void CustomViewBrelvoiPhone::createGUI() {
     appBox_ = new Card(this);
     appIcon_ = label(appBox_, QString());
     appIcon_->setGeometry(12, 14, 56, 56);
-    appIcon_->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign")))
-                            .scaled(QSize(56, 56), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // The application's own icon where it has one.
+    const QIcon appIcon = QGuiApplication::windowIcon();
+    appIcon_->setPixmap(appIcon.isNull() ? QPixmap::fromImage(images.getImageForKey(QStringLiteral("sign")))
+                                               .scaled(QSize(56, 56), Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                                         : appIcon.pixmap(QSize(56, 56)));
     appTitle_ = label(appBox_, darkBold);
     appTitle_->setObjectName(QStringLiteral("appTitle"));
     appCompany_ = label(appBox_, lightGray);
@@ -173,6 +190,13 @@ void CustomViewBrelvoiPhone::createGUI() {
                                   lblRevisionExpRes_, lblREvisionExpResultText_, choose};
     updateActiveRequirement(QVariant());
 
+    postIssueButton_ = new QPushButton(QStringLiteral("Post issue"), this);
+    postIssueButton_->setObjectName(QStringLiteral("btnPostIssue"));
+    postIssueButton_->setStyleSheet(QStringLiteral(
+        "QPushButton { background: rgb(32, 144, 192); color: white; font: bold 16px; border: none; border-radius: 10px; }"
+        "QPushButton:pressed { background: rgb(24, 112, 150); }"));
+    connect(postIssueButton_, &QPushButton::clicked, this, &CustomViewBrelvo::btnPostIssuePressed);
+
     // "loading..." over the menu while a request runs.
     loadingView_ = new QWidget(this);
     loadingView_->setObjectName(QStringLiteral("loadingView"));
@@ -205,9 +229,6 @@ void CustomViewBrelvoiPhone::registerObservers() {
     const auto later = Qt::QueuedConnection;
     center.addObserver(notifications::kDeviceOrientationDidChange, this, [this](const Notification&) { setMyOrientation(2); });
     center.addObserver(notifications::kShowMenuSlider, this, [this](const Notification&) { show(); }, later);
-    center.addObserver(notifications::kHideMenuSlider, [](const Notification&) {
-        // Stops the lifecycle timer; that timer arrives with the diagnostics work.
-    }, this);
     center.addObserver(notifications::kOpenMenu, this, [this](const Notification&) { openMenu(); }, later);
     center.addObserver(notifications::kCloseMenu, this, [this](const Notification&) { closeMenu(); }, later);
     center.addObserver(notifications::kCloseMenuWithoutDuration, this,
@@ -220,7 +241,8 @@ void CustomViewBrelvoiPhone::registerObservers() {
                        later);
     center.addObserver(notifications::kUpdateUserImage, this,
                        [this](const Notification&) { setupImageForUserButtonFromResponse(); }, later);
-    // "CallPostIssue" is observed once the issue form exists.
+    center.addObserver(notifications::kCallPostIssue, this, [this](const Notification&) { btnPostIssuePressed(); },
+                       later);
 }
 
 void CustomViewBrelvoiPhone::paintEvent(QPaintEvent*) {
@@ -249,6 +271,7 @@ void CustomViewBrelvoiPhone::resizeEvent(QResizeEvent* event) {
     lblREvisionExpResultText_->setGeometry(14, 112, boxWidth - 28, 48);
     btnRequirementChoose_->setGeometry(0, 0, boxWidth, 170);
     btnRequirements_->setGeometry((boxWidth - 180) / 2, 70, 180, 44);
+    postIssueButton_->setGeometry(12, kTopBarHeight + 112 + 170 + 16, boxWidth, 48);
     loadingView_->move((w - loadingView_->width()) / 2, (height() - loadingView_->height()) / 2);
 }
 
@@ -310,11 +333,26 @@ void CustomViewBrelvoiPhone::backMenuButtonAction() {
 
 void CustomViewBrelvoiPhone::btnMakeScreenshotPressedAction() {
     NotificationCenter::defaultCenter().post(notifications::kMainOrScreenshot, 0);
+    // Hidden at once, so that the floating buttons are not in the picture.
     overlay::hideMenuSlider();
-    if (!SharedState::shared().isInit()) return;
-    // Capturing the screen and opening the issue form arrive with the
-    // screenshot and issue work; until then the buttons come back at once.
+    if (!SharedState::shared().isInit()) {
+        // No session to report with; in slider mode the buttons must come back.
+        if (activationMode() == 0) overlay::showMenuSlider();
+        return;
+    }
+    systemsound::play(systemsound::kShutterSoundId);
+    const QImage screenshot = ScreenshotMakerBrelvo::shared().screenshotMaking(this);
+    UserHelperBrelvo::shared().setLastImage(screenshot);
+    UserHelperBrelvo::shared().setCustomView(this);
     if (activationMode() == 0) overlay::showMenuSlider();
+    showBrelMenu(true, 0.5);
+    setStateForAnimate(true);
+
+    initFeedbackViewController();
+    FeedbackViewControllerBrelvo* form = issueForm();
+    if (!form) return;
+    presentIssueForm();
+    form->btnMenuScreenshotsPressed(screenshot);
 }
 
 }  // namespace brelvo

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+class QPushButton;
+
 #include "platform/MotionSource.h"
 
 namespace brelvo {
@@ -58,6 +60,7 @@ private:
     QLabel* appIcon_ = nullptr;
     QWidget* requirementBox_ = nullptr;
     QLabel* subjectCaption_ = nullptr;
+    QPushButton* postIssueButton_ = nullptr;
 };
 
 }  // namespace brelvo
