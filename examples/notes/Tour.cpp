@@ -11,6 +11,11 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
 #include "state/NotificationNames.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
+#include "ui/issue/IssueOutbox.h"
+#include "ui/issue/OXPickerViewBrelvo.h"
+#include "ui/issue/ScreenshotStrip.h"
+#include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -28,6 +33,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -60,7 +68,8 @@ const QString kTyped = QStringLiteral("Checked: ");
 const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),         QStringLiteral("open-menu"),
                          QStringLiteral("close-menu"),   QStringLiteral("open-profile"), QStringLiteral("close-profile"),
                          QStringLiteral("lock"),         QStringLiteral("unlock"),       QStringLiteral("edit-note"),
-                         QStringLiteral("send-logs"),    QStringLiteral("quit")};
+                         QStringLiteral("send-logs"),    QStringLiteral("screenshot"),   QStringLiteral("fill-issue"),
+                         QStringLiteral("post-issue"),   QStringLiteral("quit")};
 
 QWidget* visibleWithTag(QWidget* root, int tag) {
     if (!root) return nullptr;
@@ -125,8 +134,9 @@ QList<Tour::Step> Tour::builtIn() {
     QList<Step> steps;
     QString error;
     parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nsend-logs\nshot 02-edited\nopen-menu\nshot 03-menu\n"
-                         "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nlock\nshot 05-locked\n"
-                         "unlock\nshot 06-unlocked\nquit\n"),
+                         "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot\nshot 05-issue-screenshot\n"
+                         "screenshot\nfill-issue\nshot 06-issue-filled\npost-issue\nlock\nshot 07-locked\n"
+                         "unlock\nshot 08-unlocked\nquit\n"),
           &steps, &error);
     for (Step& s : steps) s.line = 0;
     return steps;
@@ -204,6 +214,9 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("unlock")) return unlock();
     if (n == QLatin1String("edit-note")) return editNote();
     if (n == QLatin1String("send-logs")) return sendLogs();
+    if (n == QLatin1String("screenshot")) return takeScreenshot();
+    if (n == QLatin1String("fill-issue")) return fillIssue();
+    if (n == QLatin1String("post-issue")) return postIssue();
     if (n == QLatin1String("quit")) return pass();
     return fail(QStringLiteral("unknown step"));
 }
@@ -422,4 +435,78 @@ Tour::Outcome Tour::editNote() {
         return fail(QStringLiteral("the list does not show the edited note"));
     }
     return pass(QStringLiteral("\"%1\" edited and saved to %2").arg(window_->store().notes()[row].title, file.fileName()));
+}
+
+namespace {
+
+brelvo::FeedbackViewControllerBrelvo* issueForm() {
+    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    return panel ? panel->issueForm() : nullptr;
+}
+
+brelvo::BVAlert* shownAlert() {
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (auto* alert = qobject_cast<brelvo::BVAlert*>(w); alert && alert->isVisible()) return alert;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Tour::Outcome Tour::takeScreenshot() {
+    // From the host, with the menu closed, through the floating button.
+    brelvo::FeedbackViewControllerBrelvo* form = issueForm();
+    if (form && form->isVisible()) form->btnBackPressed();
+    if (brelvo::UserHelperBrelvo::shared().isOpen()) {
+        if (const Outcome closed = moveMenu(false); !closed.ok) return closed;
+    }
+    const int before = form ? int(form->strip()->paths().size()) : 0;
+    brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    QAbstractButton* button = overlay ? overlay->brelvoMakeScreenshot() : nullptr;
+    if (!button || !button->isVisible() || !button->isEnabled()) return fail(QStringLiteral("no screenshot button to tap"));
+    tap(button, button->rect().center());
+    const auto added = [before, overlay] {
+        brelvo::FeedbackViewControllerBrelvo* f = issueForm();
+        return f && f->isVisible() && f->strip()->paths().size() == before + 1 && overlay->frame().x() == 0;
+    };
+    if (!waitFor(added, kScreenMs)) return fail(QStringLiteral("no new screenshot on the issue form: %1").arg(sessionState()));
+    return pass(QStringLiteral("the issue form shows %1 screenshot(s)").arg(before + 1));
+}
+
+Tour::Outcome Tour::fillIssue() {
+    brelvo::FeedbackViewControllerBrelvo* form = issueForm();
+    if (!form || !form->isVisible()) return fail(QStringLiteral("the issue form is not shown"));
+    // The pickers as a tester uses them: open, choose, close.
+    form->setTypeIndex();
+    form->chooseValueIndex(0);
+    form->setPriorityIndex();
+    form->chooseValueIndex(0);
+    for (auto* picker : QApplication::allWidgets()) {
+        if (auto* p = qobject_cast<brelvo::OXPickerViewBrelvo*>(picker)) p->hidePicker();
+    }
+    form->setSummaryText(QStringLiteral("Saving a note twice loses the first"));
+    form->setDescriptionText(QStringLiteral("1. Open \"Release checklist\"\n2. Tap Save twice quickly\n\n"
+                                            "Expected: one note. Actual: the first edit is gone."));
+    const QString missing = brelvo::FeedbackViewControllerBrelvo::validationMessage(
+        form->typeLabel()->text() != brelvo::FeedbackViewControllerBrelvo::kTypePlaceholder,
+        form->severityLabel()->text() != brelvo::FeedbackViewControllerBrelvo::kSeverityPlaceholder, form->summaryText(),
+        form->descriptionText());
+    if (!missing.isEmpty()) return fail(QStringLiteral("the form is not complete: %1").arg(missing));
+    return pass(QStringLiteral("%1, %2").arg(form->typeLabel()->text(), form->severityLabel()->text()));
+}
+
+Tour::Outcome Tour::postIssue() {
+    brelvo::FeedbackViewControllerBrelvo* form = issueForm();
+    if (!form || !form->isVisible()) return fail(QStringLiteral("the issue form is not shown"));
+    const int screenshots = int(form->strip()->paths().size());
+    form->sendButton()->click();
+    if (!waitFor([] { return shownAlert() != nullptr; }, kSessionMs))
+        return fail(QStringLiteral("no answer shown %1 s after \"Send\"").arg(kSessionMs / 1000));
+    brelvo::BVAlert* alert = shownAlert();
+    const QString said = alert->titleLabel()->text() + QStringLiteral(": ") + alert->messageView()->toPlainText().simplified();
+    if (!brelvo::IssueOutbox::shared().pending().isEmpty()) return fail(QStringLiteral("not delivered (%1)").arg(said));
+    alert->cancelButton()->click();
+    if (!waitFor([this] { return sessionReady() && !brelvo::UserHelperBrelvo::shared().isOpen(); }, kMenuMs))
+        return fail(QStringLiteral("the menu did not close after the answer: %1").arg(sessionState()));
+    return pass(QStringLiteral("delivered with %1 screenshot(s); the form said \"%2\"").arg(screenshots).arg(said));
 }

@@ -47,6 +47,9 @@ private:
     Outcome unlock();
     Outcome editNote();
     Outcome sendLogs();
+    Outcome takeScreenshot();
+    Outcome fillIssue();
+    Outcome postIssue();
 
     // Runs the event loop until done() holds or the deadline passes.
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);

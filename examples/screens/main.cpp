@@ -1,7 +1,8 @@
 // brelvo-screens: starts the library over a small host window and saves a PNG
 // of each screen: the host alone, the overlay closed and open, the lock screen
-// (refusal, connection problem, loading), the alerts, the read-me screen and
-// the tester's profile.
+// (refusal, connection problem, loading), the alerts, the read-me screen, the
+// tester's profile and the issue form (empty, filled, with screenshots,
+// offline, at its screenshot limit).
 //
 //   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
 //
@@ -18,7 +19,12 @@
 #include "state/UserHelperBrelvo.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/ImageCacheFiles.h"
+#include "platform/Defaults.h"
+#include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueTextForm.h"
+#include "ui/issue/ScreenshotStore.h"
+#include "ui/issue/ScreenshotStrip.h"
+#include "ui/session/CustomViewBrelvo.h"
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
 #include "ui/session/BVAlert.h"
@@ -52,7 +58,8 @@ QWidget* makeHost() {
     auto* host = new QWidget;
     host->setWindowTitle(QStringLiteral("Notes"));
     host->resize(320, 568);
-    host->setStyleSheet(QStringLiteral("background: #f4f4f4;"));
+    host->setObjectName(QStringLiteral("notesHost"));
+    host->setStyleSheet(QStringLiteral("#notesHost { background: #f4f4f4; }"));
     auto* layout = new QVBoxLayout(host);
     layout->setContentsMargins(0, 0, 0, 12);
     auto* title = new QLabel(QStringLiteral("Notes"));
@@ -121,6 +128,7 @@ public:
         view_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
         view_->show();
     }
+    ~SampleForm() { delete view_; }
     QString summaryText() const override { return QStringLiteral("Saving a note twice loses the first"); }
     QString descriptionText() const override {
         return QStringLiteral("1. Write a note\n2. Tap Save twice quickly\n\nThe first version is gone from the list.");
@@ -132,6 +140,21 @@ public:
 private:
     QWidget* view_;
 };
+
+QVariantMap choice(int id, const char* name) {
+    return {{QStringLiteral("id"), id}, {QStringLiteral("name"), QString::fromLatin1(name)}};
+}
+
+// The host as the tester saw it, with a note open: the pictures on the form.
+QImage sampleScreenshot(QWidget* host, int variant) {
+    QImage picture = host->grab().toImage();
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(229, 57, 53), 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(24 + variant * 20, 120 + variant * 60, 200, 60), 10, 10);
+    return picture;
+}
 
 ErrorInfo record(const QString& message, const QVariantMap& scheme) {
     return ErrorInfo(QVariantMap{{QStringLiteral("error"), message}, {QStringLiteral("url_scheme"), scheme}});
@@ -152,6 +175,8 @@ int main(int argc, char** argv) {
     host->show();
     settle();
     bool ok = save(host, folder, QStringLiteral("host.png"));
+    QList<QImage> samples;  // the host as a tester would capture it, marked up
+    for (int i = 0; i < 5; ++i) samples.append(sampleScreenshot(host, i));
 
     // The library started with one call, as a host does; no service is needed
     // for these pictures.
@@ -243,12 +268,15 @@ int main(int argc, char** argv) {
     picker->hidePicker();
     settle([&] { return pickerShown.isNull(); });
 
-    SampleForm form(window);
-    auto* editor = new ModalTextViewsBrelvoVC(&form);
-    editor->setSummOrDescr(false);
-    editor->present();
-    ok &= save(host, folder, QStringLiteral("text-entry.png"));
-    editor->exitAction();
+    {
+        SampleForm form(window);
+        auto* editor = new ModalTextViewsBrelvoVC(&form);
+        editor->setSummOrDescr(false);
+        editor->present();
+        ok &= save(host, folder, QStringLiteral("text-entry.png"));
+        editor->exitAction();
+        settle();
+    }
     brelvo.hideMenu();
     settle([&] { return window->frame().x() == -width; });
 
@@ -263,7 +291,10 @@ int main(int argc, char** argv) {
                                                               {QStringLiteral("build_number"), QStringLiteral("212")}}},
                      {QStringLiteral("user"), QVariantMap{{QStringLiteral("full_name"), QStringLiteral("Dana Ruiz")},
                                                           {QStringLiteral("image"), pictureUrl},
-                                                          {QStringLiteral("role"), QStringLiteral("QA Lead")}}}}}});
+                                                          {QStringLiteral("role"), QStringLiteral("QA Lead")}}},
+                     {QStringLiteral("issue_types"), QVariantList{choice(1, "Crash"), choice(2, "Bug"), choice(3, "Layout")}},
+                     {QStringLiteral("issue_priorities"),
+                      QVariantList{choice(1, "Low"), choice(2, "Medium"), choice(3, "High")}}}}});
     LibrarySettings::sharedInstance().setupInfoFromProfileResponse(QStringLiteral(
         R"({"payload":{"user":{"email":"dana.ruiz@notes.example"},"schemas":{"logout":"brelvo://logout","open":"brelvo://open"}}})"));
     brelvo.showUserProfileScreen();
@@ -272,6 +303,50 @@ int main(int argc, char** argv) {
         return profile && profile->isVisible() && !profile->userImage().isNull();
     });
     ok &= save(host, folder, QStringLiteral("profile.png"));
+    brelvo.removeUserProfileScreen();
+
+    // The issue form, as "Post issue" in the open menu shows it.
+    Defaults::standard().removeObject(ScreenshotStore::kListKey);
+    CustomViewBrelvo* panel = brelvo.mainView();
+    NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
+    brelvo.showMenu();
+    settle([&] { return window->frame().x() == 0; });
+    panel->btnPostIssuePressed();
+    FeedbackViewControllerBrelvo* issueForm = panel->issueForm();
+    settle([&] { return issueForm && issueForm->isVisible(); });
+    ok &= save(host, folder, QStringLiteral("form-empty.png"));
+
+    issueForm->setTypeIndex();
+    issueForm->chooseValueIndex(1);
+    issueForm->setPriorityIndex();
+    issueForm->chooseValueIndex(2);
+    for (OXPickerViewBrelvo* open : window->findChildren<OXPickerViewBrelvo*>()) open->hidePicker();
+    settle([&] { return window->findChildren<OXPickerViewBrelvo*>().isEmpty(); });
+    issueForm->setSummaryText(QStringLiteral("Saving a note twice loses the first"));
+    issueForm->setDescriptionText(
+        QStringLiteral("1. Write a note\n2. Tap Save twice quickly\n\nThe first version is gone from the list."));
+    ok &= save(host, folder, QStringLiteral("form-filled.png"));
+
+    for (int i = 0; i < 3; ++i) ScreenshotStore::shared().saveCapture(samples[i]);
+    settle([&] { return issueForm->strip()->paths().size() == 3; });
+    ok &= save(host, folder, QStringLiteral("form-screenshots.png"));
+
+    issueForm->showOfflineModeMessage(true);
+    ok &= save(host, folder, QStringLiteral("form-offline.png"));
+    issueForm->showOfflineModeMessage(false);
+
+    for (int i = 3; i < ScreenshotStore::kMaxScreenshots; ++i) ScreenshotStore::shared().saveCapture(samples[i]);
+    settle([&] { return issueForm->strip()->paths().size() == ScreenshotStore::kMaxScreenshots; });
+    issueForm->allowAnotherScreenshot();
+    settle([&] {
+        BVAlert* shown = nullptr;
+        for (QWidget* w : windows::all())
+            if (auto* a = w->findChild<BVAlert*>()) shown = a;
+        auto* effect = shown ? qobject_cast<QGraphicsOpacityEffect*>(shown->graphicsEffect()) : nullptr;
+        return effect && effect->opacity() >= 1.0;
+    });
+    ok &= save(host, folder, QStringLiteral("form-limit-alert.png"));
+    for (const QString& path : ScreenshotStore::shared().list()) ScreenshotStore::shared().remove(path);
 
     delete host;
     return ok ? 0 : 1;

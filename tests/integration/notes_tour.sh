@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The notes application's built-in tour against a fresh brelvo-service:
 # every step must pass, every screen must be saved, and the service must
-# have recorded the tour's session and the app's log line.
+# have recorded the tour's session, its issue with two screenshots and the
+# app's log line.
 #
 #   notes_tour.sh SERVICE_BIN NOTES_BIN SEED
 set -euo pipefail
@@ -17,7 +18,7 @@ if [ "$status" -ne 0 ]; then
   exit 1
 fi
 
-for name in 01-host 02-edited 03-menu 04-profile 05-locked 06-unlocked; do
+for name in 01-host 02-edited 03-menu 04-profile 05-issue-screenshot 06-issue-filled 07-locked 08-unlocked; do
   png="$work/screens/$name.png"
   # A PNG file starts with these eight bytes.
   if [ ! -s "$png" ] || [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
@@ -33,6 +34,10 @@ summary=$("$service_bin" --db "$work/service.sqlite" --summary)
 echo "$summary"
 if ! grep -Eq '^sessions: +[1-9]' <<<"$summary" || ! grep -Eq '^requests: .*\bauth [2-9]' <<<"$summary"; then
   echo "the service did not record the tour's session and its renewed authentications" >&2
+  exit 1
+fi
+if ! grep -Eq '^issues: +1 +\(2 screenshots' <<<"$summary"; then
+  echo "the service did not receive the tour's issue with its two screenshots" >&2
   exit 1
 fi
 if ! grep -Eq '^log batches: +1 +\(1 entries\)' <<<"$summary"; then

@@ -116,6 +116,13 @@ void FeedbackViewControllerBrelvo::buildUI() {
     offlineBar_->hide();
     outer->addWidget(offlineBar_);
 
+    // Thin scroll bars without arrows, for the page, the description and the thumbnails.
+    setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 0; }"
+        "QScrollBar:horizontal { height: 6px; background: transparent; margin: 0 2px; }"
+        "QScrollBar::handle { background: rgba(0, 0, 0, 70); border-radius: 3px; min-height: 24px; min-width: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);

@@ -91,8 +91,9 @@ void CustomViewBrelvo::viewWillAppear() {
 }
 
 void CustomViewBrelvo::setBrelvoViewsVisible(bool visible) {
+    // The issue form lies inside the panel: it comes and goes with it, and
+    // shows only when it was presented.
     setVisible(visible);
-    if (issueView_) issueView_->setVisible(visible);
 }
 
 void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {

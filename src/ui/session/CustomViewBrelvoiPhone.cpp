@@ -109,16 +109,16 @@ void CustomViewBrelvoiPhone::createGUI() {
     const QString arialBold = QStringLiteral("color: #3c3c3c; font: bold 13px 'Arial';");
 
     BrelvoImageManager& images = BrelvoImageManager::sharedInstance();
-    auto* sign = label(this, QString());
-    sign->setObjectName(QStringLiteral("sign"));
-    sign->setGeometry(16, 21, 26, 26);
-    sign->setScaledContents(true);
-    sign->setPixmap(QPixmap::fromImage(images.getImageForKey(QStringLiteral("sign"))));
+    // The logo carries the "sign" mark itself.
     auto* logo = label(this, QString());
     logo->setObjectName(QStringLiteral("logo"));
     const QImage logoImage = images.getImageForKey(QStringLiteral("logo"));
-    logo->setPixmap(QPixmap::fromImage(logoImage).scaled(QSize(118, 20), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    logo->setGeometry(50, 24, 118, 20);
+    const qreal dpr = logo->devicePixelRatioF();
+    QPixmap logoPixmap =
+        QPixmap::fromImage(logoImage).scaled(QSize(140, 26) * dpr, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    logoPixmap.setDevicePixelRatio(dpr);
+    logo->setPixmap(logoPixmap);
+    logo->setGeometry(16, 19, 140, 26);
 
     userButton_ = new ImageButton(this);
     userButton_->setObjectName(QStringLiteral("userButton"));
