@@ -1,11 +1,15 @@
 // Screenshot capture on the GUI thread, at scale 2: the window capture of a
-// phone-sized host window with a list and the library's layer above it, and
-// the PNG encoding of the result with the library's encoder beside
-// QImage::save's default PNG encoding of the same image.
+// 1080 x 2340 pixel host window with a list and the library's overlay with its
+// floating buttons above it; the screenshot action's part on the GUI thread
+// (buttons hidden, capture, buttons back) beside QWidget::grab of the same
+// host; and the PNG encoding of the result, which runs on the pool, with the
+// library's encoder beside QImage::save's default PNG encoding.
 #include "platform/PngEncoder.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
+#include "ui/session/BrelvoWindow.h"
+#include "ui/session/OverlayControl.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -20,7 +24,7 @@ namespace {
 QWidget* host() {
     static QWidget* window = [] {
         auto* w = new QWidget;
-        w->resize(390, 844);
+        w->resize(540, 1170);
         auto* layout = new QVBoxLayout(w);
         layout->addWidget(new QLabel(QStringLiteral("Notes")));
         auto* list = new QListWidget;
@@ -28,11 +32,9 @@ QWidget* host() {
         layout->addWidget(list);
         w->show();
         brelvo::screen::setWindow(w);
-        auto* layer = new brelvo::WindowLayer(QRect(300, 700, 80, 80), w);
-        auto* badge = new QLabel(QStringLiteral("B"), layer);
-        badge->setGeometry(0, 0, 80, 80);
-        badge->setStyleSheet(QStringLiteral("background: #2f7bf5; color: white; border-radius: 40px;"));
-        layer->show();
+        // The overlay at rest: one width aside, its buttons at the screen's edge.
+        auto* overlay = new brelvo::BrelvoWindow(QRect(-540, 0, 540, 1170), w);
+        overlay->show();
         QApplication::processEvents();
         return w;
     }();
@@ -50,6 +52,25 @@ void Capture_Whole(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(brelvo::ScreenshotMakerBrelvo::shared().screenshotMaking(view));
 }
 BENCHMARK(Capture_Whole)->Unit(benchmark::kMillisecond);
+
+// What the screenshot action does on the GUI thread before the picture goes
+// to the pool for encoding.
+void ScreenshotAction_GuiThread(benchmark::State& state) {
+    QWidget* view = host();
+    for (auto _ : state) {
+        brelvo::overlay::hideMenuSlider();
+        benchmark::DoNotOptimize(brelvo::ScreenshotMakerBrelvo::shared().screenshotMaking(view));
+        brelvo::overlay::showMenuSlider();
+        QApplication::processEvents();  // the buttons come back
+    }
+}
+BENCHMARK(ScreenshotAction_GuiThread)->Unit(benchmark::kMillisecond);
+
+void ScreenshotAction_Baseline_QWidgetGrab(benchmark::State& state) {
+    QWidget* view = host();
+    for (auto _ : state) benchmark::DoNotOptimize(view->grab());
+}
+BENCHMARK(ScreenshotAction_Baseline_QWidgetGrab)->Unit(benchmark::kMillisecond);
 
 void Png_LibraryEncoder(benchmark::State& state) {
     host();
