@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/editor/ScreenshotPreviewHost.h"
 #include "ui/issue/IssueChoices.h"
 #include "ui/issue/IssueTextForm.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
@@ -28,6 +29,7 @@ class ScreenshotStrip;
 // sending in the IssueSender. GUI thread only.
 class FeedbackViewControllerBrelvo : public QWidget,
                                      public IssueTextForm,
+                                     public ScreenshotPreviewHost,
                                      public OXPickerViewDelegateBrelvo,
                                      public BVAlertDelegate {
     Q_OBJECT
@@ -73,7 +75,10 @@ public:
 
     // ---- the screenshots --------------------------------------------------
     // Reads the stored list back and rebuilds the thumbnails.
-    void rebuildScrollView();
+    void rebuildScrollView() override;
+    void goToLastScreenshot() override;
+    // A thumbnail's tap: the screenshot's preview over the form.
+    void tapOnScreenshot(int index);
     // Deletes the screenshot at this index of the list shown (out of range: nothing).
     void deleteScreenshotPressed(int index);
     // "From library": a picture file from the Pictures folder.
@@ -84,7 +89,7 @@ public:
     // "Take screenshot": the form goes so that the host can be captured.
     void takeScreenshotButton();
     // The limit warning when the list is full; true when one more may be added.
-    bool allowAnotherScreenshot();
+    bool allowAnotherScreenshot() override;
     ScreenshotStrip* strip() const { return strip_; }
 
     void cancelButtonPressed() override;
