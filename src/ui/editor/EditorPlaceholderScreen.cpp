@@ -13,10 +13,14 @@ EditorPlaceholderScreen::EditorPlaceholderScreen(const QString& originalScreensh
     column->setContentsMargins(32, 32, 32, 32);
     column->setSpacing(20);
     column->addStretch(1);
-    auto* message = new QLabel(QStringLiteral("The screenshot editor is not available yet."), this);
+    auto* title = new QLabel(QStringLiteral("Screenshot editor"), this);
+    title->setAlignment(Qt::AlignCenter);
+    title->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
+    auto* message = new QLabel(QStringLiteral("Not available yet."), this);
     message->setAlignment(Qt::AlignCenter);
     message->setWordWrap(true);
-    message->setStyleSheet(QStringLiteral("color: white; background: transparent; font-size: 17px;"));
+    message->setStyleSheet(QStringLiteral("color: rgb(200, 200, 200); background: transparent; font-size: 15px;"));
+    column->addWidget(title);
     column->addWidget(message);
     btnBack_ = new QPushButton(QStringLiteral("Back"), this);
     btnBack_->setFixedSize(120, 40);
@@ -36,7 +40,7 @@ EditorPlaceholderScreen::EditorPlaceholderScreen(const QString& originalScreensh
 }
 
 void EditorPlaceholderScreen::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), Qt::black);
+    QPainter(this).fillRect(rect(), QColor(34, 34, 34));
 }
 
 }  // namespace brelvo

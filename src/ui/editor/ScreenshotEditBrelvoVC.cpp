@@ -135,7 +135,8 @@ void ScreenshotEditBrelvoVC::layoutElements() {
     logo_->setGeometry((w - 140) / 2, 15, 140, 20);
     btnSave_->setGeometry(w - 48 - 11, 7, 48, 30);
     const int rowTop = qMax(kHeaderHeight, height() - rowHeight);
-    imageView_->setGeometry(0, kHeaderHeight, w, rowTop - kHeaderHeight);
+    const QRect pictureArea(0, kHeaderHeight, w, rowTop - kHeaderHeight);
+    imageView_->setGeometry(pictureArea.adjusted(kPictureMargin, kPictureMargin, -kPictureMargin, -kPictureMargin));
     editButton_->setGeometry(0, rowTop, w / 2, rowHeight);
     deleteButton_->setGeometry(w / 2, rowTop, w - w / 2, rowHeight);
 }
@@ -145,7 +146,20 @@ void ScreenshotEditBrelvoVC::resizeEvent(QResizeEvent*) {
 }
 
 void ScreenshotEditBrelvoVC::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), QColor(214, 214, 214));
+    QPainter p(this);
+    p.fillRect(rect(), QColor(214, 214, 214));
+    if (!imageView_ || image_.isNull()) return;
+    // A soft shadow sets the picture off a backdrop that may be much its own
+    // colour (a screenshot of a light screen).
+    QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+    size.scale(QSizeF(imageView_->size()), Qt::KeepAspectRatio);
+    QRectF frame(QPointF(0, 0), size);
+    frame.moveCenter(QRectF(imageView_->geometry()).center());
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 22));
+    for (int spread = 4; spread >= 1; --spread)
+        p.drawRoundedRect(frame.adjusted(-spread, -spread + 1, spread, spread + 1), spread, spread);
 }
 
 // ---- the actions ----------------------------------------------------------------

@@ -30,6 +30,7 @@ class ScreenshotEditBrelvoVC : public CoverScreen, public BVAlertDelegate {
 public:
     static constexpr int kFreshCapture = -1;
     static constexpr int kHeaderHeight = 47;
+    static constexpr int kPictureMargin = 16;  // round the picture, inside its area
 
     // A fresh capture: the shared state's last image.
     explicit ScreenshotEditBrelvoVC(ScreenshotPreviewHost* host);
