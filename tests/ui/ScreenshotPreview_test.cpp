@@ -70,6 +70,14 @@ protected:
         EXPECT_TRUE(test::waitFor([&] { return shownPreview() != nullptr; }));
         return shownPreview();
     }
+    // The preview of that thumbnail with its editor open over it.
+    ScreenshotEditBrelvoVC* openEditor(int index) {
+        ScreenshotEditBrelvoVC* preview = openPreview(index);
+        if (!preview) return nullptr;
+        QTest::mouseClick(preview->editButton(), Qt::LeftButton);
+        const bool shown = test::waitFor([&] { return preview->editor() && preview->editor()->isVisible(); });
+        return shown ? preview : nullptr;
+    }
     QStringList captions() const {
         QStringList out;
         for (int i = 0; i < form->strip()->paths().size(); ++i)
@@ -117,10 +125,8 @@ TEST_F(ScreenshotPreview, SaveDeleteAndEditFromTheThumbnails) {
     for (const QColor& c : {QColor(Qt::cyan), QColor(Qt::magenta), QColor(Qt::yellow)}) addCapture(c);
     const QStringList four = ScreenshotStore::shared().list();
     ASSERT_EQ(four.size(), 4);
-    preview = openPreview(2);
+    preview = openEditor(2);
     ASSERT_TRUE(preview);
-    QTest::mouseClick(preview->editButton(), Qt::LeftButton);
-    ASSERT_TRUE(test::waitFor([&] { return preview->editor() && preview->editor()->isVisible(); }));
     EXPECT_EQ(preview->editor()->originalScreenshotName(), four[2]);
     EXPECT_EQ(preview->editor()->selectedImageIndex(), 2);
     QTest::mouseClick(preview->editor()->backButton(), Qt::LeftButton);
@@ -134,10 +140,8 @@ TEST_F(ScreenshotPreview, SaveDeleteAndEditFromTheThumbnails) {
     addCapture(Qt::gray);
     const QStringList five = ScreenshotStore::shared().list();
     ASSERT_EQ(five.size(), 5);
-    preview = openPreview(0);
+    preview = openEditor(0);
     ASSERT_TRUE(preview);
-    QTest::mouseClick(preview->editButton(), Qt::LeftButton);
-    ASSERT_TRUE(test::waitFor([&] { return preview->editor() && preview->editor()->isVisible(); }));
     EXPECT_EQ(visibleAlert(), nullptr);
     QSignalSpy notEdited(&ScreenshotStore::shared(), &ScreenshotStore::editNotSaved);
     preview->editorSaved(QImage());  // nothing to encode: the write fails
