@@ -525,6 +525,11 @@ void FeedbackViewControllerBrelvo::tapOnScreenshot(int index) {
     preview->present();
 }
 
+void FeedbackViewControllerBrelvo::btnMenuScreenshotsPressed() {
+    if (!allowAnotherScreenshot()) return;
+    (new ScreenshotEditBrelvoVC(this))->present();
+}
+
 void FeedbackViewControllerBrelvo::deleteScreenshotPressed(int index) {
     // By path: the strip's index may be older than the stored list.
     const QString path = ScreenshotStore::pathAt(strip_->paths(), index);

@@ -79,6 +79,9 @@ public:
     void goToLastScreenshot() override;
     // A thumbnail's tap: the screenshot's preview over the form.
     void tapOnScreenshot(int index);
+    // The menu panel's screenshot action: the fresh capture (the shared
+    // state's last image) in the preview over the form, or the limit warning.
+    void btnMenuScreenshotsPressed();
     // Deletes the screenshot at this index of the list shown (out of range: nothing).
     void deleteScreenshotPressed(int index);
     // "From library": a picture file from the Pictures folder.
