@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
 #include "state/NotificationNames.h"
+#include "ui/editor/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
@@ -134,9 +135,9 @@ QList<Tour::Step> Tour::builtIn() {
     QList<Step> steps;
     QString error;
     parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nsend-logs\nshot 02-edited\nopen-menu\nshot 03-menu\n"
-                         "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot\nshot 05-issue-screenshot\n"
-                         "screenshot\nfill-issue\nshot 06-issue-filled\npost-issue\nlock\nshot 07-locked\n"
-                         "unlock\nshot 08-unlocked\nquit\n"),
+                         "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot 05-preview\nshot 06-issue-screenshot\n"
+                         "screenshot\nfill-issue\nshot 07-issue-filled\npost-issue\nlock\nshot 08-locked\n"
+                         "unlock\nshot 09-unlocked\nquit\n"),
           &steps, &error);
     for (Step& s : steps) s.line = 0;
     return steps;
@@ -154,12 +155,14 @@ bool Tour::parse(const QString& text, QList<Step>* steps, QString* error) {
             *error = QStringLiteral("line %1: unknown step \"%2\" (steps: %3)").arg(i + 1).arg(step.name, kNames.join(QStringLiteral(", ")));
             return false;
         }
+        // "shot" names its picture; "screenshot" may name one of the preview it opens.
         const bool wantsName = step.name == QLatin1String("shot");
-        if (wantsName && (step.argument.isEmpty() || step.argument.contains(QLatin1Char('/')))) {
-            *error = QStringLiteral("line %1: shot needs a file name without folders").arg(i + 1);
+        const bool takesName = wantsName || step.name == QLatin1String("screenshot");
+        if ((wantsName && step.argument.isEmpty()) || step.argument.contains(QLatin1Char('/'))) {
+            *error = QStringLiteral("line %1: %2 needs a file name without folders").arg(i + 1).arg(step.name);
             return false;
         }
-        if (!wantsName && !step.argument.isEmpty()) {
+        if (!takesName && !step.argument.isEmpty()) {
             *error = QStringLiteral("line %1: %2 takes no argument").arg(i + 1).arg(step.name);
             return false;
         }
@@ -214,7 +217,7 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("unlock")) return unlock();
     if (n == QLatin1String("edit-note")) return editNote();
     if (n == QLatin1String("send-logs")) return sendLogs();
-    if (n == QLatin1String("screenshot")) return takeScreenshot();
+    if (n == QLatin1String("screenshot")) return takeScreenshot(step.argument);
     if (n == QLatin1String("fill-issue")) return fillIssue();
     if (n == QLatin1String("post-issue")) return postIssue();
     if (n == QLatin1String("quit")) return pass();
@@ -453,7 +456,7 @@ brelvo::BVAlert* shownAlert() {
 
 }  // namespace
 
-Tour::Outcome Tour::takeScreenshot() {
+Tour::Outcome Tour::takeScreenshot(const QString& previewShot) {
     // From the host, with the menu closed, through the floating button.
     brelvo::FeedbackViewControllerBrelvo* form = issueForm();
     if (form && form->isVisible()) form->btnBackPressed();
@@ -465,6 +468,18 @@ Tour::Outcome Tour::takeScreenshot() {
     QAbstractButton* button = overlay ? overlay->brelvoMakeScreenshot() : nullptr;
     if (!button || !button->isVisible() || !button->isEnabled()) return fail(QStringLiteral("no screenshot button to tap"));
     tap(button, button->rect().center());
+    // The new picture shows in the preview; its "Save" adds it to the issue.
+    brelvo::ScreenshotEditBrelvoVC* preview = nullptr;
+    const auto previewShown = [&preview] {
+        for (QWidget* w : QApplication::allWidgets())
+            if (auto* p = qobject_cast<brelvo::ScreenshotEditBrelvoVC*>(w); p && p->isVisible()) preview = p;
+        return preview != nullptr;
+    };
+    if (!waitFor(previewShown, kScreenMs)) return fail(QStringLiteral("no preview of the new screenshot: %1").arg(sessionState()));
+    if (!previewShot.isEmpty()) {
+        if (const Outcome saved = shot(previewShot); !saved.ok) return saved;
+    }
+    preview->saveButton()->click();
     const auto added = [before, overlay] {
         brelvo::FeedbackViewControllerBrelvo* f = issueForm();
         return f && f->isVisible() && f->strip()->paths().size() == before + 1 && overlay->frame().x() == 0;

@@ -18,7 +18,7 @@ class Tour {
 public:
     struct Step {
         QString name;
-        QString argument;  // the file name of "shot"
+        QString argument;  // the file name of "shot" (and of "screenshot"'s preview)
         int line = 0;      // in the script file; 0 for the built-in tour
     };
 
@@ -47,7 +47,7 @@ private:
     Outcome unlock();
     Outcome editNote();
     Outcome sendLogs();
-    Outcome takeScreenshot();
+    Outcome takeScreenshot(const QString& previewShot);
     Outcome fillIssue();
     Outcome postIssue();
 

@@ -2,7 +2,7 @@
 // of each screen: the host alone, the overlay closed and open, the lock screen
 // (refusal, connection problem, loading), the alerts, the read-me screen, the
 // tester's profile and the issue form (empty, filled, with screenshots,
-// offline, at its screenshot limit).
+// offline, at its screenshot limit) and the screenshot preview.
 //
 //   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
 //
@@ -17,6 +17,7 @@
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
+#include "ui/editor/ScreenshotEditBrelvoVC.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/ImageCacheFiles.h"
 #include "platform/Defaults.h"
@@ -330,6 +331,16 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 3; ++i) ScreenshotStore::shared().saveCapture(samples[i]);
     settle([&] { return issueForm->strip()->paths().size() == 3; });
     ok &= save(host, folder, QStringLiteral("form-screenshots.png"));
+
+    issueForm->tapOnScreenshot(1);
+    ScreenshotEditBrelvoVC* preview = nullptr;
+    settle([&] {
+        preview = issueForm->findChild<ScreenshotEditBrelvoVC*>();
+        return preview && preview->isVisible();
+    });
+    ok &= save(host, folder, QStringLiteral("preview.png"));
+    if (preview) preview->backAction();
+    settle([&] { return !issueForm->findChild<ScreenshotEditBrelvoVC*>(); });
 
     issueForm->showOfflineModeMessage(true);
     ok &= save(host, folder, QStringLiteral("form-offline.png"));

@@ -18,7 +18,7 @@ if [ "$status" -ne 0 ]; then
   exit 1
 fi
 
-for name in 01-host 02-edited 03-menu 04-profile 05-issue-screenshot 06-issue-filled 07-locked 08-unlocked; do
+for name in 01-host 02-edited 03-menu 04-profile 05-preview 06-issue-screenshot 07-issue-filled 08-locked 09-unlocked; do
   png="$work/screens/$name.png"
   # A PNG file starts with these eight bytes.
   if [ ! -s "$png" ] || [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then

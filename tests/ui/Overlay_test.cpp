@@ -13,6 +13,7 @@
 #include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
+#include "ui/editor/ScreenshotEditBrelvoVC.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotStore.h"
@@ -300,6 +301,15 @@ TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTh
     ASSERT_FALSE(buttons.isEmpty()) << "the buttons show at the screen's edge";
 
     clickAt(w->brelvoMakeScreenshot()->geometry().translated(w->frame().topLeft()).center());
+    // The new picture shows in the preview; its "Save" adds it to the issue.
+    ScreenshotEditBrelvoVC* preview = nullptr;
+    ASSERT_TRUE(test::waitFor([&] {
+        for (QWidget* widget : QApplication::allWidgets())
+            if (auto* p = qobject_cast<ScreenshotEditBrelvoVC*>(widget); p && p->isVisible()) preview = p;
+        return preview != nullptr;
+    }));
+    waitOpen();
+    QTest::mouseClick(preview->saveButton(), Qt::LeftButton);
     ASSERT_TRUE(test::waitFor([] { return ScreenshotStore::shared().list().size() == 1; }));
     const QImage shot(ScreenshotStore::shared().list().first());
     const qreal scale = screen::scale();
@@ -314,7 +324,6 @@ TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTh
         << "the host's button is";
 
     // The form shows over the open menu, and the buttons are back.
-    waitOpen();
     FeedbackViewControllerBrelvo* form = Brelvo::shared().mainView()->issueForm();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());

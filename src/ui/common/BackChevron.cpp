@@ -1,7 +1,9 @@
 #include "ui/common/BackChevron.h"
 
 #include <QPainter>
+#include <QLabel>
 #include <QPainterPath>
+#include <QPushButton>
 
 namespace brelvo {
 
@@ -25,6 +27,21 @@ QImage backChevronImage(qreal scale, ChevronWeight weight) {
     }
     p.drawPath(path);
     return image;
+}
+
+QPushButton* barBackButton(QWidget* parent) {
+    auto* button = new QPushButton(parent);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
+    button->resize(60, 30);
+    auto* arrow = new QLabel(button);
+    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    arrow->setGeometry(3, 3, 15, 26);
+    arrow->setScaledContents(true);
+    // Drawn bold: the label squeezes the 40 × 30 image into 15 × 26 points.
+    arrow->setPixmap(QPixmap::fromImage(backChevronImage(parent->devicePixelRatioF(), ChevronWeight::Bold)));
+    return button;
 }
 
 }  // namespace brelvo

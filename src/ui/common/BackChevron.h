@@ -2,6 +2,9 @@
 
 #include <QImage>
 
+class QPushButton;
+class QWidget;
+
 namespace brelvo {
 
 // The white chevron pointing left that back buttons show, drawn into a
@@ -14,5 +17,10 @@ namespace brelvo {
 enum class ChevronWeight { Regular, Bold };
 
 QImage backChevronImage(qreal scale, ChevronWeight weight);
+
+// The back button of a screen's top bar: a transparent 60 × 30 touch area
+// with the bold chevron squeezed into 15 × 26 points at its left, drawn at the
+// parent's scale. The caller places it and connects it.
+QPushButton* barBackButton(QWidget* parent);
 
 }  // namespace brelvo

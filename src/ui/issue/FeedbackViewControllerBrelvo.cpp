@@ -10,6 +10,7 @@
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
 #include "ui/common/Texts.h"
+#include "ui/editor/ScreenshotEditBrelvoVC.h"
 #include "ui/images/Brel_ImageCache.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueSender.h"
@@ -79,6 +80,7 @@ FeedbackViewControllerBrelvo::FeedbackViewControllerBrelvo(QWidget* parent) : QW
     connect(&IssueSender::shared(), &IssueSender::issueSent, this,
             [this](const QString& title, const QString& message, bool) { issueSent(title, message); });
     connect(&ScreenshotStore::shared(), &ScreenshotStore::captureSaved, this, [this] { rebuildScrollView(); });
+    connect(strip_, &ScreenshotStrip::thumbnailTapped, this, &FeedbackViewControllerBrelvo::tapOnScreenshot);
 
     updateActiveRequirement();
     rebuildScrollView();
@@ -511,6 +513,30 @@ void FeedbackViewControllerBrelvo::rebuildScrollView() {
     strip_->setPaths(ScreenshotStore::shared().list());
 }
 
+void FeedbackViewControllerBrelvo::goToLastScreenshot() {
+    scroll_->verticalScrollBar()->setValue(scroll_->verticalScrollBar()->maximum());
+}
+
+void FeedbackViewControllerBrelvo::tapOnScreenshot(int index) {
+    NotificationCenter::defaultCenter().post(notifications::kMainOrScreenshot, 0);
+    const QString path = ScreenshotStore::pathAt(strip_->paths(), index);
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage image = path.isNull() ? QImage() : reader.read();
+    if (image.isNull()) {  // gone since the strip was built
+        rebuildScrollView();
+        return;
+    }
+    auto* preview = new ScreenshotEditBrelvoVC(this, image, path);
+    preview->setButtonTag(index);
+    preview->present();
+}
+
+void FeedbackViewControllerBrelvo::btnMenuScreenshotsPressed() {
+    if (!allowAnotherScreenshot()) return;
+    (new ScreenshotEditBrelvoVC(this))->present();
+}
+
 void FeedbackViewControllerBrelvo::deleteScreenshotPressed(int index) {
     // By path: the strip's index may be older than the stored list.
     const QString path = ScreenshotStore::pathAt(strip_->paths(), index);
@@ -551,11 +577,6 @@ bool FeedbackViewControllerBrelvo::addImageFile(const QString& path) {
     }
     ScreenshotStore::shared().saveCapture(image);  // captureSaved rebuilds the strip
     return true;
-}
-
-void FeedbackViewControllerBrelvo::btnMenuScreenshotsPressed(const QImage& screenshot) {
-    if (!allowAnotherScreenshot() || screenshot.isNull()) return;
-    ScreenshotStore::shared().saveCapture(screenshot);  // captureSaved rebuilds the strip
 }
 
 void FeedbackViewControllerBrelvo::takeScreenshotButton() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/editor/ScreenshotPreviewHost.h"
 #include "ui/issue/IssueChoices.h"
 #include "ui/issue/IssueTextForm.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
@@ -28,6 +29,7 @@ class ScreenshotStrip;
 // sending in the IssueSender. GUI thread only.
 class FeedbackViewControllerBrelvo : public QWidget,
                                      public IssueTextForm,
+                                     public ScreenshotPreviewHost,
                                      public OXPickerViewDelegateBrelvo,
                                      public BVAlertDelegate {
     Q_OBJECT
@@ -73,7 +75,13 @@ public:
 
     // ---- the screenshots --------------------------------------------------
     // Reads the stored list back and rebuilds the thumbnails.
-    void rebuildScrollView();
+    void rebuildScrollView() override;
+    void goToLastScreenshot() override;
+    // A thumbnail's tap: the screenshot's preview over the form.
+    void tapOnScreenshot(int index);
+    // The menu panel's screenshot action: the fresh capture (the shared
+    // state's last image) in the preview over the form, or the limit warning.
+    void btnMenuScreenshotsPressed();
     // Deletes the screenshot at this index of the list shown (out of range: nothing).
     void deleteScreenshotPressed(int index);
     // "From library": a picture file from the Pictures folder.
@@ -84,10 +92,7 @@ public:
     // "Take screenshot": the form goes so that the host can be captured.
     void takeScreenshotButton();
     // The limit warning when the list is full; true when one more may be added.
-    bool allowAnotherScreenshot();
-    // A screenshot just taken: added to the list (once written) unless the
-    // list is full, which the limit warning says.
-    void btnMenuScreenshotsPressed(const QImage& screenshot);
+    bool allowAnotherScreenshot() override;
     ScreenshotStrip* strip() const { return strip_; }
 
     void cancelButtonPressed() override;

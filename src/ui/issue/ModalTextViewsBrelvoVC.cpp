@@ -54,17 +54,8 @@ void ModalTextViewsBrelvoVC::createNavBar() {
         "QPushButton:pressed { color: rgb(170, 170, 170); }"));
     connect(btnDone_, &QPushButton::clicked, this, &ModalTextViewsBrelvoVC::saveAction);
 
-    btnBack_ = new QPushButton(navBarView_);
-    btnBack_->setFocusPolicy(Qt::NoFocus);
-    btnBack_->setCursor(Qt::PointingHandCursor);
-    btnBack_->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
-    btnBack_->setGeometry(7, 7, 60, 30);
-    auto* arrow = new QLabel(btnBack_);
-    arrow->setAttribute(Qt::WA_TransparentForMouseEvents);
-    arrow->setGeometry(3, 3, 15, 26);
-    arrow->setScaledContents(true);
-    // Drawn bold: the label squeezes the 40 × 30 image into 15 × 26 points.
-    arrow->setPixmap(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
+    btnBack_ = barBackButton(navBarView_);
+    btnBack_->move(7, 7);
     connect(btnBack_, &QPushButton::clicked, this, &ModalTextViewsBrelvoVC::exitAction);
 
     sign_ = new QLabel(navBarView_);

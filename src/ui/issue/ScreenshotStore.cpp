@@ -151,7 +151,7 @@ bool ScreenshotStore::writePng(const QString& path, const QImage& image) {
     return false;
 }
 
-void ScreenshotStore::saveCapture(const QImage& image) {
+QString ScreenshotStore::saveCapture(const QImage& image) {
     const QString path = newScreenshotPath();
     dispatch::toGlobal([this, path, image] {
         bool saved = writePng(path, image);
@@ -163,9 +163,10 @@ void ScreenshotStore::saveCapture(const QImage& image) {
             if (saved)
                 emit captureSaved(path);
             else
-                emit captureNotSaved();
+                emit captureNotSaved(path);
         }, Qt::QueuedConnection);
     });
+    return path;
 }
 
 void ScreenshotStore::saveEdited(const QString& path, const QImage& image) {

@@ -63,16 +63,17 @@ public:
 
     // ---- image files, written on the pool -----------------------------------
     // Writes the capture as a new PNG file and appends it: captureSaved(path),
-    // or captureNotSaved when the file could not be written or the list is
-    // full (nothing is then listed or left on disk).
-    void saveCapture(const QImage& image);
+    // or captureNotSaved(path) when the file could not be written or the list
+    // is full (nothing is then listed or left on disk). Returns the path, so
+    // that a caller can tell its own capture's signal from another's.
+    QString saveCapture(const QImage& image);
     // Replaces a screenshot's picture in one step: editSaved(path), or
     // editNotSaved(path) with the former picture kept as it was.
     void saveEdited(const QString& path, const QImage& image);
 
 signals:
     void captureSaved(const QString& path);
-    void captureNotSaved();
+    void captureNotSaved(const QString& path);
     void editSaved(const QString& path);
     void editNotSaved(const QString& path);
 

@@ -352,7 +352,7 @@ void CustomViewBrelvoiPhone::btnMakeScreenshotPressedAction() {
     FeedbackViewControllerBrelvo* form = issueForm();
     if (!form) return;
     presentIssueForm();
-    form->btnMenuScreenshotsPressed(screenshot);
+    form->btnMenuScreenshotsPressed();  // the preview of the new picture, unless the list is full
 }
 
 }  // namespace brelvo
