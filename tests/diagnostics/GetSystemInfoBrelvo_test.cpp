@@ -239,7 +239,7 @@ TEST(Memory, ThisMachineReportsPlausibleCounts) {
 
 // ---- identifiers -----------------------------------------------------------------
 
-TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceAndKept) {
+TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceKeptAndCanBeTurnedOff) {
     const QString id = info().getAdvertisingIdentifier();
     EXPECT_TRUE(matches(QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"), id))
         << id.toStdString();
@@ -247,10 +247,6 @@ TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceAndKept) {
     QFile file(QDir(paths::documents()).filePath(QStringLiteral("brelvo-advertising-id")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromLatin1(file.readAll()).trimmed(), id);
-}
-
-TEST_F(DeviceInfoTest, AdvertisingIdentifierCanBeTurnedOff) {
-    const QString id = info().getAdvertisingIdentifier();
 
     qputenv("BRELVO_AD_ID", "off");
     EXPECT_TRUE(info().getAdvertisingIdentifier().isNull());
