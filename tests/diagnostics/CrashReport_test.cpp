@@ -7,9 +7,8 @@
 #include "platform/Defaults.h"
 #include "platform/PropertyList.h"
 #include "service/ServiceHarness.h"
+#include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -17,12 +16,10 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace brelvo;
@@ -32,20 +29,29 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Polls a condition with a deadline (the child runs on its own; nothing to spin here).
-bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds deadline = 30s) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return condition();
+bool eventually(const std::function<bool()>& condition) {
+    return brelvo::test::waitFor(condition, 30s);
 }
 
-std::string describe(int status) {
-    if (WIFSIGNALED(status)) return "killed by signal " + std::to_string(WTERMSIG(status));
-    if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
-    return "status " + std::to_string(status);
+// The run ended by this signal, as the process would have ended without the
+// library; signal 0: it exited with code 0.
+::testing::AssertionResult killedBy(const HostRun& run, int signal) {
+    const int status = run.status();
+    if (signal ? WIFSIGNALED(status) && WTERMSIG(status) == signal : WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure();
+    if (WIFSIGNALED(status)) failure << "killed by signal " << WTERMSIG(status);
+    else if (WIFEXITED(status)) failure << "exit code " << WEXITSTATUS(status);
+    else failure << "status " << status;
+    return failure << ", wanted signal " << signal << "\n" << run.output().toStdString();
+}
+
+// Spawns the host in this mode and waits for its end.
+::testing::AssertionResult ranToEnd(HostRun& run, const char* mode, const QString& url,
+                                    const QByteArray& confirm = "1", int sessionMs = 15000) {
+    if (!run.spawn(mode, url, confirm, sessionMs)) return ::testing::AssertionFailure() << "could not start " << mode;
+    if (!run.wait()) return ::testing::AssertionFailure() << mode << " did not end\n" << run.output().toStdString();
+    return ::testing::AssertionSuccess();
 }
 
 class CrashHostTest : public ServiceFixture {
@@ -86,13 +92,10 @@ class CrashKinds : public CrashHostTest, public ::testing::WithParamInterface<Fa
 TEST_P(CrashKinds, ReportReachesTheServiceAndTheProcessDiesAsItWould) {
     const Failure f = GetParam();
     HostRun run(home_.path());
-    ASSERT_TRUE(run.spawn(f.mode, url()));
-    ASSERT_TRUE(run.wait()) << run.output().toStdString();
+    ASSERT_TRUE(ranToEnd(run, f.mode, url()));
     const std::string output = run.output().toStdString();
     ASSERT_TRUE(run.output().contains("session: yes")) << output;
-
-    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == f.signal)
-        << describe(run.status()) << ", wanted signal " << f.signal << "\n" << output;
+    EXPECT_TRUE(killedBy(run, f.signal));
 
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 1) << output;
@@ -130,19 +133,15 @@ INSTANTIATE_TEST_SUITE_P(Signals, CrashKinds,
 
 TEST_F(CrashHostTest, HostsOwnSigpipeHandlerIsKept) {
     HostRun run(home_.path());
-    ASSERT_TRUE(run.spawn("host-pipe-handler", url()));
-    ASSERT_TRUE(run.wait()) << run.output().toStdString();
-    EXPECT_TRUE(WIFEXITED(run.status()) && WEXITSTATUS(run.status()) == 0)
-        << describe(run.status()) << "\n" << run.output().toStdString();
+    ASSERT_TRUE(ranToEnd(run, "host-pipe-handler", url()));
+    EXPECT_TRUE(killedBy(run, 0));
     EXPECT_TRUE(crashes().isEmpty());
 }
 
 TEST_F(CrashHostTest, FaultOnAWorkerThreadIsHandledOnTheGuiThread) {
     HostRun run(home_.path());
-    ASSERT_TRUE(run.spawn("thread-segv", url()));
-    ASSERT_TRUE(run.wait()) << run.output().toStdString();
-    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV)
-        << describe(run.status()) << "\n" << run.output().toStdString();
+    ASSERT_TRUE(ranToEnd(run, "thread-segv", url()));
+    EXPECT_TRUE(killedBy(run, SIGSEGV));
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 1);
     const QString log = reports[0].toObject().value("log").toString();
@@ -154,9 +153,8 @@ TEST_F(CrashHostTest, FaultOnAWorkerThreadIsHandledOnTheGuiThread) {
 
 TEST_F(CrashHostTest, WithNoOneToAnswerTheAlertConfirmsItselfAndTheProcessEnds) {
     HostRun run(home_.path());
-    ASSERT_TRUE(run.spawn("segv", url(), QByteArray()));  // offscreen, no switch
-    ASSERT_TRUE(run.wait()) << "still waiting for a click no one can give\n" << run.output().toStdString();
-    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV) << describe(run.status());
+    ASSERT_TRUE(ranToEnd(run, "segv", url(), QByteArray())) << "still waiting for a click no one can give";
+    EXPECT_TRUE(killedBy(run, SIGSEGV));
     EXPECT_EQ(crashes().size(), 1);
 }
 
@@ -176,8 +174,7 @@ TEST_F(CrashHostTest, ThreadsFaultingTogetherAreHandledOneAtATimeAndNoneIsLost) 
     ASSERT_TRUE(crashing.wait());
 
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 2);
     for (const QJsonValue& r : reports) EXPECT_TRUE(r.toObject().value("log").toString().contains("nullWrite"));
@@ -186,10 +183,9 @@ TEST_F(CrashHostTest, ThreadsFaultingTogetherAreHandledOneAtATimeAndNoneIsLost) 
 
 TEST_F(CrashHostTest, PastTheTenthFailureTheSignalTakesItsDefaultActionAtOnce) {
     HostRun run(home_.path());
-    ASSERT_TRUE(run.spawn("eleventh-segv", url()));
     // Returning from the handler would fault again forever; the process must end.
-    ASSERT_TRUE(run.wait()) << run.output().toStdString();
-    EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV) << describe(run.status());
+    ASSERT_TRUE(ranToEnd(run, "eleventh-segv", url()));
+    EXPECT_TRUE(killedBy(run, SIGSEGV));
     EXPECT_TRUE(crashes().isEmpty());
     EXPECT_TRUE(crashFile(run).empty());
     EXPECT_EQ(exitCode(run), "1") << "no alert, no handling";
@@ -197,9 +193,8 @@ TEST_F(CrashHostTest, PastTheTenthFailureTheSignalTakesItsDefaultActionAtOnce) {
 
 TEST_F(CrashHostTest, UnreachableServiceQueuesTheReportForTheNextSession) {
     HostRun crashing(home_.path());
-    ASSERT_TRUE(crashing.spawn("segv", "http://127.0.0.1:1/", "1", 1500));
-    ASSERT_TRUE(crashing.wait()) << crashing.output().toStdString();
-    EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGSEGV) << describe(crashing.status());
+    ASSERT_TRUE(ranToEnd(crashing, "segv", "http://127.0.0.1:1/", "1", 1500));
+    EXPECT_TRUE(killedBy(crashing, SIGSEGV));
     EXPECT_TRUE(crashes().isEmpty());
     const QVariantList queue = queued(crashing);
     ASSERT_EQ(queue.size(), 1);
@@ -209,9 +204,8 @@ TEST_F(CrashHostTest, UnreachableServiceQueuesTheReportForTheNextSession) {
 
     // The next run: the queue goes out after authentication, and nothing twice.
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url(), "1", 15000));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
-    EXPECT_TRUE(WIFEXITED(next.status()) && WEXITSTATUS(next.status()) == 0) << describe(next.status());
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
+    EXPECT_TRUE(killedBy(next, 0));
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].toObject().value("log").toString().contains("SIGSEGV"));
@@ -234,8 +228,7 @@ TEST_F(CrashHostTest, KilledWhileTheAlertShowsIsReportedOnce) {
     EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGKILL);
 
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     EXPECT_EQ(crashes().size(), 1);
     EXPECT_TRUE(queued(next).isEmpty());
     EXPECT_TRUE(crashFile(next).empty());
@@ -263,8 +256,7 @@ TEST_F(CrashHostTest, KilledDuringTheSendIsQueuedFromTheCrashFileAtTheNextStart)
     ::close(silent);
 
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     EXPECT_TRUE(crashFile(next).empty());
     // Queued from the crash file, then sent after the authentication: once.
     const QJsonArray reports = crashes();
@@ -290,8 +282,7 @@ TEST_F(CrashHostTest, KilledAfterTheServiceStoredTheReportIsNotStoredTwice) {
 
     // The next start sends it again, under the slot's identifier.
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     int sent = 0;
     for (const QJsonValue& r : client_->records().value("requests").toArray())
         sent += r.toObject().value("method").toString() == "post_crash";
@@ -307,10 +298,8 @@ TEST_F(CrashHostTest, StackOverflowOnAPreparedThreadIsReported) {
     for (const char* mode : {"thread-overflow", "pool-overflow"}) {
         SCOPED_TRACE(mode);
         HostRun run(home_.path());
-        ASSERT_TRUE(run.spawn(mode, url()));
-        ASSERT_TRUE(run.wait()) << run.output().toStdString();
-        EXPECT_TRUE(WIFSIGNALED(run.status()) && WTERMSIG(run.status()) == SIGSEGV)
-            << describe(run.status()) << "\n" << run.output().toStdString();
+        ASSERT_TRUE(ranToEnd(run, mode, url()));
+        EXPECT_TRUE(killedBy(run, SIGSEGV));
         const QJsonArray reports = crashes();
         ASSERT_EQ(reports.size(), ++expected) << run.output().toStdString();
         const QString log = reports.last().toObject().value("log").toString();
@@ -342,8 +331,7 @@ TEST_F(CrashHostTest, ARecoveredReportCarriesTheSessionAndRequirementOfTheRunTha
     const qint64 crashingSession = sessions[0].toObject().value("id").toInteger();
 
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 1) << next.output().toStdString();
     const QJsonObject report = reports[0].toObject();
@@ -357,8 +345,7 @@ TEST_F(CrashHostTest, AHandlingStepThatCannotRunEndsTheProcessAndTheNextStartSen
     ASSERT_TRUE(crashing.spawn("gui-blocked-segv", url()));
     // Without the watchdog the process would hang here for good.
     ASSERT_TRUE(crashing.wait(60s)) << crashing.output().toStdString();
-    EXPECT_TRUE(WIFSIGNALED(crashing.status()) && WTERMSIG(crashing.status()) == SIGSEGV)
-        << describe(crashing.status()) << "\n" << crashing.output().toStdString();
+    EXPECT_TRUE(killedBy(crashing, SIGSEGV));
     EXPECT_TRUE(crashing.output().contains("could not be handled in time")) << crashing.output().toStdString();
     EXPECT_TRUE(crashes().isEmpty());
     const auto left = crashFile(crashing);
@@ -366,8 +353,7 @@ TEST_F(CrashHostTest, AHandlingStepThatCannotRunEndsTheProcessAndTheNextStartSen
     EXPECT_FALSE(left[0].delivered);
 
     HostRun next(home_.path());
-    ASSERT_TRUE(next.spawn("start", url()));
-    ASSERT_TRUE(next.wait()) << next.output().toStdString();
+    ASSERT_TRUE(ranToEnd(next, "start", url()));
     const QJsonArray reports = crashes();
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].toObject().value("log").toString().contains("nullWrite"));

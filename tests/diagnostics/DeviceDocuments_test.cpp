@@ -1,4 +1,6 @@
 #include "diagnostics/DeviceDocuments.h"
+
+#include "diagnostics/DiagnosticsTestUtil.h"
 #include "protocol/JsonText.h"
 
 #include <QJsonArray>
@@ -9,15 +11,9 @@
 
 using namespace brelvo;
 using namespace brelvo::devicedocs;
+using brelvo::test::jsonObject;
 
 namespace {
-
-QJsonObject parseObject(const QString& text) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
-    return document.object();
-}
 
 General sampleGeneral() {
     return {QStringLiteral("tester-box"), QString(), QString(), QStringLiteral("Europe/Berlin"),
@@ -37,9 +33,7 @@ TEST(JsonText, EscapesOnlyWhatWouldBreakAString) {
     EXPECT_EQ(jsonEscapedText(QStringLiteral("1\n2\t3\r\b\f")), QStringLiteral("1\\n2\\t3\\r\\b\\f"));
     EXPECT_EQ(jsonEscapedText(QString(QChar(0x01))), QStringLiteral("\\u0001"));
     EXPECT_EQ(jsonEscaped(QStringLiteral("é\"")), QByteArray("\xc3\xa9\\\""));
-}
-
-TEST(JsonText, NullPrintsTheTextForNoValueButEmptyStaysEmpty) {
+    // A null text prints the text for no value; an empty one stays empty.
     EXPECT_EQ(jsonEscapedText(QString()), QStringLiteral("(null)"));
     EXPECT_EQ(jsonEscaped(QString()), QByteArray("(null)"));
     EXPECT_EQ(jsonEscapedText(QLatin1String("")), QString(QLatin1String("")));
@@ -92,7 +86,7 @@ TEST(DeviceDocuments, ParamsWithCheckSumDecodesBackWhenAValueHeldAQuote) {
     // still carries the model name intact.
     const QJsonDocument wrapper = QJsonDocument::fromJson("[\"" + text.toUtf8() + "\"]");
     ASSERT_TRUE(wrapper.isArray()) << text.toStdString();
-    const QJsonObject inner = parseObject(wrapper.array().at(0).toString());
+    const QJsonObject inner = jsonObject(wrapper.array().at(0).toString());
     EXPECT_EQ(inner.value("system_name").toString(), QStringLiteral("Pro \"Max\", rev\\2"));
     EXPECT_EQ(inner.value("properties").toObject().value("general").toObject().value("locale").toString(), "de_DE");
 }
@@ -119,16 +113,12 @@ TEST(DeviceDocuments, OlderDeviceInformationTemplates) {
                              "\"properties\":{}}"));
 }
 
-TEST(DeviceDocuments, SignInInfoEndsWithoutClosingBrace) {
-    EXPECT_EQ(signInInfo(QStringLiteral("u1"), QStringLiteral("o1"), QStringLiteral("AA")),
-              QStringLiteral("{\"uid\":\"u1\",\"oid\":\"o1\",\"udid\":\"AA\",\"token\":\"\""));
-}
-
-TEST(DeviceDocuments, ValuesAreInsertedOnceAndEscaped) {
+// Ends without its closing brace: the caller adds members.
+TEST(DeviceDocuments, SignInInfoValuesAreInsertedOnceAndEscaped) {
     // Placeholders inside a value are not filled again, and a quote cannot end the string.
     const QString text = signInInfo(QStringLiteral("%2\"%3"), QStringLiteral("o"), QStringLiteral("%1"));
     EXPECT_EQ(text, QStringLiteral("{\"uid\":\"%2\\\"%3\",\"oid\":\"o\",\"udid\":\"%1\",\"token\":\"\""));
-    EXPECT_EQ(parseObject(text + "}").value("uid").toString(), QStringLiteral("%2\"%3"));
+    EXPECT_EQ(jsonObject(text + "}").value("uid").toString(), QStringLiteral("%2\"%3"));
 }
 
 TEST(DeviceDocuments, ScreenSizesAreHeightByWidth) {

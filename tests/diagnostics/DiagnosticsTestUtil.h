@@ -5,12 +5,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace brelvo::test {
+
+// The object a JSON text holds; a text that does not parse fails the test.
+inline QJsonObject jsonObject(const QString& text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
+    return document.object();
+}
 
 // A fake kernel tree (/sys or /proc) in a temporary folder.
 class FakeTree {

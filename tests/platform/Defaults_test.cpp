@@ -19,7 +19,7 @@
 #include <atomic>
 #include <cstdio>
 #include <limits>
-#include <memory>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -107,36 +107,25 @@ TEST(Defaults, EveryKindRoundTripsThroughAReopen) {
     EXPECT_FALSE(reopened.object(QStringLiteral("never written")).isValid());
 }
 
-TEST(Defaults, SynchronizedWritesReachAStoreOpenedBesideTheWriter) {
-    Defaults writer(storePath());
-    writer.setObject(QStringLiteral("one"), QStringLiteral("a"));
-    writer.setObject(qint64(2), QStringLiteral("b"));
-    ASSERT_TRUE(writer.synchronize());
-    writer.setObject(QStringLiteral("replaced"), QStringLiteral("a"));
-    ASSERT_TRUE(writer.synchronize());
+TEST(Defaults, OverwritesAndDeletionsReachAStoreOpenedBesideTheWriter) {
+    Defaults store(storePath());
+    store.setObject(QStringLiteral("x"), QStringLiteral("by invalid"));
+    store.setObject(QStringLiteral("y"), QStringLiteral("by remove"));
+    store.setObject(QStringLiteral("one"), QStringLiteral("replaced"));
+    store.setObject(qint64(2), QStringLiteral("b"));
+    ASSERT_TRUE(store.synchronize());
+    store.setObject(QVariant(), QStringLiteral("by invalid"));
+    store.removeObject(QStringLiteral("by remove"));
+    store.setObject(QStringLiteral("two"), QStringLiteral("replaced"));
+    EXPECT_FALSE(store.object(QStringLiteral("by invalid")).isValid());
+    EXPECT_FALSE(store.object(QStringLiteral("by remove")).isValid());
+    ASSERT_TRUE(store.synchronize());
 
-    Defaults reader(storePath());
-    EXPECT_EQ(reader.object(QStringLiteral("a")), QVariant(QStringLiteral("replaced")));
-    EXPECT_TRUE(sameValue(qint64(2), reader.object(QStringLiteral("b"))));
-}
-
-TEST(Defaults, InvalidValueAndRemoveObjectDeleteTheKey) {
-    {
-        Defaults store(storePath());
-        store.setObject(QStringLiteral("x"), QStringLiteral("by invalid"));
-        store.setObject(QStringLiteral("y"), QStringLiteral("by remove"));
-        store.setObject(QStringLiteral("z"), QStringLiteral("stays"));
-        ASSERT_TRUE(store.synchronize());
-        store.setObject(QVariant(), QStringLiteral("by invalid"));
-        store.removeObject(QStringLiteral("by remove"));
-        EXPECT_FALSE(store.object(QStringLiteral("by invalid")).isValid());
-        EXPECT_FALSE(store.object(QStringLiteral("by remove")).isValid());
-        ASSERT_TRUE(store.synchronize());
-    }
-    Defaults reopened(storePath());
-    EXPECT_FALSE(reopened.object(QStringLiteral("by invalid")).isValid());
-    EXPECT_FALSE(reopened.object(QStringLiteral("by remove")).isValid());
-    EXPECT_EQ(reopened.object(QStringLiteral("stays")), QVariant(QStringLiteral("z")));
+    Defaults beside(storePath());
+    EXPECT_FALSE(beside.object(QStringLiteral("by invalid")).isValid());
+    EXPECT_FALSE(beside.object(QStringLiteral("by remove")).isValid());
+    EXPECT_EQ(beside.object(QStringLiteral("replaced")), QVariant(QStringLiteral("two")));
+    EXPECT_TRUE(sameValue(qint64(2), beside.object(QStringLiteral("b"))));
 }
 
 TEST(Defaults, ValueWithoutPropertyListFormIsRefused) {
@@ -341,61 +330,52 @@ TEST(Defaults, ReadersAlongsideWritersSeeWholeValues) {
 
 // A store whose file was not usable: it starts empty, works, and persists
 // to a new file; the old one is kept beside it and one log line says where.
-void expectFreshStoreAfterMovingAside(const QString& path, const LogCapture& log, Defaults& store) {
-    EXPECT_TRUE(store.isPersistent());
-    EXPECT_FALSE(store.object(QStringLiteral("anything")).isValid());
-    const QStringList aside = corruptCopies(path);
-    ASSERT_EQ(aside.size(), 1) << "the unusable file was not kept aside";
-    EXPECT_EQ(log.count(aside.first()), 1) << log.lines().join('\n').toStdString();
-
-    store.setObject(QStringLiteral("works"), QStringLiteral("after"));
-    ASSERT_TRUE(store.synchronize());
-    Defaults reopened(path);
-    EXPECT_EQ(reopened.object(QStringLiteral("after")), QVariant(QStringLiteral("works")));
-    EXPECT_EQ(corruptCopies(path).size(), 1) << "the new file was moved aside too";
-}
-
-TEST(Defaults, GarbageFileIsMovedAsideAndStoreStartsEmpty) {
-    const QString path = storePath();
+TEST(Defaults, UnusableFileIsMovedAsideAndStoreStartsEmpty) {
     QByteArray garbage(64 * 1024, Qt::Uninitialized);
     for (qsizetype i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 131 + 17) ^ (i >> 5));
-    {
+    const auto writeGarbage = [&](const QString& path) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(garbage);
-    }
-    LogCapture log;
-    Defaults store(path);
-    expectFreshStoreAfterMovingAside(path, log, store);
-    QFile kept(QFileInfo(path).absoluteDir().filePath(corruptCopies(path).value(0)));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), garbage) << "the kept copy is not the old file";
-}
+    };
+    const auto truncateAStore = [](const QString& path) {
+        {
+            Defaults store(path);
+            for (int i = 0; i < 300; ++i) store.setObject(QByteArray(1500, char(i)), QStringLiteral("key-%1").arg(i));
+            ASSERT_TRUE(store.synchronize());
+        }  // closing folds the log into the main file
+        ASSERT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+        const qint64 size = QFileInfo(path).size();
+        ASSERT_GT(size, 100 * 1024);
+        ASSERT_TRUE(QFile::resize(path, size / 3 + 100));
+    };
+    const auto makeDirectory = [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); };
+    const std::pair<const char*, std::function<void(const QString&)>> cases[] = {
+        {"garbage", writeGarbage}, {"truncated", truncateAStore}, {"directory", makeDirectory}};
 
-TEST(Defaults, TruncatedStoreIsMovedAsideAndStoreStartsEmpty) {
-    const QString path = storePath();
-    {
+    for (const auto& [what, make] : cases) {
+        SCOPED_TRACE(what);
+        const QString path = storePath(QString::fromLatin1(what) + QStringLiteral(".sqlite"));
+        make(path);
+        LogCapture log;
         Defaults store(path);
-        for (int i = 0; i < 300; ++i) store.setObject(QByteArray(1500, char(i)), QStringLiteral("key-%1").arg(i));
+        EXPECT_TRUE(store.isPersistent());
+        EXPECT_FALSE(store.object(QStringLiteral("anything")).isValid());
+        const QStringList aside = corruptCopies(path);
+        ASSERT_EQ(aside.size(), 1) << "the unusable file was not kept aside";
+        EXPECT_EQ(log.count(aside.first()), 1) << log.lines().join('\n').toStdString();
+
+        store.setObject(QStringLiteral("works"), QStringLiteral("after"));
         ASSERT_TRUE(store.synchronize());
-    }  // closing folds the log into the main file
-    ASSERT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
-    const qint64 size = QFileInfo(path).size();
-    ASSERT_GT(size, 100 * 1024);
-    ASSERT_TRUE(QFile::resize(path, size / 3 + 100));
-
-    LogCapture log;
-    Defaults store(path);
-    expectFreshStoreAfterMovingAside(path, log, store);
-}
-
-TEST(Defaults, DirectoryAtThePathIsMovedAside) {
-    const QString path = storePath();
-    ASSERT_TRUE(QDir().mkpath(path));
-    LogCapture log;
-    Defaults store(path);
-    expectFreshStoreAfterMovingAside(path, log, store);
-    EXPECT_TRUE(QFileInfo(path).isFile());
+        EXPECT_TRUE(QFileInfo(path).isFile());
+        Defaults reopened(path);
+        EXPECT_EQ(reopened.object(QStringLiteral("after")), QVariant(QStringLiteral("works")));
+        EXPECT_EQ(corruptCopies(path).size(), 1) << "the new file was moved aside too";
+    }
+    const QString garbagePath = storePath(QStringLiteral("garbage.sqlite"));
+    EXPECT_EQ(brelvo::test::readFile(QFileInfo(garbagePath).absoluteDir().filePath(corruptCopies(garbagePath).value(0))),
+              garbage)
+        << "the kept copy is not the old file";
 }
 
 TEST(Defaults, StoreWithoutAnyWritableFileKeepsValuesInMemory) {

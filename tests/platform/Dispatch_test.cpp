@@ -16,7 +16,7 @@ using brelvo::test::waitFor;
 
 namespace {
 
-TEST(Dispatch, ToMainRunsOnTheGuiThreadInOrderFromAnyThread) {
+TEST(Dispatch, ToMainRunsLaterOnTheGuiThreadInOrderFromAnyThread) {
     std::mutex mutex;
     std::vector<int> order;
     std::atomic<int> offMain{0};
@@ -37,9 +37,8 @@ TEST(Dispatch, ToMainRunsOnTheGuiThreadInOrderFromAnyThread) {
     }));
     EXPECT_EQ(offMain.load(), 0);
     for (int i = 0; i < count; ++i) ASSERT_EQ(order[i], i);
-}
 
-TEST(Dispatch, ToMainFromTheGuiThreadRunsLaterNotInline) {
+    // Posted from the GUI thread itself: later, not inline.
     bool ran = false;
     dispatch::toMain([&] { ran = true; });
     EXPECT_FALSE(ran);
@@ -57,7 +56,7 @@ TEST(Dispatch, ToGlobalRunsOffTheGuiThread) {
     EXPECT_EQ(onMain.load(), 0);
 }
 
-TEST(Dispatch, ToMainAndWaitFromAPoolThreadReturnsAfterTheWorkRan) {
+TEST(Dispatch, ToMainAndWaitReturnsAfterTheWorkRanOnTheGuiThread) {
     std::atomic<bool> ranOnMain{false}, seenAfterReturn{false}, finished{false};
     dispatch::toGlobal([&] {
         dispatch::toMainAndWait([&] { ranOnMain = dispatch::isMainThread(); });
@@ -66,9 +65,8 @@ TEST(Dispatch, ToMainAndWaitFromAPoolThreadReturnsAfterTheWorkRan) {
     });
     ASSERT_TRUE(waitFor([&] { return finished.load(); }));
     EXPECT_TRUE(seenAfterReturn.load());
-}
 
-TEST(Dispatch, ToMainAndWaitOnTheGuiThreadRunsDirectly) {
+    // On the GUI thread itself it runs at once rather than waiting for itself.
     bool ran = false;
     dispatch::toMainAndWait([&] { ran = true; });
     EXPECT_TRUE(ran);

@@ -22,11 +22,6 @@ TEST(ViewTags, FindsTheViewItselfThenDescendantsDepthFirst) {
     EXPECT_EQ(brelvo::tags::tag(a), 0);
 }
 
-TEST(Autoresizing, MasksHaveTheirFixedValues) {
-    EXPECT_EQ(ar::Full, 63);
-    EXPECT_EQ(ar::Margins, 45);
-}
-
 class AutoresizingTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -180,9 +180,8 @@ TEST(RequestBodies, ScreenshotsAreNumberedInOrderWithTheirWholeFiles) {
 }
 
 TEST(RequestBodies, ValuesThatNeedEscapingCannotBreakTheBody) {
+    // The escaping itself is checked with JsonText; here, that the bodies use it.
     const QString nasty = QStringLiteral("a\"b\\c\nd\te\x01");
-    EXPECT_EQ(brelvo::jsonEscaped(nasty), QByteArray(R"(a\"b\\c\nd\te\u0001)"));
-    EXPECT_EQ(brelvo::jsonEscaped(QStringLiteral("plain é ✓")), QStringLiteral("plain é ✓").toUtf8());
     const QByteArray issue = client().getIssue(nasty, QStringLiteral("1"), nasty, nasty);
     const QVariantMap parsed = brelvo::json::parse(issue).toMap();
     EXPECT_EQ(parsed.value(QStringLiteral("subject")).toString(), nasty);

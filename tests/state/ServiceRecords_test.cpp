@@ -12,19 +12,16 @@
 #include "state/RevisionDM.h"
 #include "state/UserDM.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
 using namespace brelvo;
+using brelvo::test::parseObject;
 
 namespace {
-
-QVariantMap parseObject(const QByteArray& text) {
-    const QVariant value = json::parse(text);
-    EXPECT_EQ(value.typeId(), QMetaType::QVariantMap) << text.constData();
-    return value.toMap();
-}
 
 // What a later process reads: the value as it went through the file, not the
 // writer's in-memory copy.

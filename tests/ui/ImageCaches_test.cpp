@@ -9,7 +9,6 @@
 #include "ui/images/ImageCacheFiles.h"
 #include "ui/images/imageCAcheBrelvo.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,28 +29,9 @@ namespace imagecache = brelvo::imagecache;
 
 namespace {
 
-QByteArray pngOf(QColor colour, QSize size = QSize(8, 6)) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Waits until every queued download has finished and its GUI-thread part has run.
-bool drainDownloads() {
-    if (!brelvo::dispatch::globalPool().waitForDone(10000)) return false;
-    bool flushed = false;
-    brelvo::dispatch::toMain([&] { flushed = true; });
-    return brelvo::test::waitFor([&] { return flushed; });
-}
+using brelvo::test::drainPool;
+using brelvo::test::pngOf;
+using brelvo::test::readFile;
 
 int indicatorsIn(const QWidget& view) {
     return static_cast<int>(view.findChildren<brelvo::ActivityIndicator*>().size());
@@ -102,7 +82,7 @@ private:
 class ImageCacheTest : public ::testing::Test {
 protected:
     void SetUp() override { brelvo::http::setDefaultGetTimeout(std::chrono::milliseconds(5000)); }
-    void TearDown() override { drainDownloads(); }
+    void TearDown() override { drainPool(); }
     PictureServer server;
 };
 
@@ -187,12 +167,12 @@ TEST_F(ImageCacheTest, TheIndicatorsGoWhenTheDownloadEnds) {
     EXPECT_EQ(QRectF(indicator->geometry()).center(), QPointF(50, 40));
 
     cache.setImageByURL(server.url("garbage.png"), &view);  // even a failed download removes them
-    ASSERT_TRUE(drainDownloads());
+    ASSERT_TRUE(drainPool());
     EXPECT_EQ(indicatorsIn(view), 0);
 
     cache.setToShowActivityIndicator(false);
     cache.applyAIVTo(&view);
-    ASSERT_TRUE(drainDownloads());
+    ASSERT_TRUE(drainPool());
     EXPECT_EQ(indicatorsIn(view), 0);
     cache.setToShowActivityIndicator(true);
 }
@@ -206,7 +186,7 @@ TEST_F(ImageCacheTest, FailedDownloadsLeaveTheViewAndTheCacheAlone) {
         view.setPixmap(before);
         const qint64 shown = view.pixmap().cacheKey();
         Brel_ImageCache::shared().setImageByURL(url, &view);
-        ASSERT_TRUE(drainDownloads()) << path;
+        ASSERT_TRUE(drainPool()) << path;
         EXPECT_EQ(view.pixmap().cacheKey(), shown) << path;
         EXPECT_FALSE(QFile::exists(imagecache::filePathForURL(url))) << path;
         EXPECT_TRUE(imageCAcheBrelvo::shared().getImageByURL(url).isNull()) << path;
@@ -222,14 +202,14 @@ TEST_F(ImageCacheTest, AViewDeletedDuringTheDownloadIsLeftAlone) {
     ASSERT_TRUE(brelvo::test::waitFor([&] { return server.requests == 1; }));
     view.reset();
     server.release = true;
-    ASSERT_TRUE(drainDownloads());
+    ASSERT_TRUE(drainPool());
     EXPECT_TRUE(QFile::exists(imagecache::filePathForURL(url))) << "the picture is still cached for next time";
 }
 
 TEST_F(ImageCacheTest, AnEmptyUrlFetchesNothing) {
     QLabel view;
     Brel_ImageCache::shared().setImageByURL(QString(), &view);
-    ASSERT_TRUE(drainDownloads());
+    ASSERT_TRUE(drainPool());
     EXPECT_TRUE(view.pixmap().isNull());
     EXPECT_EQ(server.requests, 0);
 }

@@ -5,7 +5,6 @@
 
 #include <brelvo/Brelvo.h>
 
-#include "platform/Dispatch.h"
 #include "platform/HttpGet.h"
 #include "platform/ImageButton.h"
 #include "platform/UrlOpener.h"
@@ -18,7 +17,6 @@
 #include "ui/session/UserProfileCell.h"
 #include "ui/session/UserProfileViewController.h"
 
-#include <QBuffer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -26,14 +24,13 @@
 
 #include <httplib.h>
 
-#include <thread>
 
 using namespace brelvo;
 
 namespace {
 
-void signIn(const QString& role, const QString& name, const QString& image, const QString& revision,
-            const QString& build) {
+void signIn(const QString& role, const QString& name, const QString& image = {},
+            const QString& revision = QStringLiteral("R"), const QString& build = QStringLiteral("1")) {
     BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{
         {QStringLiteral("response_code"), 0},
         {QStringLiteral("payload"),
@@ -54,22 +51,12 @@ void profileAnswer(const QString& email, const QString& logout, const QString& o
         QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("payload"), payload}}).toJson()));
 }
 
-QByteArray png(QColor colour) {
-    QImage image(QSize(12, 12), QImage::Format_ARGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // Serves one picture; every other path is missing.
 class PictureServer {
 public:
     PictureServer() {
         http_.server().Get("/tester.png", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(png(Qt::red).toStdString(), "image/png");
+            res.set_content(test::pngOf(Qt::red).toStdString(), "image/png");
         });
         http_.start();
     }
@@ -78,14 +65,6 @@ public:
 private:
     test::LocalHttpServer http_;
 };
-
-// Waits until every queued picture fetch has finished and handed its result over.
-bool drainFetches() {
-    if (!dispatch::globalPool().waitForDone(10000)) return false;
-    bool flushed = false;
-    dispatch::toMain([&] { flushed = true; });
-    return test::waitFor([&] { return flushed; });
-}
 
 class UserProfileTest : public test::SessionHostTest {
 protected:
@@ -105,7 +84,7 @@ protected:
                       QStringLiteral("abc://open"));
     }
     void TearDown() override {
-        drainFetches();
+        test::drainPool();
         delete profile;
         urls::setOpenerForTesting({});
         qApp->setProperty("brelvo_service_url", QVariant());
@@ -184,28 +163,25 @@ TEST_F(UserProfileTest, TabletLayout) {
 
 TEST_F(UserProfileTest, ThePictureComesThroughTheCacheAndStaysEmptyWithoutOne) {
     PictureServer server;
-    signIn(QStringLiteral("Tester"), QStringLiteral("Ana"), server.url("tester.png"), QStringLiteral("R"),
-           QStringLiteral("1"));
+    signIn(QStringLiteral("Tester"), QStringLiteral("Ana"), server.url("tester.png"));
     show();
     ASSERT_TRUE(test::waitFor([&] { return !profile->userImage().isNull(); }));
     EXPECT_EQ(profile->userImage().pixelColor(0, 0), QColor(Qt::red));
 
     // Another tester without a picture: the old one goes at once and nothing replaces it.
     profile->hide();
-    signIn(QStringLiteral("Tester"), QStringLiteral("Ben"), server.url("missing.png"), QStringLiteral("R"),
-           QStringLiteral("1"));
+    signIn(QStringLiteral("Tester"), QStringLiteral("Ben"), server.url("missing.png"));
     profile->show();
     EXPECT_TRUE(profile->userImage().isNull());
-    ASSERT_TRUE(drainFetches());
+    ASSERT_TRUE(test::drainPool());
     EXPECT_TRUE(profile->userImage().isNull());
 
     // Closed before the fetch came back: nothing is touched.
-    signIn(QStringLiteral("Tester"), QStringLiteral("Ana"), server.url("tester.png"), QStringLiteral("R"),
-           QStringLiteral("1"));
+    signIn(QStringLiteral("Tester"), QStringLiteral("Ana"), server.url("tester.png"));
     profile->hide();
     profile->show();
     delete profile;
-    EXPECT_TRUE(drainFetches());
+    EXPECT_TRUE(test::drainPool());
 }
 
 TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButtonTakesItAway) {
@@ -321,7 +297,7 @@ TEST_F(UserProfileTest, EmptyOrSchemelessAddressesAskToInstallAndNeverOpen) {
 TEST_F(UserProfileTest, AHostStyleSheetDoesNotRestyleTheScreen) {
     host->setStyleSheet(QStringLiteral("QWidget { background: #f4f4f4; color: red; font-size: 30px; }"
                                        "QPushButton, QAbstractButton { background: green; padding: 20px; }"));
-    signIn(QStringLiteral("QA"), QStringLiteral("Al"), QString(), QStringLiteral("R"), QStringLiteral("1"));
+    signIn(QStringLiteral("QA"), QStringLiteral("Al"));
     show();
     const QImage shot = profile->grab().toImage();
     const qreal dpr = shot.devicePixelRatio();
