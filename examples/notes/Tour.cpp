@@ -11,7 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
 #include "state/NotificationNames.h"
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/OXPickerViewBrelvo.h"

@@ -17,7 +17,7 @@
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/ImageCacheFiles.h"
 #include "platform/Defaults.h"

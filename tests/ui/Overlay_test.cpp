@@ -13,7 +13,7 @@
 #include "state/UserHelperBrelvo.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotStore.h"

@@ -6,7 +6,7 @@
 #include "support/TestSupport.h"
 #include "ui/SessionTestHost.h"
 #include "ui/editor/EditorPlaceholderScreen.h"
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotStore.h"
 #include "ui/issue/ScreenshotStrip.h"

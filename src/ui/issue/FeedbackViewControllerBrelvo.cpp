@@ -10,7 +10,7 @@
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
 #include "ui/common/Texts.h"
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/images/Brel_ImageCache.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueSender.h"

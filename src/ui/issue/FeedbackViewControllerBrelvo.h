@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ui/editor/ScreenshotPreviewHost.h"
 #include "ui/issue/IssueChoices.h"
 #include "ui/issue/IssueTextForm.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
+#include "ui/issue/ScreenshotPreviewHost.h"
 #include "ui/session/BVAlert.h"
 
 #include <QPointer>

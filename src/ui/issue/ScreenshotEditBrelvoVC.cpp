@@ -1,4 +1,4 @@
-#include "ui/editor/ScreenshotEditBrelvoVC.h"
+#include "ui/issue/ScreenshotEditBrelvoVC.h"
 
 #include "platform/CategoryHelper.h"
 #include "platform/Dispatch.h"
@@ -9,8 +9,8 @@
 #include "ui/common/PictureView.h"
 #include "ui/common/Texts.h"
 #include "ui/editor/EditorPlaceholderScreen.h"
-#include "ui/editor/ScreenshotPreviewHost.h"
 #include "ui/images/BrelvoImageManager.h"
+#include "ui/issue/ScreenshotPreviewHost.h"
 #include "ui/issue/ScreenshotStore.h"
 
 #include <QLabel>
