@@ -19,6 +19,9 @@ std::string str(const QRectF& r) {
 void PrintTo(const QRectF& r, std::ostream* os) {
     *os << str(r);
 }
+void PrintTo(const QRect& r, std::ostream* os) {
+    *os << str(QRectF(r));
+}
 void PrintTo(const QPointF& p, std::ostream* os) {
     *os << "(" << p.x() << ", " << p.y() << ")";
 }
@@ -50,7 +53,7 @@ TEST(CropGeometry, DragsMoveAndResizeWithinTheFrameAndTheMinimum) {
     const Row rows[] = {
         {"move inside", r, {200, 150}, {210, 130}, CropGeometry::Moving, {110, 80, 200, 120}},
         {"move past the left and top edges", r, {200, 150}, {50, 20}, CropGeometry::Moving, {0, 0, 200, 120}},
-        {"move past the right and bottom edges", r, {200, 150}, {500, 400}, CropGeometry::Moving, {200, 180, 200, 120}},
+        {"move past the right and bottom", r, {200, 150}, {500, 400}, CropGeometry::Moving, {200, 180, 200, 120}},
         {"top-left out", r, {105, 95}, {-50, -50}, CropGeometry::TopLeft, {0, 0, 300, 220}},
         {"top-left past the minimum", r, {100, 100}, {280, 190}, CropGeometry::TopLeft, {150, 120, 150, 100}},
         {"top-right out", r, {300, 100}, {390, 40}, CropGeometry::TopRight, {100, 40, 290, 180}},
@@ -154,7 +157,7 @@ TEST(RZUserResizableView, ResizeAndMoveKeepTheMinimumAndTheBoundary) {
         {"lower right", {0, 0, 1, -1}, {200, 180}, {230, 200}, {}, {100, 100, 130, 100}},
         {"upper left", {1, 1, -1, 1}, {100, 100}, {80, 90}, {}, {80, 90, 120, 90}},
         {"a width of 47 keeps x and width", {1, 0, 0, 1}, {100, 140}, {153, 140}, {}, {100, 100, 100, 80}},
-        {"a height below the minimum keeps y and height", {0, 0, 1, 0}, {150, 180}, {150, 120}, {}, {100, 100, 100, 80}},
+        {"a height of 20 keeps y and height", {0, 0, 1, 0}, {150, 180}, {150, 120}, {}, {100, 100, 100, 80}},
         {"cut at the boundary's left", {1, 1, -1, 1}, {100, 100}, {30, 100}, shifted, {50, 100, 150, 80}},
         {"cut at the boundary's right", {0, 0, 1, -1}, {200, 180}, {400, 180}, shifted, {100, 100, 250, 80}},
         {"cut at the boundary's bottom", {0, 0, 1, -1}, {200, 180}, {200, 400}, shifted, {100, 100, 100, 200}},
@@ -236,6 +239,11 @@ TEST(CropWidgets, MouseDragsResizeAndMoveTheFrames) {
     QTest::mouseRelease(frame, Qt::LeftButton, {}, QPoint(148, 118));
     EXPECT_EQ(frame->geometry(), QRect(100, 100, 150, 120));
     EXPECT_FALSE(frame->borderView()->isVisible());
+    // Steps of a fraction of a point, as at a fractional scale, add up.
+    for (int i = 1; i <= 10; ++i)
+        frame->resizeUsingTouchLocation(QPointF(248 + 0.4 * i, 218));
+    EXPECT_EQ(frame->geometry(), QRect(100, 100, 154, 120));
+    frame->resize(150, 120);
     // The middle, dragged left past the parent's margin.
     QTest::mousePress(frame, Qt::LeftButton, {}, QPoint(75, 60));
     EXPECT_FALSE(frame->isResizing());

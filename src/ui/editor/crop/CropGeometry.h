@@ -54,9 +54,10 @@ public:
     void resizeCropRectBotLeft(const QPointF& point);
     void resizeCropRectBotRight(const QPointF& point);
 
-    // The rectangle inside (0, 0, size), no smaller than the minimum (or the
-    // whole frame along a side shorter than that): sizes are raised or cut
-    // first, then the origin is moved as little as needed.
+    // The rectangle inside (0, 0, size) and no smaller than the minimum (or
+    // than the frame, along a side shorter than the minimum): what lies
+    // outside is cut off, then a side too short grows at its far end and, once
+    // that meets the frame's edge, at its near end.
     static QRectF fitted(const QRectF& rect, const QSizeF& size);
 
 private:

@@ -47,8 +47,11 @@ ResizeLimits RZUserResizableView::limits() const {
 void RZUserResizableView::resizeUsingTouchLocation(const QPointF& touchInParent) {
     const ResizeLimits bounds = limits();
     const QPointF touch = confinedTouch(touchInParent, bounds);
-    const QRectF frame = resizedFrame(QRectF(geometry()), anchorPoint_, touchStart_, touch, bounds);
-    setGeometry(frame.toRect());
+    // Resizing goes on from the unrounded frame: touches a fraction of a
+    // point apart (at fractional scales) would otherwise each round away.
+    const QRectF current = exactFrame_.toRect() == geometry() ? exactFrame_ : QRectF(geometry());
+    exactFrame_ = resizedFrame(current, anchorPoint_, touchStart_, touch, bounds);
+    setGeometry(exactFrame_.toRect());
     touchStart_ = touch;
 }
 

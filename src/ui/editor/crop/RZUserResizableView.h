@@ -68,6 +68,8 @@ private:
     QPointer<QWidget> contentView_;
     RZGripViewBorderView* borderView_;
     QPointF touchStart_;
+    // The frame a resize has reached, before rounding to whole points.
+    QRectF exactFrame_;
     RZUserResizableViewAnchorPoint anchorPoint_;
     qreal minWidth_ = 48;
     qreal minHeight_ = 48;
