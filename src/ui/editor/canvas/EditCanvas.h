@@ -73,6 +73,8 @@ public:
     bool cropImage(const QRectF& rect);
 
     // The drawing layer; the text box's rendering is put there before apply.
+    // Paint it from this reference: a copy kept elsewhere would make the
+    // next move copy the whole layer before drawing into it.
     const QImage& drawingLayer() const { return layers_.layer; }
     void setDrawingLayer(const QImage& image) { layers_.layer = image; }
     const QImage& backingImage() const { return layers_.backing; }

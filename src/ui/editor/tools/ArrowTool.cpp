@@ -80,7 +80,7 @@ void ArrowTool::end(EditLayers& layers) {
 void ArrowTool::draw(QPainter& painter, QPointF from, QPointF to, const QColor& colour) const {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(colour, kWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawLine(from, to);
+    drawSegment(painter, from, to);
     if (const auto barbs = arrowBarbs(from, to)) {
         painter.drawLine(to, barbs->first);
         painter.drawLine(to, barbs->second);

@@ -21,7 +21,7 @@ void StrokeTool::draw(QPainter& painter, QPointF from, QPointF to, const QColor&
     painter.setOpacity(settings_.alpha);
     painter.setCompositionMode(settings_.blend);
     painter.setPen(QPen(colour, settings_.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawLine(from, to);
+    drawSegment(painter, from, to);
 }
 
 }  // namespace brelvo

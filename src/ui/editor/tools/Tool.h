@@ -47,4 +47,9 @@ public:
     virtual void draw(QPainter& painter, QPointF from, QPointF to, const QColor& colour) const = 0;
 };
 
+// A line from `from` to `to` with the painter's pen; a dot of the pen's
+// width when the two are the same point, which a line of no length does not
+// give.
+void drawSegment(QPainter& painter, QPointF from, QPointF to);
+
 }  // namespace brelvo

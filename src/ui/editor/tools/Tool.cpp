@@ -23,4 +23,11 @@ QImage& EditLayers::layerToPaint() {
     return layer;
 }
 
+void drawSegment(QPainter& painter, QPointF from, QPointF to) {
+    if (from == to)
+        painter.drawPoint(from);
+    else
+        painter.drawLine(from, to);
+}
+
 }  // namespace brelvo
