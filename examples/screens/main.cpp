@@ -54,6 +54,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <tuple>
 
 using namespace brelvo;
 
@@ -410,6 +411,27 @@ int main(int argc, char** argv) {
         return effect && effect->opacity() >= 1.0;
     });
     ok &= save(host, folder, QStringLiteral("form-limit-alert.png"));
+
+    // The editor held sideways on a phone (the strip moves into the top bar)
+    // and on a tablet both ways, on a screen of that size.
+    for (const auto& [size, tablet, name] : {std::tuple{QSize(568, 320), false, "editor-phone-sideways.png"},
+                                             {QSize(480, 320), false, "editor-small-phone-sideways.png"},
+                                             {QSize(768, 1024), true, "editor-tablet.png"},
+                                             {QSize(1024, 768), true, "editor-tablet-sideways.png"}}) {
+        app.setProperty("brelvo_idiom", tablet ? QStringLiteral("tablet") : QString());
+        QWidget screen;
+        screen.resize(size);
+        screen.show();
+        auto* editor = new BrelvoEditImageViewController(samples[2], QString(), -1);
+        editor->presentOver(&screen, false);
+        settle([&] { return editor->isVisible(); });
+        ok &= save(&screen, folder, QStringLiteral("viewing-") + QString::fromLatin1(name));
+        editor->instrumentsButtonsTapped(1);
+        const QRectF picture = editor->editorView()->pictureRect();
+        drag(editor->editorView(), {picture.topLeft() + QPointF(20, 60), picture.topLeft() + QPointF(picture.width() - 20, 60)});
+        ok &= save(&screen, folder, QString::fromLatin1(name));
+    }
+    app.setProperty("brelvo_idiom", QVariant());
     for (const QString& path : ScreenshotStore::shared().list()) ScreenshotStore::shared().remove(path);
 
     delete host;

@@ -18,8 +18,10 @@ namespace {
 
 constexpr int kMargin = 5;
 constexpr int kWideButton = 70;
+constexpr int kNarrowButton = 60;  // no room for a title beside the picture
 constexpr int kStripButton = 31;
-constexpr int kCurrentToolWidth = 80;
+// Wide enough for the longest tool name beside its icon.
+constexpr int kCurrentToolWidth = 110;
 constexpr int kImageInset = 5;
 constexpr int kIconSize = kStripButton - 2 * kImageInset;
 
@@ -93,8 +95,10 @@ BrelvoEditImageViewController::Layout BrelvoEditImageViewController::layoutFor(c
     const bool sideways = w > h;
     const bool bottomBar = !tablet && !sideways;
     const int y = (kBarHeight - kButtonHeight) / 2;
-    // Held sideways a phone's top bar holds the strip too: undo and redo narrow.
-    const int undoWidth = !tablet && sideways ? 60 : kWideButton;
+    // Held sideways a phone's top bar holds the strip too: on a short phone
+    // undo and redo narrow to their pictures.
+    const int row = 4 * kWideButton + kStripWidth + 6 * kMargin;
+    const int undoWidth = !tablet && sideways && w < row ? kNarrowButton : kWideButton;
     Layout l;
     l.topBar = QRect(0, 0, w, kBarHeight);
     l.bottomBar = bottomBar ? QRect(0, h - kBarHeight, w, kBarHeight) : QRect(0, h, w, kBarHeight);
@@ -271,6 +275,15 @@ void BrelvoEditImageViewController::layoutElements() {
     saveButton_->setGeometry(l.save);
     undoButton_->setGeometry(l.undo);
     redoButton_->setGeometry(l.redo);
+    const bool titled = l.undo.width() >= kWideButton;
+    undoButton_->setText(titled ? QStringLiteral("Undo") : QString());
+    redoButton_->setText(titled ? QStringLiteral("Redo") : QString());
+    const QString undoStyle = buttonStyle(kInstrumentColour) +
+                              (titled ? QString() : QStringLiteral("QPushButton { text-align: center; }"));
+    if (undoButton_->styleSheet() != undoStyle) {
+        undoButton_->setStyleSheet(undoStyle);
+        redoButton_->setStyleSheet(undoStyle);
+    }
     // Undo and redo are for viewing; the tool in use takes their place.
     undoButton_->setVisible(!enableEditMode_);
     redoButton_->setVisible(!enableEditMode_);
