@@ -36,6 +36,7 @@ protected:
     }
     void TearDown() override {
         delete form;
+        for (const QString& path : ScreenshotStore::shared().list()) ScreenshotStore::shared().remove(path);
         qputenv("HOME", savedHome);
         test::SessionHostTest::TearDown();
     }
@@ -53,10 +54,13 @@ protected:
 };
 
 TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
-    // Exactly the canvas's size on this screen, so the saved picture keeps every pixel.
-    QImage original(320, 480, QImage::Format_ARGB32);
+    // Exactly the canvas's size on this screen, in its pixels, so the saved
+    // picture keeps every pixel.
+    const qreal r = screen::scale();
+    const auto px = [r](const QRectF& points) { return QRectF(points.topLeft() * r, points.size() * r).toAlignedRect(); };
+    QImage original(QSize(320, 480) * r, QImage::Format_ARGB32);
     original.fill(QColor(40, 90, 160));
-    QPainter(&original).fillRect(200, 20, 100, 60, Qt::white);
+    QPainter(&original).fillRect(px({200, 20, 100, 60}), Qt::white);
     QSignalSpy stored(&ScreenshotStore::shared(), &ScreenshotStore::captureSaved);
     ScreenshotStore::shared().saveCapture(original);
     ASSERT_TRUE(test::waitFor([&] { return stored.size() == 1 && form->strip()->thumbnail(0); }));
@@ -77,16 +81,17 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     EXPECT_FALSE(editor->undoButton()->isEnabled());
     EXPECT_FALSE(editor->redoButton()->isEnabled());
 
-    // The pencil, in red: applied, the picture changes; undo brings it back, redo the stroke.
+    // The pencil, in black: applied, the picture changes; undo brings it back, redo the stroke.
     QTest::mouseClick(editor->stripButton(0), Qt::LeftButton);
     EXPECT_EQ(canvas->currentEditMode(), 1);
+    QTest::mouseClick(editor->stripButton(4), Qt::LeftButton);
     drag(canvas, {{40, 100}, {100, 100}, {160, 100}});
     QTest::mouseClick(editor->saveButton(), Qt::LeftButton);  // "Apply"
     EXPECT_FALSE(editor->enableEditMode());
     EXPECT_TRUE(editor->undoButton()->isEnabled());
     EXPECT_FALSE(editor->redoButton()->isEnabled());
     const QImage penciled = pixels(canvas->getEditedImage());
-    EXPECT_EQ(penciled.pixelColor(100, 100), QColor(Qt::red));
+    EXPECT_EQ(penciled.pixelColor(QPoint(100, 100) * r), QColor(Qt::black));
     QTest::mouseClick(editor->undoButton(), Qt::LeftButton);
     EXPECT_EQ(pixels(canvas->getEditedImage()), pixels(original));
     EXPECT_FALSE(editor->undoButton()->isEnabled());
@@ -111,7 +116,7 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     // The file holds the strokes and, everywhere else, the screenshot as it was.
     const QImage saved = pixels(QImage(path));
     ASSERT_EQ(saved.size(), original.size());
-    const QRect pencil(40 - 3, 100 - 3, 127, 7), marker(60 - 16, 300 - 16, 173, 33);
+    const QRect pencil = px({40 - 3, 100 - 3, 127, 7}), marker = px({60 - 16, 300 - 16, 173, 33});
     int changedPencil = 0, changedMarker = 0, changedElsewhere = 0;
     for (int y = 0; y < saved.height(); ++y)
         for (int x = 0; x < saved.width(); ++x) {
@@ -121,7 +126,7 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     EXPECT_GT(changedPencil, 100);
     EXPECT_GT(changedMarker, 2000);
     EXPECT_EQ(changedElsewhere, 0);
-    const QColor ink = saved.pixelColor(130, 300);
+    const QColor ink = saved.pixelColor(QPoint(130, 300) * r);
     EXPECT_GT(ink.green(), ink.red());
     EXPECT_EQ(ScreenshotStore::shared().list(), QStringList{path});
     EXPECT_TRUE(test::waitFor([&] {
