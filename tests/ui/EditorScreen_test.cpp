@@ -6,6 +6,8 @@
 #include "ui/SessionTestHost.h"
 #include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/editor/canvas/BrelvoEditView.h"
+#include "ui/editor/crop/BrelvoCropView.h"
+#include "ui/editor/tools/Bitmap.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/ScreenshotStore.h"
@@ -57,7 +59,9 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     // Exactly the canvas's size on this screen, in its pixels, so the saved
     // picture keeps every pixel.
     const qreal r = screen::scale();
-    const auto px = [r](const QRectF& points) { return QRectF(points.topLeft() * r, points.size() * r).toAlignedRect(); };
+    const auto px = [r](const QRectF& points) {
+        return QRectF(points.topLeft() * r, points.size() * r).toAlignedRect();
+    };
     QImage original(QSize(320, 480) * r, QImage::Format_ARGB32);
     original.fill(QColor(40, 90, 160));
     QPainter(&original).fillRect(px({200, 20, 100, 60}), Qt::white);
@@ -99,6 +103,16 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     QTest::mouseClick(editor->redoButton(), Qt::LeftButton);
     EXPECT_EQ(pixels(canvas->getEditedImage()), penciled);
     EXPECT_FALSE(editor->redoButton()->isEnabled());
+
+    // Crop keeps what lies in the frame (no colours to choose meanwhile); undone, the picture is whole again.
+    QTest::mouseClick(editor->stripButton(2), Qt::LeftButton);
+    EXPECT_FALSE(editor->stripButton(0)->isVisible());
+    const QRectF crop = canvas->cropView()->cropRect();
+    ASSERT_FALSE(crop.isEmpty());
+    QTest::mouseClick(editor->saveButton(), Qt::LeftButton);  // "Apply"
+    EXPECT_EQ(bitmap::pointSize(canvas->getEditedImage()), crop.size());
+    QTest::mouseClick(editor->undoButton(), Qt::LeftButton);
+    EXPECT_EQ(pixels(canvas->getEditedImage()), penciled);
 
     // The marker starts in red again; green is chosen from the strip.
     QTest::mouseClick(editor->stripButton(1), Qt::LeftButton);
