@@ -2,7 +2,8 @@
 // of each screen: the host alone, the overlay closed and open, the lock screen
 // (refusal, connection problem, loading), the alerts, the read-me screen, the
 // tester's profile and the issue form (empty, filled, with screenshots,
-// offline, at its screenshot limit) and the screenshot preview.
+// offline, at its screenshot limit), the screenshot preview and the editor
+// (each tool in use, crop, and the annotated screenshot it saved).
 //
 //   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
 //
@@ -18,7 +19,9 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
+#include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
+#include "ui/editor/canvas/BrelvoEditView.h"
 #include "ui/images/ImageCacheFiles.h"
 #include "platform/Defaults.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
@@ -38,17 +41,20 @@
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <functional>
+#include <tuple>
 
 using namespace brelvo;
 
@@ -155,6 +161,17 @@ QImage sampleScreenshot(QWidget* host, int variant) {
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(24 + variant * 20, 120 + variant * 60, 200, 60), 10, 10);
     return picture;
+}
+
+// A drag of the tester's finger over the editor's canvas, in its coordinates.
+void drag(QWidget* canvas, const QList<QPointF>& points) {
+    const auto send = [canvas](QEvent::Type type, const QPointF& p, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, p, canvas->mapToGlobal(p), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(canvas, &event);
+    };
+    send(QEvent::MouseButtonPress, points.first(), Qt::LeftButton);
+    for (const QPointF& p : points.mid(1)) send(QEvent::MouseMove, p, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, points.last(), Qt::NoButton);
 }
 
 ErrorInfo record(const QString& message, const QVariantMap& scheme) {
@@ -339,8 +356,45 @@ int main(int argc, char** argv) {
         return preview && preview->isVisible();
     });
     ok &= save(host, folder, QStringLiteral("preview.png"));
-    if (preview) preview->backAction();
-    settle([&] { return !issueForm->findChild<ScreenshotEditBrelvoVC*>(); });
+
+    // The editor over that screenshot: each tool in use, then the result saved.
+    if (preview) preview->editButton()->click();
+    BrelvoEditImageViewController* editor = nullptr;
+    settle([&] {
+        editor = preview ? preview->editor() : nullptr;
+        return editor && editor->isVisible();
+    });
+    if (editor) {
+        BrelvoEditView* canvas = editor->editorView();
+        const QPointF at = canvas->pictureRect().topLeft();
+        const qreal k = canvas->pictureRect().width() / 320;  // the host's points to the fitted picture's
+        const auto scene = [&](int button, int colour, const QList<QPointF>& points, const char* name, bool apply) {
+            editor->instrumentsButtonsTapped(button);
+            if (colour > 0) editor->instrumentsButtonsTapped(colour);
+            QList<QPointF> onCanvas;
+            for (const QPointF& p : points) onCanvas.append(at + p * k);
+            if (!onCanvas.isEmpty()) drag(canvas, onCanvas);
+            ok &= save(host, folder, QString::fromLatin1(name));
+            if (apply) editor->saveButtonTapped();
+        };
+        ok &= save(host, folder, QStringLiteral("editor.png"));
+        scene(0, 0, {{40, 300}, {70, 290}, {110, 310}, {150, 295}, {190, 305}, {230, 300}}, "editor-pencil.png", true);
+        scene(1, 2, {{30, 150}, {290, 150}}, "editor-marker.png", true);
+        scene(3, 0, {{280, 470}, {200, 380}}, "editor-arrow.png", true);
+        ok &= save(host, folder, QStringLiteral("editor-applied.png"));
+        scene(2, 0, {}, "editor-crop.png", false);
+        editor->exitButtonTapped();  // "Back": the crop is dropped
+        editor->saveButtonTapped();
+        settle([&] { return !issueForm->findChild<ScreenshotEditBrelvoVC*>(); });
+        const QString savedCopy = QDir(folder).filePath(QStringLiteral("editor-saved.png"));
+        QFile::remove(savedCopy);
+        ok &= QFile::copy(ScreenshotStore::shared().list().value(1), savedCopy);
+        ok &= save(host, folder, QStringLiteral("form-edited.png"));
+    } else {
+        ok = false;
+        if (preview) preview->backAction();
+        settle([&] { return !issueForm->findChild<ScreenshotEditBrelvoVC*>(); });
+    }
 
     issueForm->showOfflineModeMessage(true);
     ok &= save(host, folder, QStringLiteral("form-offline.png"));
@@ -357,6 +411,27 @@ int main(int argc, char** argv) {
         return effect && effect->opacity() >= 1.0;
     });
     ok &= save(host, folder, QStringLiteral("form-limit-alert.png"));
+
+    // The editor held sideways on a phone (the strip moves into the top bar)
+    // and on a tablet both ways, on a screen of that size.
+    for (const auto& [size, tablet, name] : {std::tuple{QSize(568, 320), false, "editor-phone-sideways.png"},
+                                             {QSize(480, 320), false, "editor-small-phone-sideways.png"},
+                                             {QSize(768, 1024), true, "editor-tablet.png"},
+                                             {QSize(1024, 768), true, "editor-tablet-sideways.png"}}) {
+        app.setProperty("brelvo_idiom", tablet ? QStringLiteral("tablet") : QString());
+        QWidget screen;
+        screen.resize(size);
+        screen.show();
+        auto* editor = new BrelvoEditImageViewController(samples[2], QString(), -1);
+        editor->presentOver(&screen, false);
+        settle([&] { return editor->isVisible(); });
+        ok &= save(&screen, folder, QStringLiteral("viewing-") + QString::fromLatin1(name));
+        editor->instrumentsButtonsTapped(1);
+        const QRectF picture = editor->editorView()->pictureRect();
+        drag(editor->editorView(), {picture.topLeft() + QPointF(20, 60), picture.topLeft() + QPointF(picture.width() - 20, 60)});
+        ok &= save(&screen, folder, QString::fromLatin1(name));
+    }
+    app.setProperty("brelvo_idiom", QVariant());
     for (const QString& path : ScreenshotStore::shared().list()) ScreenshotStore::shared().remove(path);
 
     delete host;

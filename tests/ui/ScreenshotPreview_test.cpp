@@ -5,7 +5,6 @@
 #include "state/UserHelperBrelvo.h"
 #include "support/TestSupport.h"
 #include "ui/SessionTestHost.h"
-#include "ui/editor/EditorPlaceholderScreen.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotStore.h"
@@ -136,7 +135,7 @@ TEST_F(ScreenshotPreview, SaveDeleteAndEditFromTheThumbnails) {
     ASSERT_TRUE(preview);
     EXPECT_EQ(preview->editor()->originalScreenshotName(), four[2]);
     EXPECT_EQ(preview->editor()->selectedImageIndex(), 2);
-    QTest::mouseClick(preview->editor()->backButton(), Qt::LeftButton);
+    QTest::mouseClick(preview->editor()->exitButton(), Qt::LeftButton);
     EXPECT_TRUE(test::waitFor([&] { return previewGone(); }));
     EXPECT_EQ(ScreenshotStore::shared().list(), four);
     EXPECT_EQ(QFileInfo(four[0]).dir().entryList({"*.png"}, QDir::Files).size(), 4);

@@ -8,7 +8,6 @@
 #include "ui/common/BackChevron.h"
 #include "ui/common/PictureView.h"
 #include "ui/common/Texts.h"
-#include "ui/editor/EditorPlaceholderScreen.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/ScreenshotPreviewHost.h"
 #include "ui/issue/ScreenshotStore.h"
@@ -213,10 +212,12 @@ void ScreenshotEditBrelvoVC::saveScreenshot(std::function<void()> stored) {
 }
 
 void ScreenshotEditBrelvoVC::openEditor() {
-    auto* editor = new EditorPlaceholderScreen(pathScreenshot_, isFreshCapture() ? kFreshCapture : buttonTag_);
+    const int index = isFreshCapture() ? kFreshCapture : buttonTag_;
+    auto* editor = new BrelvoEditImageViewController(image_, pathScreenshot_, index);
     editor_ = editor;
     // The editor closes the preview with it: both go back to the form.
-    connect(editor, &EditorPlaceholderScreen::exited, this, [this] { leave(false); });
+    connect(editor, &BrelvoEditImageViewController::exited, this, [this] { leave(false); });
+    connect(editor, &BrelvoEditImageViewController::saved, this, &ScreenshotEditBrelvoVC::editorSaved);
     editor->presentOver(this, false);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/CoverScreen.h"
-#include "ui/editor/EditorPlaceholderScreen.h"
+#include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/session/BVAlert.h"
 
 #include <QImage>
@@ -62,7 +62,7 @@ public:
     QPushButton* editButton() const { return editButton_; }
     QPushButton* deleteButton() const { return deleteButton_; }
     QPushButton* backButton() const { return btnBack_; }
-    EditorPlaceholderScreen* editor() const { return editor_; }
+    BrelvoEditImageViewController* editor() const { return editor_; }
 
 signals:
     void closed();
@@ -97,7 +97,7 @@ private:
     PictureView* imageView_ = nullptr;
     QPushButton* editButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
-    QPointer<EditorPlaceholderScreen> editor_;
+    QPointer<BrelvoEditImageViewController> editor_;
 };
 
 }  // namespace brelvo

@@ -1,0 +1,103 @@
+#include "ui/editor/canvas/BrelvoEditView.h"
+
+#include "platform/Screen.h"
+#include "ui/editor/crop/BrelvoCropView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace brelvo {
+
+BrelvoEditView::BrelvoEditView(QWidget* parent)
+    : QWidget(parent), canvas_(screen::scale()), cropView_(new BrelvoCropView(this)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    cropView_->hide();
+}
+
+void BrelvoEditView::setSourceImage(const QImage& image) {
+    canvas_.setSourceImage(image);
+    relayout();
+}
+
+void BrelvoEditView::setCurrentEditMode(int mode) {
+    canvas_.setCurrentEditMode(mode);
+    touching_ = false;
+    cropView_->setVisible(mode == kModeCrop);
+    relayout();
+}
+
+bool BrelvoEditView::applyChanges() {
+    if (canvas_.currentEditMode() == kModeCrop) canvas_.setCropRect(cropView_->cropRect());
+    const bool added = canvas_.applyChanges();
+    relayout();
+    return added;
+}
+
+void BrelvoEditView::discardChanges() {
+    canvas_.discardChanges();
+    touching_ = false;
+    update();
+}
+
+bool BrelvoEditView::undoChanges() {
+    const bool last = canvas_.undoChanges();
+    relayout();
+    return last;
+}
+
+bool BrelvoEditView::redoChanges() {
+    const bool last = canvas_.redoChanges();
+    relayout();
+    return last;
+}
+
+// The shown picture may change size with an entry (a crop), so every change
+// of the history fits it again.
+void BrelvoEditView::relayout() {
+    canvas_.setFrame(size());
+    cropView_->setPictureGeometry(pictureRect().toRect());
+    update();
+}
+
+void BrelvoEditView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
+
+void BrelvoEditView::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    p.fillRect(event->rect(), Qt::black);
+    const QRectF picture = pictureRect();
+    const QImage& shown = canvas_.getEditedImage();
+    if (picture.isEmpty() || shown.isNull()) return;
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (picture.size() * ratio).toSize();
+    if (fittedKey_ != shown.cacheKey() || fittedPicture_.size() != pixels) {
+        fittedPicture_ = QPixmap::fromImage(shown.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        fittedPicture_.setDevicePixelRatio(ratio);
+        fittedKey_ = shown.cacheKey();
+    }
+    p.drawPixmap(picture.topLeft(), fittedPicture_);
+    const QImage& layer = canvas_.drawingLayer();
+    if (!layer.isNull()) p.drawImage(picture, layer);
+}
+
+void BrelvoEditView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    touching_ = true;
+    canvas_.touchBegan(toLayer(event->position()));
+}
+
+void BrelvoEditView::mouseMoveEvent(QMouseEvent* event) {
+    if (!touching_) return;
+    const QRectF changed = canvas_.touchMoved(toLayer(event->position()));
+    // A pixel more on each side for the antialiased rim.
+    if (!changed.isEmpty()) update(changed.translated(pictureRect().topLeft()).toAlignedRect().adjusted(-1, -1, 1, 1));
+}
+
+void BrelvoEditView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !touching_) return;
+    touching_ = false;
+    canvas_.touchEnded();
+}
+
+}  // namespace brelvo
