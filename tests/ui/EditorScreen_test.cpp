@@ -7,6 +7,7 @@
 #include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/editor/canvas/BrelvoEditView.h"
 #include "ui/editor/crop/BrelvoCropView.h"
+#include "ui/editor/text/BrelvoTextView.h"
 #include "ui/editor/tools/Bitmap.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
@@ -104,8 +105,21 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     EXPECT_EQ(pixels(canvas->getEditedImage()), penciled);
     EXPECT_FALSE(editor->redoButton()->isEnabled());
 
-    // Crop keeps what lies in the frame (no colours to choose meanwhile); undone, the picture is whole again.
+    // Typed text is put on the picture where it shows; undone, it goes.
     QTest::mouseClick(editor->stripButton(2), Qt::LeftButton);
+    EXPECT_EQ(canvas->currentEditMode(), 3);
+    BrelvoTextView* text = canvas->textView();
+    ASSERT_TRUE(text->isVisible());
+    QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(60, 60));  // a tap on the placeholder starts typing
+    ASSERT_TRUE(text->isTyping());
+    QTest::keyClicks(text, QStringLiteral("Bug"));
+    QTest::mouseClick(editor->saveButton(), Qt::LeftButton);  // "Apply"
+    EXPECT_NE(pixels(canvas->getEditedImage()), penciled);
+    QTest::mouseClick(editor->undoButton(), Qt::LeftButton);
+    EXPECT_EQ(pixels(canvas->getEditedImage()), penciled);
+
+    // Crop keeps what lies in the frame (no colours to choose meanwhile); undone, the picture is whole again.
+    QTest::mouseClick(editor->stripButton(3), Qt::LeftButton);
     EXPECT_FALSE(editor->stripButton(0)->isVisible());
     const QRectF crop = canvas->cropView()->cropRect();
     ASSERT_FALSE(crop.isEmpty());

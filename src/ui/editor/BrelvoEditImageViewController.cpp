@@ -83,8 +83,7 @@ const std::array<BrelvoEditImageViewController::Tool, 5>& BrelvoEditImageViewCon
 }
 
 const std::vector<int>& BrelvoEditImageViewController::offeredTools() {
-    // Text (2) joins the strip together with its text box.
-    static const std::vector<int> offered{0, 1, 3, 4};
+    static const std::vector<int> offered{0, 1, 2, 3, 4};
     return offered;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Screen.h"
 #include "ui/editor/crop/BrelvoCropView.h"
+#include "ui/editor/text/BrelvoTextView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,9 +10,15 @@
 namespace brelvo {
 
 BrelvoEditView::BrelvoEditView(QWidget* parent)
-    : QWidget(parent), canvas_(screen::scale()), cropView_(new BrelvoCropView(this)) {
+    : QWidget(parent), canvas_(screen::scale()), cropView_(new BrelvoCropView(this)), textView_(new BrelvoTextView(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     cropView_->hide();
+    textView_->hide();
+}
+
+void BrelvoEditView::setCurrentColor(int index) {
+    canvas_.setCurrentColor(index);
+    textView_->setTextColor(canvas_.colour());
 }
 
 void BrelvoEditView::setSourceImage(const QImage& image) {
@@ -24,10 +31,20 @@ void BrelvoEditView::setCurrentEditMode(int mode) {
     touching_ = false;
     cropView_->setVisible(mode == kModeCrop);
     relayout();
+    // Shown anew, the text box starts again from its placeholder.
+    textView_->setTextColor(canvas_.colour());
+    textView_->setVisible(mode == kModeText);
+    if (mode == kModeText) textView_->raise();
 }
 
 bool BrelvoEditView::applyChanges() {
     if (canvas_.currentEditMode() == kModeCrop) canvas_.setCropRect(cropView_->cropRect());
+    if (canvas_.currentEditMode() == kModeText) {
+        // The text alone, where it shows over the picture, becomes the drawing layer.
+        const qreal dpr = devicePixelRatioF();
+        const QSize pixels = (pictureRect().size() * dpr).toSize();
+        canvas_.setDrawingLayer(textView_->render(pixels, dpr));
+    }
     const bool added = canvas_.applyChanges();
     relayout();
     return added;
@@ -56,6 +73,7 @@ bool BrelvoEditView::redoChanges() {
 void BrelvoEditView::relayout() {
     canvas_.setFrame(size());
     cropView_->setPictureGeometry(pictureRect().toRect());
+    textView_->setGeometry(pictureRect().toRect());
     update();
 }
 

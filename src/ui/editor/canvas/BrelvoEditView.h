@@ -8,10 +8,11 @@
 namespace brelvo {
 
 class BrelvoCropView;
+class BrelvoTextView;
 
 // The editor's canvas on screen: the picture fitted into the widget, the
 // drawing layer of the edit in progress over it, and in crop mode the crop
-// frame over the fitted picture. Mouse presses, moves and releases are the
+// frame or the text box over the fitted picture. Mouse presses, moves and releases are the
 // tester's touches. GUI thread only.
 class BrelvoEditView : public QWidget {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     // Mode 0 views; 1 to 5 are the tools (EditMode). Crop mode shows the crop frame.
     void setCurrentEditMode(int mode);
     int currentEditMode() const { return canvas_.currentEditMode(); }
-    void setCurrentColor(int index) { canvas_.setCurrentColor(index); }
+    void setCurrentColor(int index);
     int currentColor() const { return canvas_.currentColor(); }
 
     // As on the canvas; each repaints what it changed.
@@ -35,6 +36,7 @@ public:
 
     const EditCanvas& canvas() const { return canvas_; }
     BrelvoCropView* cropView() const { return cropView_; }
+    BrelvoTextView* textView() const { return textView_; }
     // Where the fitted picture lies in the widget.
     QRectF pictureRect() const { return canvas_.fittedRect(); }
 
@@ -51,6 +53,7 @@ private:
 
     EditCanvas canvas_;
     BrelvoCropView* cropView_;
+    BrelvoTextView* textView_;  // over the fitted picture in text mode
     // The shown picture scaled once to the fitted rectangle, so that a
     // stroke's repaint is a copy of a few pixels rather than a rescale.
     QPixmap fittedPicture_;
