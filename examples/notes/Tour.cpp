@@ -11,6 +11,10 @@
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
 #include "state/NotificationNames.h"
+#include "ui/editor/BrelvoEditImageViewController.h"
+#include "ui/editor/canvas/BrelvoEditView.h"
+#include "ui/editor/crop/BrelvoCropView.h"
+#include "ui/editor/text/BrelvoTextView.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
@@ -70,7 +74,7 @@ const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),
                          QStringLiteral("close-menu"),   QStringLiteral("open-profile"), QStringLiteral("close-profile"),
                          QStringLiteral("lock"),         QStringLiteral("unlock"),       QStringLiteral("edit-note"),
                          QStringLiteral("send-logs"),    QStringLiteral("screenshot"),   QStringLiteral("fill-issue"),
-                         QStringLiteral("post-issue"),   QStringLiteral("quit")};
+                         QStringLiteral("post-issue"),   QStringLiteral("annotate"),     QStringLiteral("quit")};
 
 QWidget* visibleWithTag(QWidget* root, int tag) {
     if (!root) return nullptr;
@@ -136,7 +140,7 @@ QList<Tour::Step> Tour::builtIn() {
     QString error;
     parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nsend-logs\nshot 02-edited\nopen-menu\nshot 03-menu\n"
                          "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot 05-preview\nshot 06-issue-screenshot\n"
-                         "screenshot\nfill-issue\nshot 07-issue-filled\npost-issue\nlock\nshot 08-locked\n"
+                         "screenshot\nannotate\nfill-issue\nshot 07-issue-filled\npost-issue\nlock\nshot 08-locked\n"
                          "unlock\nshot 09-unlocked\nquit\n"),
           &steps, &error);
     for (Step& s : steps) s.line = 0;
@@ -220,6 +224,7 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("screenshot")) return takeScreenshot(step.argument);
     if (n == QLatin1String("fill-issue")) return fillIssue();
     if (n == QLatin1String("post-issue")) return postIssue();
+    if (n == QLatin1String("annotate")) return annotate();
     if (n == QLatin1String("quit")) return pass();
     return fail(QStringLiteral("unknown step"));
 }
@@ -524,4 +529,71 @@ Tour::Outcome Tour::postIssue() {
     if (!waitFor([this] { return sessionReady() && !brelvo::UserHelperBrelvo::shared().isOpen(); }, kMenuMs))
         return fail(QStringLiteral("the menu did not close after the answer: %1").arg(sessionState()));
     return pass(QStringLiteral("delivered with %1 screenshot(s); the form said \"%2\"").arg(screenshots).arg(said));
+}
+
+namespace {
+
+void drag(QWidget* target, const QList<QPoint>& points) {
+    const auto send = [target](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    };
+    send(QEvent::MouseButtonPress, points.first(), Qt::LeftButton);
+    for (const QPoint& p : points.mid(1)) send(QEvent::MouseMove, p, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, points.last(), Qt::NoButton);
+}
+
+}  // namespace
+
+Tour::Outcome Tour::annotate() {
+    // The newest screenshot, through its preview's Edit, with every tool.
+    brelvo::FeedbackViewControllerBrelvo* form = issueForm();
+    if (!form || !form->isVisible() || form->strip()->paths().isEmpty()) return fail(QStringLiteral("no screenshot on the issue form"));
+    const int last = int(form->strip()->paths().size()) - 1;
+    const QImage before = form->strip()->thumbnail(last)->grab().toImage();
+    form->tapOnScreenshot(last);
+    brelvo::ScreenshotEditBrelvoVC* preview = form->findChild<brelvo::ScreenshotEditBrelvoVC*>();
+    if (!preview || !waitFor([preview] { return preview->isVisible(); }, kScreenMs)) return fail(QStringLiteral("no preview"));
+    preview->editButton()->click();
+    brelvo::BrelvoEditImageViewController* editor = preview->editor();
+    if (!editor || !waitFor([editor] { return editor->isVisible(); }, kScreenMs)) return fail(QStringLiteral("no editor"));
+    brelvo::BrelvoEditView* canvas = editor->editorView();
+    const QRect picture = canvas->pictureRect().toRect();
+    const auto at = [&picture](double x, double y) {
+        return picture.topLeft() + QPoint(int(picture.width() * x), int(picture.height() * y));
+    };
+    QStringList used;
+    for (int tool : {0, 1, 2, 4, 3}) {  // pencil, marker, text, arrow, then crop
+        editor->stripButton(tool)->click();
+        if (tool == 0) drag(canvas, {at(0.2, 0.30), at(0.4, 0.28), at(0.6, 0.32), at(0.8, 0.30)});
+        if (tool == 1) drag(canvas, {at(0.15, 0.45), at(0.85, 0.45)});
+        if (tool == 4) drag(canvas, {at(0.7, 0.7), at(0.45, 0.55)});
+        if (tool == 3) {
+            // The frame's corners pulled out to just inside the picture's edges.
+            brelvo::BrelvoCropView* crop = canvas->cropView();
+            const QRectF r = crop->cropRect().translated(picture.topLeft());
+            const QPoint offset = crop->pos();
+            drag(crop, {r.topLeft().toPoint() - offset, at(0.05, 0.05) - offset});
+            const QRectF grown = crop->cropRect().translated(picture.topLeft());
+            drag(crop, {grown.bottomRight().toPoint() - offset, at(0.95, 0.9) - offset});
+        }
+        if (tool == 2) {
+            brelvo::BrelvoTextView* text = canvas->textView();
+            tap(text, QPoint(60, 60));
+            for (QChar c : QStringLiteral(" here")) {
+                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+                QCoreApplication::sendEvent(text, &press);
+            }
+        }
+        if (!editor->undoButton()) return fail(QStringLiteral("no undo button"));
+        editor->saveButton()->click();  // "Apply"
+        used << QString::number(tool);
+        if (tool != 3 && !editor->undoButton()->isEnabled()) return fail(QStringLiteral("tool %1 changed nothing").arg(tool));
+    }
+    editor->saveButton()->click();  // "Save"
+    if (!waitFor([&] { return !editor->isVisible() || editor->isHidden(); }, kScreenMs))
+        return fail(QStringLiteral("the editor stayed open after Save"));
+    if (!waitFor([&] { return form->strip()->thumbnail(last) && form->strip()->thumbnail(last)->grab().toImage() != before; }, kScreenMs))
+        return fail(QStringLiteral("the form still shows the screenshot as it was"));
+    return pass(QStringLiteral("pencil, marker, text, arrow and crop applied and saved"));
 }

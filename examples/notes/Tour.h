@@ -50,6 +50,7 @@ private:
     Outcome takeScreenshot(const QString& previewShot);
     Outcome fillIssue();
     Outcome postIssue();
+    Outcome annotate();
 
     // Runs the event loop until done() holds or the deadline passes.
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);
