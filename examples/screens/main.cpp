@@ -22,6 +22,7 @@
 #include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/editor/canvas/BrelvoEditView.h"
+#include "ui/editor/text/BrelvoTextView.h"
 #include "ui/images/ImageCacheFiles.h"
 #include "platform/Defaults.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
@@ -380,9 +381,22 @@ int main(int argc, char** argv) {
         ok &= save(host, folder, QStringLiteral("editor.png"));
         scene(0, 0, {{40, 300}, {70, 290}, {110, 310}, {150, 295}, {190, 305}, {230, 300}}, "editor-pencil.png", true);
         scene(1, 2, {{30, 150}, {290, 150}}, "editor-marker.png", true);
-        scene(3, 0, {{280, 470}, {200, 380}}, "editor-arrow.png", true);
+        scene(4, 0, {{280, 470}, {200, 380}}, "editor-arrow.png", true);
+        // The text box: a tap on its placeholder, then typing, as a tester would.
+        editor->instrumentsButtonsTapped(2);
+        editor->instrumentsButtonsTapped(4);
+        BrelvoTextView* text = canvas->textView();
+        drag(text, {QPointF(60, 60)});
+        const auto key = [text](int code, const QString& typed) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, typed);
+            QApplication::sendEvent(text, &press);
+        };
+        for (int i = 0; i < 4; ++i) key(Qt::Key_Backspace, QString());  // the placeholder "text"
+        for (QChar c : QStringLiteral("Overlap!")) key(0, QString(c));
+        ok &= save(host, folder, QStringLiteral("editor-text.png"));
+        editor->saveButtonTapped();
         ok &= save(host, folder, QStringLiteral("editor-applied.png"));
-        scene(2, 0, {}, "editor-crop.png", false);
+        scene(3, 0, {}, "editor-crop.png", false);
         editor->exitButtonTapped();  // "Back": the crop is dropped
         editor->saveButtonTapped();
         settle([&] { return !issueForm->findChild<ScreenshotEditBrelvoVC*>(); });

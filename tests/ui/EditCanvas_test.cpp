@@ -144,8 +144,9 @@ TEST(EditCanvas, HistoryAppliesUndoesAndRedoes) {
     EXPECT_EQ(canvas.undoStack().count(), 3);
 }
 
-// Entries are stretched under the top one; the shown picture takes its size.
-TEST(EditCanvas, MergeStretchesToTheTopEntry) {
+// Entries are stretched under the top one; the shown picture takes its size
+// in points and keeps the screenshot's pixels.
+TEST(EditCanvas, MergeTakesTheTopEntrysSizeAtThePicturesDensity) {
     EditCanvas canvas;
     canvas.setFrame(QSizeF(100, 50));
     QImage blue(200, 100, QImage::Format_ARGB32_Premultiplied);
@@ -154,9 +155,10 @@ TEST(EditCanvas, MergeStretchesToTheTopEntry) {
     EXPECT_EQ(canvas.fittedRect(), QRectF(0, 0, 100, 50));
     stroke(canvas, kModePencil, {{10, 10}, {20, 10}});
     ASSERT_TRUE(canvas.applyChanges());
-    EXPECT_EQ(canvas.getEditedImage().size(), QSize(100, 50));
-    EXPECT_EQ(canvas.getEditedImage().pixel(90, 40), QColor(Qt::blue).rgb());
-    EXPECT_EQ(canvas.getEditedImage().pixel(15, 10), QColor(Qt::red).rgb());
+    EXPECT_EQ(bitmap::pointSize(canvas.getEditedImage()), QSizeF(100, 50));
+    EXPECT_EQ(canvas.getEditedImage().size(), QSize(200, 100));
+    EXPECT_EQ(canvas.getEditedImage().pixel(180, 80), QColor(Qt::blue).rgb());
+    EXPECT_EQ(canvas.getEditedImage().pixel(30, 20), QColor(Qt::red).rgb());
 }
 
 // One applied edit costs one layer of the fitted size; past the budget the
@@ -236,8 +238,8 @@ TEST(EditCanvas, ArrowHead) {
     EXPECT_EQ(canvas.backingImage(), canvas.drawingLayer());
 }
 
-// A one-pixel and a huge screenshot both work with layers of the fitted
-// size; a tool changed mid-stroke ends the stroke.
+// A one-pixel and a huge screenshot both work, the huge one with layers
+// bounded in pixels; a tool changed mid-stroke ends the stroke.
 TEST(EditCanvas, BadInput) {
     EditCanvas tiny(2);
     tiny.setFrame(QSizeF(400, 300));
@@ -252,7 +254,7 @@ TEST(EditCanvas, BadInput) {
     big.fill(Qt::white);
     huge.setSourceImage(big);
     stroke(huge, kModeMarker, {{10, 10}, {500, 500}});
-    EXPECT_EQ(huge.drawingLayer().size(), QSize(1080, 1080));
+    EXPECT_EQ(huge.drawingLayer().size(), QSize(4096, 4096));
     EXPECT_TRUE(huge.applyChanges());
     huge.undoChanges();
     huge.setCurrentEditMode(kModeCrop);

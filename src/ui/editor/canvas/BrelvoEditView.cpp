@@ -3,6 +3,7 @@
 #include "platform/Screen.h"
 #include "ui/editor/crop/BrelvoCropView.h"
 #include "ui/editor/text/BrelvoTextView.h"
+#include "ui/editor/tools/Bitmap.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -41,9 +42,8 @@ bool BrelvoEditView::applyChanges() {
     if (canvas_.currentEditMode() == kModeCrop) canvas_.setCropRect(cropView_->cropRect());
     if (canvas_.currentEditMode() == kModeText) {
         // The text alone, where it shows over the picture, becomes the drawing layer.
-        const qreal dpr = devicePixelRatioF();
-        const QSize pixels = (pictureRect().size() * dpr).toSize();
-        canvas_.setDrawingLayer(textView_->render(pixels, dpr));
+        const qreal dpr = canvas_.layerRatio();
+        canvas_.setDrawingLayer(textView_->render(bitmap::pixelSize(pictureRect().size(), dpr), dpr));
     }
     const bool added = canvas_.applyChanges();
     relayout();
@@ -96,7 +96,10 @@ void BrelvoEditView::paintEvent(QPaintEvent* event) {
     }
     p.drawPixmap(picture.topLeft(), fittedPicture_);
     const QImage& layer = canvas_.drawingLayer();
-    if (!layer.isNull()) p.drawImage(picture, layer);
+    if (layer.isNull()) return;
+    // The layer is as dense as the picture, often denser than the screen.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(picture, layer);
 }
 
 void BrelvoEditView::mousePressEvent(QMouseEvent* event) {

@@ -58,6 +58,17 @@ QRectF EditCanvas::fitRect(const QSizeF& image, const QSizeF& bounds) {
 void EditCanvas::layout() {
     fitted_ = fitRect(bitmap::pointSize(shown_), bounds_);
     layers_.size = fitted_.size();
+    layers_.ratio = layerRatio(shown_.size(), fitted_.size(), ratio_);
+}
+
+qreal EditCanvas::layerRatio(const QSize& picture, const QSizeF& fitted, qreal screenRatio) {
+    if (fitted.isEmpty() || picture.isEmpty()) return screenRatio;
+    // As dense as the picture under it, so the merge of an applied layer
+    // keeps the picture's pixels instead of shrinking it to the screen's.
+    const qreal dense = std::max(picture.width() / fitted.width(), picture.height() / fitted.height());
+    // Within kMaxLayerPixels: a huge picture is saved at that density.
+    const qreal bounded = std::sqrt(double(kMaxLayerPixels) / (fitted.width() * fitted.height()));
+    return std::max(screenRatio, std::min(dense, bounded));
 }
 
 void EditCanvas::setCurrentEditMode(int mode) {

@@ -23,8 +23,10 @@ public:
     // The undo history is kept under this many bytes of pixels by folding
     // its oldest steps into the picture below them.
     static constexpr qint64 kHistoryBudget = qint64(64) << 20;
+    // A drawing layer holds at most this many pixels (64 MB).
+    static constexpr qint64 kMaxLayerPixels = qint64(4096) * 4096;
 
-    // The screen's device pixel ratio: drawing layers are made at it.
+    // The screen's device pixel ratio: drawing layers are made at least at it.
     explicit EditCanvas(qreal devicePixelRatio = 1.0);
 
     // The screenshot: shown, and the bottom entry of the history.
@@ -77,6 +79,10 @@ public:
     // next move copy the whole layer before drawing into it.
     const QImage& drawingLayer() const { return layers_.layer; }
     void setDrawingLayer(const QImage& image) { layers_.layer = image; }
+    // The drawing layer's pixel ratio: the picture's density in the fitted
+    // rectangle, at least the screen's.
+    qreal layerRatio() const { return layers_.ratio; }
+    static qreal layerRatio(const QSize& picture, const QSizeF& fitted, qreal screenRatio);
     const QImage& backingImage() const { return layers_.backing; }
     const QImage& drawingImage() const { return layers_.drawing; }
     QPointF lastPoint() const { return lastPoint_; }

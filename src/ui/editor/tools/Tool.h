@@ -11,10 +11,10 @@ class QPainter;
 namespace brelvo {
 
 // The bitmaps of one edit, all of the fitted picture's size in points at the
-// screen's pixel ratio; null while nothing is in them.
+// layer ratio (the picture's density); null while nothing is in them.
 struct EditLayers {
     QSizeF size;      // the fitted picture rectangle, in points
-    qreal ratio = 1;  // the screen's device pixel ratio
+    qreal ratio = 1;  // pixels per point, at least the screen's
     QImage layer;     // the drawing layer shown over the picture
     QImage backing;   // arrows already released in this edit
     QImage drawing;   // the arrow being dragged
