@@ -162,6 +162,34 @@ TEST_F(EditorScreen, DrawApplyUndoRedoAndSaveOverTheScreenshot) {
     }));
 }
 
+// A one-pixel and a huge screenshot are drawn on and cropped through the
+// widget; a crop frame squeezed by a window smaller than its minimum still
+// gives a crop inside the picture.
+TEST(EditorScreenBadInput, TinyAndHugePicturesAndASqueezedCropFrame) {
+    for (const QSize size : {QSize(1, 1), QSize(8000, 8000)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        BrelvoEditView view;
+        view.resize(320, 480);
+        view.setSourceImage(picture);
+        view.show();
+        view.setCurrentEditMode(kModePencil);
+        const QPoint c = view.pictureRect().center().toPoint();
+        QTest::mousePress(&view, Qt::LeftButton, {}, c - QPoint(50, 0));
+        QTest::mouseMove(&view, c + QPoint(50, 0));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, c + QPoint(50, 0));
+        EXPECT_TRUE(view.applyChanges());
+
+        view.setCurrentEditMode(kModeCrop);
+        view.resize(90, 60);  // below the frame's 150 x 100
+        const QRectF crop = view.cropView()->cropRect();
+        EXPECT_TRUE(QRectF(QPointF(0, 0), view.pictureRect().size()).contains(crop)) << crop.x() << "," << crop.y();
+        EXPECT_TRUE(view.applyChanges());
+        EXPECT_FALSE(view.canvas().getEditedImage().isNull());
+    }
+}
+
 // On phones and tablets, upright and sideways, viewing and editing: every
 // control lies whole in a bar and none covers another; the canvas takes the rest.
 TEST(EditorLayout, ControlsFitTheBarsOnEverySizeAndOrientation) {
