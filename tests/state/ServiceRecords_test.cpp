@@ -175,7 +175,7 @@ TEST(IssueRecord, NestedTypeAndPriorityStayRecordsAfterRestore) {
               "Issue Priority: Issue Priority Name: High\nIssue Priority ID: 2\n\n");
 }
 
-TEST(RequirementRecord, ListComesBackFieldByFieldInOrder) {
+TEST(RequirementRecord, ListAndSingleRecordComeBackFieldByField) {
     const QVariantMap first = parseObject(R"({"rid": 12, "code": "REQ-1", "kind": "functional", "priority": 2,
         "title": "Log in", "description": "d", "actor": "tester", "action": "tap", "exp_result": "ok",
         "reference": "R1", "number": 1, "status": 3})");
@@ -198,9 +198,8 @@ TEST(RequirementRecord, ListComesBackFieldByFieldInOrder) {
     // The status is not part of the dictionary form.
     EXPECT_FALSE(a.status().isValid());
     EXPECT_FALSE(a.dictionary().contains("status"));
-}
 
-TEST(RequirementRecord, NullFieldsAreWithoutValueAndTheRecordStillSaves) {
+    // Null fields are without value and the record still saves.
     const RequirementDM requirement(parseObject(R"({"rid": 5, "reference": null, "actor": null})"));
     EXPECT_FALSE(requirement.reference().isValid());
     requirement.saveRequirement();
