@@ -79,9 +79,8 @@ TEST(Base64Coding, EncodesWithPaddingAndDecodesByItsRules) {
     EXPECT_EQ(Base64Brelvo::decode(QStringLiteral("")), QByteArray());
     // A character outside the alphabet counts as 0.
     EXPECT_EQ(Base64Brelvo::decode(QStringLiteral("Z*==")), QByteArray("d"));
-}
 
-TEST(Base64Coding, CleaningRemovesLineFeedsAndPadding) {
+    // Cleaning removes line feeds and padding.
     EXPECT_EQ(client().cleanBase64String(QStringLiteral("YWJj\nZGVm\nZw==")), QStringLiteral("YWJjZGVmZw"));
     EXPECT_EQ(client().encodeToBase64String(QStringLiteral("é")), QStringLiteral("w6k="));
     EXPECT_EQ(client().encodeToBase64Data(QByteArray("\x00\xff", 2)), QStringLiteral("AP8="));
