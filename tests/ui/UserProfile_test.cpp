@@ -31,24 +31,18 @@ namespace {
 
 void signIn(const QString& role, const QString& name, const QString& image = {},
             const QString& revision = QStringLiteral("R"), const QString& build = QStringLiteral("1")) {
-    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{
-        {QStringLiteral("response_code"), 0},
-        {QStringLiteral("payload"),
-         QVariantMap{{QStringLiteral("access_token"), QStringLiteral("token")},
-                     {QStringLiteral("revision"), QVariantMap{{QStringLiteral("title"), revision},
-                                                              {QStringLiteral("build_number"), build}}},
-                     {QStringLiteral("user"), QVariantMap{{QStringLiteral("full_name"), name},
-                                                          {QStringLiteral("image"), image},
-                                                          {QStringLiteral("role"), role}}}}}});
+    const QVariantMap payload{{"access_token", "token"},
+                              {"revision", QVariantMap{{"title", revision}, {"build_number", build}}},
+                              {"user", QVariantMap{{"full_name", name}, {"image", image}, {"role", role}}}};
+    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{{"response_code", 0}, {"payload", payload}});
 }
 
 // The "profile" answer: the tester's e-mail and the schemes the buttons open.
 void profileAnswer(const QString& email, const QString& logout, const QString& open) {
-    const QJsonObject payload{{QStringLiteral("user"), QJsonObject{{QStringLiteral("email"), email}}},
-                              {QStringLiteral("schemas"),
-                               QJsonObject{{QStringLiteral("logout"), logout}, {QStringLiteral("open"), open}}}};
+    const QJsonObject payload{{"user", QJsonObject{{"email", email}}},
+                              {"schemas", QJsonObject{{"logout", logout}, {"open", open}}}};
     LibrarySettings::sharedInstance().setupInfoFromProfileResponse(
-        QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("payload"), payload}}).toJson()));
+        QString::fromUtf8(QJsonDocument(QJsonObject{{"payload", payload}}).toJson()));
 }
 
 // Serves one picture; every other path is missing.
@@ -228,19 +222,17 @@ TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButton
     ASSERT_TRUE(test::waitFor([&] { return tags::viewWithTag(layer.get(), 992) == nullptr; }));
 }
 
-TEST_F(UserProfileTest, APresenterThatListensClosesTheScreenItself) {
+TEST_F(UserProfileTest, ButtonsOpenTheirSchemesWhenAnApplicationHandlesThemAndAListeningPresenterCloses) {
+    test::LogCapture log("brelvo");
     show();
+    // A presenter that listens closes the screen itself.
     int requests = 0;
     QObject::connect(profile, &UserProfileViewController::dismissRequested, [&] { ++requests; });
     QTest::mouseClick(profile->btnBack(), Qt::LeftButton);
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(profile->isVisible());
     EXPECT_EQ(profile->parentWidget(), layer.get());
-}
 
-TEST_F(UserProfileTest, ButtonsOpenTheirSchemesWhenAnApplicationHandlesThem) {
-    test::LogCapture log("brelvo");
-    show();
     QTest::mouseClick(profile->btnLogout(), Qt::LeftButton);
     EXPECT_EQ(opened, QStringList{QStringLiteral("abc://logout")});
     EXPECT_TRUE(log.contains(QStringLiteral("logoutURL: abc://logout")));
