@@ -54,7 +54,7 @@ TEST(AppInfo, PropertyBeatsEnvironmentWhichIsTheUpperCaseKey) {
     EXPECT_FALSE(appinfo::value(key).isValid());
 }
 
-TEST(AppInfo, ServiceUrlDefaultsToTheLocalServiceAndEndsWithSlash) {
+TEST(AppInfo, ServiceUrlEndsWithSlashAndBundleIdentifierPrefersDesktopFileName) {
     qunsetenv("BRELVO_SERVICE_URL");
     EXPECT_EQ(appinfo::serviceUrl(), QStringLiteral("http://127.0.0.1:8642/"));
 
@@ -64,9 +64,7 @@ TEST(AppInfo, ServiceUrlDefaultsToTheLocalServiceAndEndsWithSlash) {
     qApp->setProperty("brelvo_service_url", QStringLiteral("http://host:1/x/"));
     EXPECT_EQ(appinfo::serviceUrl(), QStringLiteral("http://host:1/x/"));
     qApp->setProperty("brelvo_service_url", QVariant());
-}
 
-TEST(AppInfo, BundleIdentifierPrefersDesktopFileName) {
     QCoreApplication::setOrganizationDomain(QStringLiteral("example.test"));
     QCoreApplication::setApplicationName(QStringLiteral("host"));
     EXPECT_EQ(appinfo::bundleIdentifier(), QStringLiteral("example.test.host"));

@@ -69,7 +69,7 @@ TEST(PropertyList, DatesAtTheEndsOfTheBinaryRangeKeepTheirSide) {
     EXPECT_EQ(plist::fromData(plist::toBinary(utc(1800, 1, 1, 0, 0, 0, 0))).toDateTime(), lowest);
 }
 
-TEST(PropertyList, SmallIntegerKindsReadBackAsQint64AndNullsInsideContainersAreLeftOut) {
+TEST(PropertyList, OtherKindsReadBackInTheirFormAndValuesWithoutOneAreRecognised) {
     const QVariantList in{QVariant(int(-7)), QVariant(uint(7)), QVariant(qulonglong(1) << 40)};
     const QVariantList expected{qint64(-7), qint64(7), qint64(1) << 40};
     EXPECT_TRUE(sameValue(expected, plist::fromData(plist::toBinary(in))));
@@ -78,9 +78,7 @@ TEST(PropertyList, SmallIntegerKindsReadBackAsQint64AndNullsInsideContainersAreL
     const QVariantMap nulls{{"a", QVariant::fromValue(nullptr)}, {"b", QVariantList{QVariant::fromValue(nullptr), 1}}};
     EXPECT_TRUE(plist::isPropertyList(nulls));
     EXPECT_TRUE(sameValue(QVariantMap{{"b", QVariantList{qint64(1)}}}, plist::fromData(plist::toBinary(nulls))));
-}
 
-TEST(PropertyList, ValuesWithoutAFormAreRecognised) {
     EXPECT_FALSE(plist::isPropertyList(QVariant()));
     EXPECT_FALSE(plist::isPropertyList(QVariant::fromValue(nullptr)));
     EXPECT_FALSE(plist::isPropertyList(QVariant(QPoint(1, 2))));
