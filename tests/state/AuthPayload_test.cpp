@@ -42,7 +42,7 @@ const QString kPayloadKey = QStringLiteral("BrelvoPayloadPrefKey");
 
 }  // namespace
 
-TEST(AuthPayloadRecords, OnlyDictionariesMakeRecords) {
+TEST(AuthPayloadRecords, OnlyDictionariesMakeRecordsWithNumericIdsAndStringTexts) {
     for (const QVariant& value : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
                                   QVariant(qint64(1)), json::parse("null")}) {
         EXPECT_FALSE(BrelPayloadDM::modelFromDictionary(value));
@@ -55,9 +55,7 @@ TEST(AuthPayloadRecords, OnlyDictionariesMakeRecords) {
         EXPECT_FALSE(BrelvoIssueTypesDM::modelFromDictionary(value));
     }
     EXPECT_TRUE(BrelPayloadDM::modelFromDictionary(QVariantMap{}));
-}
 
-TEST(AuthPayloadRecords, IdIsANumberAndTextsAreStringsOrEmpty) {
     // An id that is no number reads as the integer 0; a text that is no string as an empty one.
     const QVariantMap odd = parseObject(R"({"id": "5", "icon": 3})");
     const auto expectEmpty = [](const auto& model) {
@@ -106,7 +104,7 @@ TEST(AuthPayloadRecords, PayloadTakesWhatHasTheRightKind) {
     EXPECT_TRUE(sparse->requirement_priorities().isEmpty());
 }
 
-TEST(AuthPayloadArchive, EveryFieldComesBackExactlyAndUnreadableBytesGiveNone) {
+TEST(AuthPayloadArchive, EveryFieldComesBackExactlyUnderTheArchiveKeysAndUnreadableBytesGiveNone) {
     const BrelPayloadDM payload = fullPayload();
     const auto restored = BrelPayloadDM::fromArchivedData(payload.archivedData());
     ASSERT_TRUE(restored);
@@ -130,9 +128,7 @@ TEST(AuthPayloadArchive, EveryFieldComesBackExactlyAndUnreadableBytesGiveNone) {
     EXPECT_FALSE(BrelPayloadDM::fromArchivedData("bplist00\xff\xff garbage"));
     EXPECT_FALSE(BrelPayloadDM::fromArchivedData(payload.archivedData().left(40)));
     EXPECT_FALSE(BrelPayloadDM::fromArchivedData(plist::toBinary(QVariantList{1, 2})));
-}
 
-TEST(AuthPayloadArchive, StoredFormUsesTheArchiveKeys) {
     const QVariantMap archive = plist::fromData(fullPayload().archivedData()).toMap();
     EXPECT_EQ(archive.value("Payload_access_token"), "tok-123");
     EXPECT_EQ(archive.value("Payload_revision").toMap().value("Revision_build_number"), "88");

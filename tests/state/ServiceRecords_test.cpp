@@ -32,7 +32,7 @@ QVariant readFromDisk(const QString& key) {
 
 }  // namespace
 
-TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndLists) {
+TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndDescriptionsPrintEveryLineInOrder) {
     const UserDM user = UserDM::restoreUser();
     EXPECT_TRUE(user.name().isNull());
     EXPECT_TRUE(user.email().isNull());
@@ -47,6 +47,14 @@ TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndLists) {
     EXPECT_TRUE(IssueType::restoreIssueTypes().isEmpty());
     EXPECT_TRUE(RequirementDM::restoreRequirements().isEmpty());
     EXPECT_EQ(RequirementDM::restoreRequirement(), RequirementDM());
+
+    OrganizationDM organization(QVariantMap{{"title", "Acme"}});
+    organization.setTitle(QStringLiteral("Acme %2 Ltd"));
+    EXPECT_EQ(organization.descriptionString(), "Organization Title: Acme %2 Ltd\nOrganization Icon Path: (null)\n");
+    EXPECT_EQ(ProjectDM(QVariantMap{{"icon", "p"}}).descriptionString(),
+              "Project Title: (null)\nProject Icon Path: p\n");
+    EXPECT_EQ(RevisionDM(QVariantMap{{"build_number", "7"}}).descriptionString(),
+              "Revision Title: (null)\nRevision Build Number: 7\nRevision Icon Path: (null)\n");
 }
 
 TEST(RecordStore, WrongKindUnderAKeyGivesEmptyRecordsNotACrash) {
@@ -98,16 +106,6 @@ TEST(RecordStore, SingleRecordsComeBackFromTheFile) {
     EXPECT_FALSE(OrganizationDM(readFromDisk("Organization")).iconPath().isNull());
     EXPECT_EQ(revision.buildNumber(), "42");
     EXPECT_EQ(UserDM::restoreUser().email(), "ann@example.org");
-}
-
-TEST(RecordStore, DescriptionsPrintEveryLineInOrder) {
-    OrganizationDM organization(QVariantMap{{"title", "Acme"}});
-    organization.setTitle(QStringLiteral("Acme %2 Ltd"));
-    EXPECT_EQ(organization.descriptionString(), "Organization Title: Acme %2 Ltd\nOrganization Icon Path: (null)\n");
-    EXPECT_EQ(ProjectDM(QVariantMap{{"icon", "p"}}).descriptionString(),
-              "Project Title: (null)\nProject Icon Path: p\n");
-    EXPECT_EQ(RevisionDM(QVariantMap{{"build_number", "7"}}).descriptionString(),
-              "Revision Title: (null)\nRevision Build Number: 7\nRevision Icon Path: (null)\n");
 }
 
 TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStrings) {
