@@ -96,7 +96,7 @@ TEST(DeviceDocuments, ParamsWithCheckSumDecodesBackWhenAValueHeldAQuote) {
     EXPECT_EQ(inner.value("properties").toObject().value("general").toObject().value("locale").toString(), "de_DE");
 }
 
-TEST(DeviceDocuments, OlderDeviceInformationTemplates) {
+TEST(DeviceDocuments, OlderDeviceInformationAndSignInTemplates) {
     const LegacyProperties p{QStringLiteral("box"),       QString(),
                              QString(),                   QStringLiteral("NO"),
                              QStringLiteral("100.00  GB"), QStringLiteral("2024_01_02_03-04-05-006_"),
@@ -116,12 +116,11 @@ TEST(DeviceDocuments, OlderDeviceInformationTemplates) {
     EXPECT_EQ(infoFromDevice(QStringLiteral("AA:BB"), QStringLiteral("M"), QStringLiteral("12"), QStringLiteral("{}")),
               QStringLiteral("\"auth_data\":{\"udid\":\"AA:BB\",\"system_name\":\"M\",\"system_version\":\"12\","
                              "\"properties\":{}}"));
-}
 
-// Ends without its closing brace: the caller adds members.
-TEST(DeviceDocuments, SignInInfoValuesAreInsertedOnceAndEscaped) {
+    // Sign-in info ends without its closing brace: the caller adds members.
     // Placeholders inside a value are not filled again, and a quote cannot end the string.
     const QString text = signInInfo(QStringLiteral("%2\"%3"), QStringLiteral("o"), QStringLiteral("%1"));
     EXPECT_EQ(text, QStringLiteral("{\"uid\":\"%2\\\"%3\",\"oid\":\"o\",\"udid\":\"%1\",\"token\":\"\""));
     EXPECT_EQ(jsonObject(text + "}").value("uid").toString(), QStringLiteral("%2\"%3"));
 }
+

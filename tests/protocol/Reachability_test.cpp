@@ -25,7 +25,7 @@ bool run(const QString& command) {
 
 }  // namespace
 
-TEST(ReachabilityStatus, FlagsGiveTheNetworkStatus) {
+TEST(ReachabilityStatus, FlagsGiveTheStatusKeysNameTheTargetsAndLoopbackIsAlwaysReachable) {
     const auto r = host();
     EXPECT_EQ(r->networkStatusForFlags(BVReachability::Reachable | BVReachability::IsWWAN), BVReachability::ReachableViaWWAN);
     EXPECT_EQ(r->networkStatusForFlags(BVReachability::Reachable | BVReachability::TransientConnection |
@@ -45,9 +45,7 @@ TEST(ReachabilityStatus, FlagsGiveTheNetworkStatus) {
     const auto wifi = BVReachability::reachabilityForLocalWiFi();
     EXPECT_EQ(wifi->networkStatusForFlags(BVReachability::Reachable | BVReachability::IsDirect), BVReachability::ReachableViaWiFi);
     EXPECT_EQ(wifi->networkStatusForFlags(BVReachability::Reachable), BVReachability::NotReachable);
-}
 
-TEST(ReachabilityTargets, KeysNameTheirTargetsAndLoopbackIsAlwaysReachable) {
     EXPECT_EQ(BVReachability::makeAddressKey(inet_addr("169.254.0.0")), QStringLiteral("169.254.0.0"));
     EXPECT_EQ(BVReachability::makeAddressKey(inet_addr("10.1.2.3")), QStringLiteral("10.1.2.3"));
     EXPECT_EQ(BVReachability::reachabilityForInternetConnection()->key(), QStringLiteral("InternetConnection"));
