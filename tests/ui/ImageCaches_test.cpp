@@ -222,7 +222,7 @@ TEST_F(ImageCacheTest, ADamagedCacheFileIsFetchedAgain) {
     EXPECT_FALSE(QImage::fromData(readFile(path)).isNull());
 }
 
-TEST_F(ImageCacheTest, GetImageByUrlDownloadsOnceThenReadsTheFile) {
+TEST_F(ImageCacheTest, GetImageByUrlDownloadsOnceAndHttpGetFetchesOnlyWebAddresses) {
     const QString url = server.url("moved.png");  // through a redirect
     const QImage first = imageCAcheBrelvo::shared().getImageByURL(url);
     ASSERT_EQ(first.size(), QSize(8, 6));
@@ -234,6 +234,22 @@ TEST_F(ImageCacheTest, GetImageByUrlDownloadsOnceThenReadsTheFile) {
     const QImage second = imageCAcheBrelvo::shared().getImageByURL(url);
     EXPECT_EQ(second.size(), QSize(8, 6));
     EXPECT_EQ(server.requests, asked);
+
+    EXPECT_EQ(brelvo::http::get(server.url("red.png")), pngOf(Qt::red));
+    EXPECT_FALSE(brelvo::http::get(server.url("missing.png")).has_value());
+
+    const QString local = QDir(brelvo::test::home()).filePath(QStringLiteral("secret.png"));
+    ASSERT_TRUE(imagecache::writeAtomically(local, pngOf(Qt::black)));
+    EXPECT_FALSE(brelvo::http::get(QStringLiteral("file://") + local).has_value());
+    EXPECT_TRUE(imageCAcheBrelvo::shared().getImageByURL(QStringLiteral("file://") + local).isNull());
+    EXPECT_FALSE(brelvo::http::get(QStringLiteral("not a url")).has_value());
+    EXPECT_FALSE(brelvo::http::get(QString()).has_value());
+
+    // Redirects: an http address goes on to http; an https one only to https
+    // (no local TLS server here, so that half checks the choice alone).
+    EXPECT_EQ(brelvo::http::get(server.url("moved.png")), pngOf(Qt::red));
+    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("http")), "http,https");
+    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("https")), "https");
 }
 
 TEST_F(ImageCacheTest, TheUserIconRoundTripsThroughTheDefaultsStore) {
@@ -257,20 +273,3 @@ TEST_F(ImageCacheTest, TheUserIconRoundTripsThroughTheDefaultsStore) {
     EXPECT_TRUE(cache.getImageFromUserDefaults().isNull());
 }
 
-TEST_F(ImageCacheTest, HttpGetFetchesOnlyWebAddresses) {
-    EXPECT_EQ(brelvo::http::get(server.url("red.png")), pngOf(Qt::red));
-    EXPECT_FALSE(brelvo::http::get(server.url("missing.png")).has_value());
-
-    const QString local = QDir(brelvo::test::home()).filePath(QStringLiteral("secret.png"));
-    ASSERT_TRUE(imagecache::writeAtomically(local, pngOf(Qt::black)));
-    EXPECT_FALSE(brelvo::http::get(QStringLiteral("file://") + local).has_value());
-    EXPECT_TRUE(imageCAcheBrelvo::shared().getImageByURL(QStringLiteral("file://") + local).isNull());
-    EXPECT_FALSE(brelvo::http::get(QStringLiteral("not a url")).has_value());
-    EXPECT_FALSE(brelvo::http::get(QString()).has_value());
-
-    // Redirects: an http address goes on to http; an https one only to https
-    // (no local TLS server here, so that half checks the choice alone).
-    EXPECT_EQ(brelvo::http::get(server.url("moved.png")), pngOf(Qt::red));
-    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("http")), "http,https");
-    EXPECT_STREQ(brelvo::http::redirectProtocols(QStringLiteral("https")), "https");
-}
