@@ -51,7 +51,7 @@ protected:
 
 // ---- model identifier and its tables -------------------------------------------------
 
-TEST_F(DeviceInfoTest, ModelTablesOnOverriddenIdentifiers) {
+TEST_F(DeviceInfoTest, ModelIdentifierSourcesAndTheTablesOnOverriddenIdentifiers) {
     struct Row {
         const char* id;
         const char* name;
@@ -88,9 +88,8 @@ TEST_F(DeviceInfoTest, ModelTablesOnOverriddenIdentifiers) {
         EXPECT_EQ(info().getTypeOfWWAN(), QString::fromLatin1(row.wwan)) << row.id;
     }
     EXPECT_EQ(info().getDevicePlatform(), QStringLiteral("Hardware platform: Standard PC (Q35 + ICH9, 2009)"));
-}
 
-TEST_F(DeviceInfoTest, ModelIdentifierSources) {
+    GetSystemInfoBrelvo::setPlatformOverride(QString());
     GetSystemInfoBrelvo::setSysfsRootForTesting(sys.root());
     EXPECT_EQ(info().platform(), QStringLiteral("Linux"));
 

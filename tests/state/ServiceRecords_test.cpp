@@ -108,7 +108,7 @@ TEST(RecordStore, SingleRecordsComeBackFromTheFile) {
     EXPECT_EQ(UserDM::restoreUser().email(), "ann@example.org");
 }
 
-TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStrings) {
+TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStringsAndArraysComeBackInOrder) {
     EXPECT_EQ(IssueType(QVariantMap{{"id", "7"}}).typeID(), 7u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", " 12abc"}}).typeID(), 12u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", "abc"}}).typeID(), 0u);
@@ -124,9 +124,7 @@ TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStrings) {
     EXPECT_EQ(id.toULongLong(), 7u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", "7"}, {"name", "Bug"}}).descriptionString(),
               "Issue Type Name: Bug\nIssue Type ID: 7\n");
-}
 
-TEST(IssuePropertyRecords, ArraysComeBackInOrderFromTheFile) {
     IssueType crash(QVariantMap{{"id", 2}, {"name", "Crash"}});
     crash.setTypeID(9);
     const QList<IssueType> types{IssueType(QVariantMap{{"id", 1}, {"name", "Bug"}}), crash};

@@ -110,7 +110,7 @@ TEST_F(PickerTest, OpensOnTheRememberedChoiceOfItsKind) {
     EXPECT_EQ(open(QStringLiteral("Type:"), severities)->selectedRow(), 0);
 }
 
-TEST_F(PickerTest, DoneReportsTheValueThenTheIndexAndTheSheetLeavesWithItsDimming) {
+TEST_F(PickerTest, DoneReportsTheValueThenTheIndexTheSheetLeavesWithItsDimmingAndStaysAtTheBottomCentre) {
     OXPickerViewBrelvo* sheet = open(QStringLiteral("Severity:"), severities);
     QPointer<OXPickerViewBrelvo> guardSheet(sheet);
     QPointer<QWidget> dimming(sheet->background());
@@ -128,6 +128,14 @@ TEST_F(PickerTest, DoneReportsTheValueThenTheIndexAndTheSheetLeavesWithItsDimmin
     sheet->choose();  // a second press while it leaves reports nothing more
     EXPECT_EQ(delegate.calls.size(), 2);
     EXPECT_TRUE(test::waitFor([&] { return guardSheet.isNull() && dimming.isNull(); }));
+
+    // A resized screen keeps a sheet at its bottom centre.
+    sheet = open(QStringLiteral("Severity:"), severities);
+    host->resize(568, 320);
+    EXPECT_TRUE(test::waitFor([&] {
+        return sheet->geometry().bottom() == layer->height() - 1 && sheet->x() == (layer->width() - sheet->width()) / 2;
+    })) << "the layer is " << layer->width() << " × " << layer->height() << ", the sheet at " << sheet->x() << ","
+        << sheet->y() << " " << sheet->width() << " × " << sheet->height();
 }
 
 TEST_F(PickerTest, RowsShowTheirIconsAndARowWhoseIconFailsKeepsItsText) {
@@ -150,15 +158,6 @@ TEST_F(PickerTest, RowsShowTheirIconsAndARowWhoseIconFailsKeepsItsText) {
     EXPECT_TRUE(test::waitFor([&] { return !iconOf(0)->pixmap().isNull(); }));
     EXPECT_TRUE(iconOf(1)->pixmap().isNull());
     EXPECT_EQ(sheet->picker()->itemWidget(sheet->picker()->item(1))->findChild<QLabel*>()->text(), "Feature");
-}
-
-TEST_F(PickerTest, AResizedScreenKeepsTheSheetAtItsBottomCentre) {
-    OXPickerViewBrelvo* sheet = open(QStringLiteral("Severity:"), severities);
-    host->resize(568, 320);
-    EXPECT_TRUE(test::waitFor([&] {
-        return sheet->geometry().bottom() == layer->height() - 1 && sheet->x() == (layer->width() - sheet->width()) / 2;
-    })) << "the layer is " << layer->width() << " × " << layer->height() << ", the sheet at " << sheet->x() << ","
-        << sheet->y() << " " << sheet->width() << " × " << sheet->height();
 }
 
 TEST_F(TextEntryTest, TheSummaryIsPrefilledDoneWritesItBackAndBackLeavesTheFormAsItWas) {

@@ -99,7 +99,7 @@ protected:
     QPointer<UserProfileViewController> profile;
 };
 
-TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneLayout) {
+TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneAndTabletLayouts) {
     show();
     EXPECT_EQ(profile->userRole()->text(), QStringLiteral("QA lead"));
     EXPECT_EQ(profile->userName()->text(), QStringLiteral("Dana Ruiz"));
@@ -138,9 +138,8 @@ TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneLayout) {
     host->resize(568, 320);
     ASSERT_TRUE(test::waitFor([&] { return profile->size() == QSize(568, 320); }));
     EXPECT_EQ(profile->btnBV()->geometry(), QRect(284, 260, 284, 60));
-}
 
-TEST_F(UserProfileTest, TabletLayout) {
+    // The tablet layout.
     qApp->setProperty("brelvo_idiom", QStringLiteral("tablet"));
     makeHost(QSize(768, 1024));
     show();
