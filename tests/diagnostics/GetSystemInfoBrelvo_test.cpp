@@ -335,7 +335,7 @@ TEST(PhoneState, AnotherThreadNeverWaitsForTheGuiThread) {
 
 // ---- documents from live values ----------------------------------------------------------
 
-TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValues) {
+TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValuesAndTheirCheckSumHasNoBareQuote) {
     GetSystemInfoBrelvo::setPlatformOverride(QStringLiteral("iPhone5,2"));
     const QJsonObject params = jsonObject(info().getDeviceParams());
     EXPECT_EQ(params.value("udid").toString(), info().getAdvertisingIdentifier());
@@ -355,9 +355,8 @@ TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValues) {
     EXPECT_EQ(hardware.value("display_size").toString(),
               QStringLiteral("%1x%2").arg(qRound(scale * screen->geometry().height()))
                   .arg(qRound(scale * screen->geometry().width())));
-}
 
-TEST_F(DeviceInfoTest, CheckSumDocumentHasNoBareQuoteAndMatchesTheParams) {
+    // The check sum document: no bare quote in it, and it matches the params.
     GetSystemInfoBrelvo::setPlatformOverride(QStringLiteral("Board \"7\" rev\\b"));
     // "ram" follows the live memory counters; hold them still between the calls.
     GetSystemInfoBrelvo::setProcRootForTesting(proc.root());
