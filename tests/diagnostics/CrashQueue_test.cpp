@@ -35,7 +35,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CrashQueue, AFailedPostQueuesTheReportAsItWasTaken) {
+TEST_F(CrashQueue, AFailedPostQueuesTheReportAsItWasTakenAndAddCrashLogTakesAFreshStateAndTheSessionValues) {
     CrashHelper::postCrash(QStringLiteral("boom"), QStringLiteral("tok"), QByteArray(R"({"m":1})"), QStringLiteral("7"),
                            QStringLiteral("u1"));
     // Durable: a second store on the same file reads it.
@@ -48,9 +48,23 @@ TEST_F(CrashQueue, AFailedPostQueuesTheReportAsItWasTaken) {
     EXPECT_EQ(e.value("state").toString(), R"({"m":1})");
     EXPECT_EQ(e.value("rid").toString(), "7");
     EXPECT_EQ(e.value("uid").toString(), "u1");
+
+    NetworkClientBrelvo::shared().setToken(QStringLiteral("session-token"));
+    NetworkClientBrelvo::shared().setRrid(QStringLiteral("42"));
+    CrashHelper::shared().addCrashLog(QStringLiteral("late"));
+    const QVariantList both = CrashHelper::queuedCrashes();
+    ASSERT_EQ(both.size(), 2);
+    const QVariantMap late = both[1].toMap();
+    EXPECT_EQ(late.value("token").toString(), "session-token");
+    EXPECT_EQ(late.value("rid").toString(), "42");
+    EXPECT_FALSE(late.value("state").toString().isEmpty());
+    EXPECT_FALSE(late.contains("uid"));  // no "UserID" stored
 }
 
-TEST_F(CrashQueue, ConcurrentAppendsAllLand) {
+TEST_F(CrashQueue, ACorruptStoredValueReadsAsEmptyAndConcurrentAppendsAllLand) {
+    Defaults::standard().setObject(QStringLiteral("garbage"), kKey);
+    EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
+    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t] {
@@ -136,23 +150,3 @@ TEST_F(CrashQueue, AReportGoesOutUnderOneIdentifierHoweverOftenItIsSent) {
     EXPECT_EQ(ids, (std::vector<std::string>{given.toStdString(), given.toStdString(), slotId.toStdString()}));
 }
 
-TEST_F(CrashQueue, AddCrashLogTakesAFreshStateAndTheSessionValues) {
-    NetworkClientBrelvo::shared().setToken(QStringLiteral("session-token"));
-    NetworkClientBrelvo::shared().setRrid(QStringLiteral("42"));
-    CrashHelper::shared().addCrashLog(QStringLiteral("late"));
-    const QVariantList q = CrashHelper::queuedCrashes();
-    ASSERT_EQ(q.size(), 1);
-    const QVariantMap e = q[0].toMap();
-    EXPECT_EQ(e.value("token").toString(), "session-token");
-    EXPECT_EQ(e.value("rid").toString(), "42");
-    EXPECT_FALSE(e.value("state").toString().isEmpty());
-    EXPECT_FALSE(e.contains("uid"));  // no "UserID" stored
-}
-
-TEST_F(CrashQueue, ACorruptStoredValueReadsAsEmptyAndIsReplaced) {
-    Defaults::standard().setObject(QStringLiteral("garbage"), kKey);
-    EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
-    EXPECT_EQ(CrashHelper::shared().sendOldCrashesNow(), 0);
-    CrashHelper::queueCrash(QStringLiteral("x"), QByteArray("{}"), QString());
-    EXPECT_EQ(CrashHelper::queuedCrashes().size(), 1);
-}

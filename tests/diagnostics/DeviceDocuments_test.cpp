@@ -39,13 +39,18 @@ TEST(JsonText, EscapesOnlyWhatWouldBreakAString) {
     EXPECT_EQ(jsonEscapedText(QLatin1String("")), QString(QLatin1String("")));
 }
 
-TEST(DeviceDocuments, PhoneStateTemplate) {
+TEST(DeviceDocuments, PhoneStateTemplateAndScreenSizesHeightByWidth) {
     const PhoneState state{QStringLiteral("WiFi"),      QStringLiteral("OFF"), 512, QStringLiteral("12.50  GB"), 50,
                            QStringLiteral("YES"), QStringLiteral("LandscapeLeft")};
     EXPECT_EQ(phoneState(state),
               QStringLiteral("{\"network\":\"WiFi\",\"location\":\"OFF\",\"free_ram\":\"512 Mb\","
                              "\"free_space\":\"12.50  GB\",\"battery_level\":\"50%\",\"external_power\":\"YES\","
                              "\"orientation\":\"LandscapeLeft\"}"));
+
+    EXPECT_EQ(screenResolution(1920.7, 1080.2), QStringLiteral("1080x1920"));
+    EXPECT_EQ(displaySize(2, 390, 844), QStringLiteral("1688x780"));
+    // Points are cut to whole numbers first; a fractional scale keeps the real pixel count.
+    EXPECT_EQ(displaySize(1.5, 1280.9, 720.5), QStringLiteral("1080x1920"));
 }
 
 TEST(DeviceDocuments, PropertiesTemplateWithItsOddBlanks) {
@@ -91,7 +96,7 @@ TEST(DeviceDocuments, ParamsWithCheckSumDecodesBackWhenAValueHeldAQuote) {
     EXPECT_EQ(inner.value("properties").toObject().value("general").toObject().value("locale").toString(), "de_DE");
 }
 
-TEST(DeviceDocuments, OlderDeviceInformationTemplates) {
+TEST(DeviceDocuments, OlderDeviceInformationAndSignInTemplates) {
     const LegacyProperties p{QStringLiteral("box"),       QString(),
                              QString(),                   QStringLiteral("NO"),
                              QStringLiteral("100.00  GB"), QStringLiteral("2024_01_02_03-04-05-006_"),
@@ -111,19 +116,11 @@ TEST(DeviceDocuments, OlderDeviceInformationTemplates) {
     EXPECT_EQ(infoFromDevice(QStringLiteral("AA:BB"), QStringLiteral("M"), QStringLiteral("12"), QStringLiteral("{}")),
               QStringLiteral("\"auth_data\":{\"udid\":\"AA:BB\",\"system_name\":\"M\",\"system_version\":\"12\","
                              "\"properties\":{}}"));
-}
 
-// Ends without its closing brace: the caller adds members.
-TEST(DeviceDocuments, SignInInfoValuesAreInsertedOnceAndEscaped) {
+    // Sign-in info ends without its closing brace: the caller adds members.
     // Placeholders inside a value are not filled again, and a quote cannot end the string.
     const QString text = signInInfo(QStringLiteral("%2\"%3"), QStringLiteral("o"), QStringLiteral("%1"));
     EXPECT_EQ(text, QStringLiteral("{\"uid\":\"%2\\\"%3\",\"oid\":\"o\",\"udid\":\"%1\",\"token\":\"\""));
     EXPECT_EQ(jsonObject(text + "}").value("uid").toString(), QStringLiteral("%2\"%3"));
 }
 
-TEST(DeviceDocuments, ScreenSizesAreHeightByWidth) {
-    EXPECT_EQ(screenResolution(1920.7, 1080.2), QStringLiteral("1080x1920"));
-    EXPECT_EQ(displaySize(2, 390, 844), QStringLiteral("1688x780"));
-    // Points are cut to whole numbers first; a fractional scale keeps the real pixel count.
-    EXPECT_EQ(displaySize(1.5, 1280.9, 720.5), QStringLiteral("1080x1920"));
-}

@@ -51,7 +51,7 @@ protected:
 
 // ---- model identifier and its tables -------------------------------------------------
 
-TEST_F(DeviceInfoTest, ModelTablesOnOverriddenIdentifiers) {
+TEST_F(DeviceInfoTest, ModelIdentifierSourcesAndTheTablesOnOverriddenIdentifiers) {
     struct Row {
         const char* id;
         const char* name;
@@ -88,9 +88,8 @@ TEST_F(DeviceInfoTest, ModelTablesOnOverriddenIdentifiers) {
         EXPECT_EQ(info().getTypeOfWWAN(), QString::fromLatin1(row.wwan)) << row.id;
     }
     EXPECT_EQ(info().getDevicePlatform(), QStringLiteral("Hardware platform: Standard PC (Q35 + ICH9, 2009)"));
-}
 
-TEST_F(DeviceInfoTest, ModelIdentifierSources) {
+    GetSystemInfoBrelvo::setPlatformOverride(QString());
     GetSystemInfoBrelvo::setSysfsRootForTesting(sys.root());
     EXPECT_EQ(info().platform(), QStringLiteral("Linux"));
 
@@ -111,7 +110,7 @@ TEST_F(DeviceInfoTest, ModelIdentifierSources) {
 
 // ---- sizes and disk --------------------------------------------------------------
 
-TEST(ScaledSize, ScalesUpToGigabytesOnly) {
+TEST(ThisMachine, SizesScaleUpToGigabytesOnlyAndDiskAndMemoryFiguresArePlausible) {
     constexpr quint64 KiB = 1024, MiB = KiB * 1024, GiB = MiB * 1024;
     EXPECT_EQ(GetSystemInfoBrelvo::scaledSizeText(1025), QStringLiteral("1.00  KB"));
     EXPECT_EQ(GetSystemInfoBrelvo::scaledSizeText(1536 * MiB), QStringLiteral("1.50  GB"));
@@ -121,15 +120,16 @@ TEST(ScaledSize, ScalesUpToGigabytesOnly) {
     EXPECT_EQ(GetSystemInfoBrelvo::scaledSizeText(MiB), QStringLiteral("1024.00  KB"));
     EXPECT_EQ(GetSystemInfoBrelvo::scaledSizeText(1024), QStringLiteral("1024.00 "));
     EXPECT_EQ(GetSystemInfoBrelvo::scaledSizeText(0), QStringLiteral("0.00 "));
-}
 
-TEST(DiskSpace, DocumentsFileSystemOnThisMachine) {
     const QString size = QStringLiteral(R"(\d+\.\d\d ( KB| MB| GB)?)");
     EXPECT_TRUE(matches(size, info().getTotalDiskSpace())) << info().getTotalDiskSpace().toStdString();
     EXPECT_TRUE(matches(size, info().getAvailableDiskSpace())) << info().getAvailableDiskSpace().toStdString();
     bool ok = false;
     EXPECT_GT(info().getRom().toULongLong(&ok), 0u);
     EXPECT_TRUE(ok);
+    EXPECT_GT(info().getFreeMemory(), 0);
+    EXPECT_GT(info().getUsedMemory(), 0);
+    EXPECT_GT(info().getRam().toULongLong(), quint64(info().getFreeMemory() + info().getUsedMemory()) << 19);
 }
 
 // ---- battery and power -------------------------------------------------------------
@@ -193,8 +193,14 @@ TEST_F(DeviceInfoTest, ExternalPower) {
 
 // ---- memory ------------------------------------------------------------------------
 
-TEST_F(DeviceInfoTest, MemoryFromMeminfo) {
+TEST_F(DeviceInfoTest, MemoryFromMeminfoAndZeroWithoutIt) {
     GetSystemInfoBrelvo::setProcRootForTesting(proc.root());
+    {
+        LogCapture log;
+        EXPECT_EQ(info().getFreeMemory(), 0);
+        EXPECT_EQ(info().getUsedMemory(), 0);
+        EXPECT_EQ(log.lines().count(QStringLiteral("Failed to fetch vm statistics")), 2);
+    }
     proc.write("meminfo",
                "MemTotal:       16303848 kB\n"
                "MemFree:         8388608 kB\n"
@@ -214,16 +220,7 @@ TEST_F(DeviceInfoTest, MemoryFromMeminfo) {
     // (8388608 + 1725440) KiB: the whole count, well past 32 bits.
     EXPECT_EQ(info().getRam(), QStringLiteral("10356785152"));
     EXPECT_EQ(jsonObject(info().getPhoneState()).value("free_ram").toString(), QStringLiteral("8192 Mb"));
-}
 
-TEST_F(DeviceInfoTest, UnreadableMemoryStatisticsLogAndReadZero) {
-    GetSystemInfoBrelvo::setProcRootForTesting(proc.root());
-    {
-        LogCapture log;
-        EXPECT_EQ(info().getFreeMemory(), 0);
-        EXPECT_EQ(info().getUsedMemory(), 0);
-        EXPECT_EQ(log.lines().count(QStringLiteral("Failed to fetch vm statistics")), 2);
-    }
     // A file without the counters is as good as none.
     proc.write("meminfo", "MemTotal: 1000 kB\nMemFree: 500 kB\n");
     LogCapture log;
@@ -231,15 +228,9 @@ TEST_F(DeviceInfoTest, UnreadableMemoryStatisticsLogAndReadZero) {
     EXPECT_EQ(log.lines().count(QStringLiteral("Failed to fetch vm statistics")), 1);
 }
 
-TEST(Memory, ThisMachineReportsPlausibleCounts) {
-    EXPECT_GT(info().getFreeMemory(), 0);
-    EXPECT_GT(info().getUsedMemory(), 0);
-    EXPECT_GT(info().getRam().toULongLong(), quint64(info().getFreeMemory() + info().getUsedMemory()) << 19);
-}
-
 // ---- identifiers -----------------------------------------------------------------
 
-TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceKeptAndCanBeTurnedOff) {
+TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceKeptReplacedWhenDamagedAndCanBeTurnedOff) {
     const QString id = info().getAdvertisingIdentifier();
     EXPECT_TRUE(matches(QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}"), id))
         << id.toStdString();
@@ -260,17 +251,16 @@ TEST_F(DeviceInfoTest, AdvertisingIdentifierIsMadeOnceKeptAndCanBeTurnedOff) {
     EXPECT_TRUE(info().getAdvertisingIdentifier().isNull());
     qApp->setProperty("brelvo_ad_id", QVariant());
     EXPECT_EQ(info().getAdvertisingIdentifier(), id);
-}
+    file.close();
 
-TEST_F(DeviceInfoTest, DamagedAdvertisingIdentifierFileIsReplaced) {
-    const QString path = QDir(paths::documents()).filePath(QStringLiteral("brelvo-advertising-id"));
-    QFile file(path);
+    // A damaged file is replaced by a new identifier, kept from then on.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("\x01garbage");
     file.close();
-    const QString id = info().getAdvertisingIdentifier();
-    EXPECT_EQ(id.size(), 36);
-    EXPECT_EQ(info().getAdvertisingIdentifier(), id);
+    const QString replaced = info().getAdvertisingIdentifier();
+    EXPECT_EQ(replaced.size(), 36);
+    EXPECT_NE(replaced, id);
+    EXPECT_EQ(info().getAdvertisingIdentifier(), replaced);
 }
 
 TEST(AppId, IsTheCleanBase64OfBundleAndVersion) {
@@ -283,7 +273,7 @@ TEST(AppId, IsTheCleanBase64OfBundleAndVersion) {
     EXPECT_EQ(QByteArray::fromBase64(padded), QByteArray("1_org.example.host__2.5__"));
 }
 
-TEST(Locale, Shapes) {
+TEST(Facts, ThisMachinesFactsHaveTheirShapes) {
     EXPECT_FALSE(info().getLocale().isEmpty());
     // A language tag even under the C locale, where the desktop lists "C".
     EXPECT_TRUE(matches(QStringLiteral("[a-z]{2,3}(-[A-Za-z0-9]+)*"), info().getlocaleOfDevice()))
@@ -292,9 +282,6 @@ TEST(Locale, Shapes) {
     EXPECT_TRUE(country.isNull() || matches(QStringLiteral("[A-Z]{2}|\\d{3}"), country)) << country.toStdString();
     EXPECT_TRUE(matches(QStringLiteral(R"(\d{4}_\d\d_\d\d_\d\d-\d\d-\d\d-\d{3}_)"), info().getCurrentTime()));
     EXPECT_TRUE(matches(QStringLiteral(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d)"), info().getCurrentTime2()));
-}
-
-TEST(Facts, AbsentFactsAndTheJailbreakProbe) {
     EXPECT_TRUE(info().getMCC().isNull());
     EXPECT_TRUE(info().getMNC().isNull());
     EXPECT_FALSE(info().checkLocationEnabled());
@@ -348,7 +335,7 @@ TEST(PhoneState, AnotherThreadNeverWaitsForTheGuiThread) {
 
 // ---- documents from live values ----------------------------------------------------------
 
-TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValues) {
+TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValuesAndTheirCheckSumHasNoBareQuote) {
     GetSystemInfoBrelvo::setPlatformOverride(QStringLiteral("iPhone5,2"));
     const QJsonObject params = jsonObject(info().getDeviceParams());
     EXPECT_EQ(params.value("udid").toString(), info().getAdvertisingIdentifier());
@@ -368,9 +355,8 @@ TEST_F(DeviceInfoTest, DeviceParamsCarryTheLiveValues) {
     EXPECT_EQ(hardware.value("display_size").toString(),
               QStringLiteral("%1x%2").arg(qRound(scale * screen->geometry().height()))
                   .arg(qRound(scale * screen->geometry().width())));
-}
 
-TEST_F(DeviceInfoTest, CheckSumDocumentHasNoBareQuoteAndMatchesTheParams) {
+    // The check sum document: no bare quote in it, and it matches the params.
     GetSystemInfoBrelvo::setPlatformOverride(QStringLiteral("Board \"7\" rev\\b"));
     // "ram" follows the live memory counters; hold them still between the calls.
     GetSystemInfoBrelvo::setProcRootForTesting(proc.root());

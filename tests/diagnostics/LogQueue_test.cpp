@@ -114,14 +114,13 @@ TEST_F(LogQueue, PastItsBoundTheMemoryQueueMovesToDiskInOrder) {
     EXPECT_LT(LogHelper::shared().queuedCount(), 10);
 }
 
-TEST_F(LogQueue, WithoutASessionTheQueueWaitsInMemory) {
+TEST_F(LogQueue, WithoutASessionTheQueueWaitsFailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
     Brelvo::shared().BVLog(QStringLiteral("early"), 2);
     EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
     ASSERT_EQ(LogHelper::shared().queuedCount(), 1);
     EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
-}
+    LogHelper::shared().takeQueued();
 
-TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
     qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/"));  // nothing listens there
     NetworkClientBrelvo::shared().setToken(QStringLiteral("tok-A"));
     Brelvo::shared().BVLog(QStringLiteral("one"), 2);
@@ -151,15 +150,6 @@ TEST_F(LogQueue, FailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
     // A resend that fails again keeps every batch, in order.
     EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
     EXPECT_EQ(everyMessage(), all);
-}
-
-TEST_F(LogQueue, ACorruptStoredValueReadsAsEmpty) {
-    Defaults::standard().setObject(QStringLiteral("not a list"), kArrayKey);
-    Defaults::standard().synchronize();
-    EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
-    EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
-    LogHelper::shared().addLogs({{"logs", "{}"}, {"token", "t"}});
-    EXPECT_EQ(LogHelper::storedBatches().size(), 1);
 }
 
 TEST_F(LogQueue, PastTheStoresBoundBatchesWaitInFilesAndNoneIsDropped) {
@@ -282,7 +272,15 @@ TEST_F(LogQueue, ABatchIsResentUnderTheIdentifierOfItsFirstSendAndKeepsItsEntrie
     qApp->setProperty("brelvo_service_url", QVariant());
 }
 
-TEST_F(LogQueue, AnUnreadableBatchFileIsMovedAsideAndTheRestDelivered) {
+TEST_F(LogQueue, ACorruptStoredValueReadsAsEmptyAndAnUnreadableBatchFileIsMovedAside) {
+    Defaults::standard().setObject(QStringLiteral("not a list"), kArrayKey);
+    Defaults::standard().synchronize();
+    EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
+    EXPECT_EQ(LogHelper::shared().tryToSendOldLogsArray(), 0);
+    LogHelper::shared().addLogs({{"logs", "{}"}, {"token", "t"}});
+    EXPECT_EQ(LogHelper::storedBatches().size(), 1);
+    Defaults::standard().removeObject(kArrayKey);
+
     StoredLogBatches& stored = StoredLogBatches::shared();
     ASSERT_TRUE(QDir().mkpath(StoredLogBatches::folder()));
     QFile bad(StoredLogBatches::folder() + "/00000000000000000001.plist");

@@ -53,14 +53,12 @@ bool isAddressOrFailure(const QString& text) {
 
 }  // namespace
 
-TEST_F(InterfaceChoice, DefaultRouteWithTheLowestMetricWins) {
+TEST_F(InterfaceChoice, DefaultRouteWithTheLowestMetricWinsAndRoutesThatCannotNameTheDeviceArePassedOver) {
     proc.write("net/route", kRouteHeader + route("enp3s0", "0000A8C0", "0001", 100, "00FFFFFF") +
                                 route("wlp2s0", "00000000", "0003", 600, "00000000") +
                                 route("enx00e04c", "00000000", "0003", 100, "00000000"));
     EXPECT_EQ(MacAddressHelper::preferredInterface(), QStringLiteral("enx00e04c"));
-}
 
-TEST_F(InterfaceChoice, RoutesThatCannotNameTheDeviceArePassedOver) {
     addInterface("tun0", 65534, false);
     addInterface("wlan0", 1, true);
     sys.mkdir("class/net/wlan0/wireless");

@@ -70,7 +70,7 @@ protected:
 
 // ---- log batches ---------------------------------------------------------------
 
-TEST_F(Diagnostics, ADrainedQueueArrivesAsOneBatchWithItsEntries) {
+TEST_F(Diagnostics, ADrainedQueueArrivesAsOneBatchWithItsEntriesAndTheEmptyBatchAsAPropertyList) {
     authenticate();
     Brelvo::shared().BVLog(QStringLiteral("opened \"notes\""), 2);
     Brelvo::shared().BVLog(QStringLiteral("low disk"), 1);
@@ -88,6 +88,11 @@ TEST_F(Diagnostics, ADrainedQueueArrivesAsOneBatchWithItsEntries) {
     EXPECT_EQ(entries[1].toObject().value("log_level").toString(), "warning");
     EXPECT_EQ(entries[2].toObject().value("log_level").toString(), "error");
     EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
+
+    Brelvo::shared().sendEmptyArray();
+    ASSERT_EQ(records("log_batches").size(), 2);
+    EXPECT_EQ(records("log_batches")[1].toObject().value("format").toString(), "plist");
+    EXPECT_EQ(records("log_batches")[1].toObject().value("entry_count").toInt(), 0);
 }
 
 TEST_F(Diagnostics, EightThreadsLoggingWhileTheTimerDrainsLoseNothing) {
@@ -135,7 +140,7 @@ TEST_F(Diagnostics, AFailedBatchIsKeptAndResentAfterTheNextAuthentication) {
     EXPECT_EQ(batches[0].toObject().value("entries").toArray()[0].toObject().value("message").toString(), "kept");
 }
 
-TEST_F(Diagnostics, StoredBatchesFollowWhenALaterBatchGetsThrough) {
+TEST_F(Diagnostics, StoredBatchesFollowWhenALaterBatchGetsThroughAndStoredEntriesGoAsOneBatch) {
     authenticate();
     unreachable();
     Brelvo::shared().BVLog(QStringLiteral("while away"), 2);
@@ -145,24 +150,13 @@ TEST_F(Diagnostics, StoredBatchesFollowWhenALaterBatchGetsThrough) {
     EXPECT_EQ(LogHelper::shared().drainQueue(), 1);
     EXPECT_TRUE(LogHelper::storedBatches().isEmpty());
     EXPECT_EQ(loggedEntries(), 2);
-}
 
-TEST_F(Diagnostics, StoredLogEntriesAreSentAsOneBatch) {
-    authenticate();
     const QString token = NetworkClientBrelvo::shared().access_token();
     LogHelper::shared().addLog({{"log", "a"}, {"level", "info"}, {"ts", 1700000000}, {"token", token}});
     LogHelper::shared().addLog({{"log", "b"}, {"level", "error"}, {"ts", 1700000001}, {"token", token}});
     EXPECT_EQ(LogHelper::shared().tryToSendOldLogs(), 1);
     EXPECT_FALSE(Defaults::standard().object(QString::fromLatin1(LogHelper::kLogsKey)).isValid());
-    EXPECT_EQ(loggedEntries(), 2);
-}
-
-TEST_F(Diagnostics, TheEmptyBatchArrivesAsAPropertyList) {
-    Brelvo::shared().sendEmptyArray();
-    const QJsonArray batches = records("log_batches");
-    ASSERT_EQ(batches.size(), 1);
-    EXPECT_EQ(batches[0].toObject().value("format").toString(), "plist");
-    EXPECT_EQ(batches[0].toObject().value("entry_count").toInt(), 0);
+    EXPECT_EQ(loggedEntries(), 4);
 }
 
 // ---- crash reports -------------------------------------------------------------

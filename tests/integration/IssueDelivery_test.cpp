@@ -185,9 +185,7 @@ TEST_F(IssueDelivery, RefusedAnswersKeepTheBodyAndAnAnswerRemovesOnlyItsOwn) {
     EXPECT_EQ(Defaults::standard().object(IssueOutbox::kLatestKey).toString(), newer);
 }
 
-// The form as the tester fills it: a blank summary is refused with its
-// message, a one-letter one goes out with the screenshots, and the form is
-// empty again afterwards.
+// Filled as the tester fills it; the form is empty again afterwards.
 TEST_F(IssueDelivery, TheFormRefusesABlankSummaryAndSendsAOneLetterOneWithItsScreenshots) {
     QWidget host;
     host.resize(320, 568);

@@ -88,7 +88,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUse) {
+TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUseWithTheRequirementsSorted) {
     start();
     ASSERT_TRUE(waitMode(1));
     EXPECT_TRUE(test::waitFor([] { return !loadingShown(); }));
@@ -114,6 +114,25 @@ TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUse) {
     EXPECT_FALSE(label("lblRequirementsCode").isEmpty());
     EXPECT_FALSE(NetworkClientBrelvo::shared().rrid().isEmpty());
     EXPECT_TRUE(panel()->findChild<QPushButton*>(QStringLiteral("btnRequirements"))->isHidden());
+
+    // The requirement list arrives sorted by priority, with the running one.
+    QVariantList sorted;
+    QVariant running;
+    bool ready = false;
+    QObject::connect(panel(), &CustomViewBrelvo::requirementsReady, panel(), [&](const QVariantList& list, const QVariant& r) {
+        sorted = list;
+        running = r;
+        ready = true;
+    });
+    panel()->getRequirements();
+    ASSERT_TRUE(test::waitFor([&] { return ready; }, std::chrono::seconds(20)));
+    ASSERT_FALSE(sorted.isEmpty());
+    for (qsizetype i = 1; i < sorted.size(); ++i)
+        EXPECT_GE(sorted[i - 1].toMap().value(QStringLiteral("priority")).toLongLong(),
+                  sorted[i].toMap().value(QStringLiteral("priority")).toLongLong());
+    EXPECT_EQ(panel()->requirements(), sorted);
+    EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement(), running.toMap());
+    EXPECT_EQ(NetworkClientBrelvo::shared().page_size().toInt(), 5);
 }
 
 TEST_F(SessionTest, RefusalWithAnErrorTextLocksWithThatText) {
@@ -240,28 +259,6 @@ TEST_F(SessionTest, WithoutARunningRequirementTheMenuOffersToChooseOne) {
     EXPECT_TRUE(NetworkClientBrelvo::shared().rrid().isNull());
     EXPECT_FALSE(panel()->findChild<QPushButton*>(QStringLiteral("btnRequirements"))->isHidden());
     EXPECT_TRUE(label("lblRequirementsCode").isEmpty());
-}
-
-TEST_F(SessionTest, RequirementListArrivesSortedByPriorityWithTheRunningOne) {
-    start();
-    ASSERT_TRUE(waitMode(1));
-    QVariantList sorted;
-    QVariant running;
-    bool ready = false;
-    QObject::connect(panel(), &CustomViewBrelvo::requirementsReady, panel(), [&](const QVariantList& list, const QVariant& r) {
-        sorted = list;
-        running = r;
-        ready = true;
-    });
-    panel()->getRequirements();
-    ASSERT_TRUE(test::waitFor([&] { return ready; }, std::chrono::seconds(20)));
-    ASSERT_FALSE(sorted.isEmpty());
-    for (qsizetype i = 1; i < sorted.size(); ++i)
-        EXPECT_GE(sorted[i - 1].toMap().value(QStringLiteral("priority")).toLongLong(),
-                  sorted[i].toMap().value(QStringLiteral("priority")).toLongLong());
-    EXPECT_EQ(panel()->requirements(), sorted);
-    EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement(), running.toMap());
-    EXPECT_EQ(NetworkClientBrelvo::shared().page_size().toInt(), 5);
 }
 
 TEST_F(SessionTest, ComingBackToTheApplicationWhileLockedTriesAgain) {

@@ -15,7 +15,7 @@ namespace paths = brelvo::paths;
 
 namespace {
 
-TEST(AppPaths, FoldersLieUnderHomeExistAndDiffer) {
+TEST(AppPaths, FoldersLieUnderHomeExistDifferAndAMissingHomeIsCreated) {
     const QString home = QDir(brelvo::test::home()).canonicalPath();
     const QStringList folders{paths::documents(), paths::caches(), paths::temporary()};
     for (const QString& folder : folders) {
@@ -25,13 +25,13 @@ TEST(AppPaths, FoldersLieUnderHomeExistAndDiffer) {
     EXPECT_NE(folders[0], folders[1]);
     EXPECT_NE(folders[0], folders[2]);
     EXPECT_NE(folders[1], folders[2]);
-}
 
-TEST(AppPaths, MissingHomeIsCreated) {
-    const QString home = QDir(brelvo::test::home()).filePath(QStringLiteral("new/nested/home"));
-    qputenv("BRELVO_HOME", home.toUtf8());
+    const QByteArray before = qgetenv("BRELVO_HOME");
+    const QString fresh = QDir(home).filePath(QStringLiteral("new/nested/home"));
+    qputenv("BRELVO_HOME", fresh.toUtf8());
     EXPECT_TRUE(QFileInfo(paths::caches()).isDir());
-    EXPECT_TRUE(paths::documents().startsWith(home));
+    EXPECT_TRUE(paths::documents().startsWith(fresh));
+    qputenv("BRELVO_HOME", before);
 }
 
 TEST(AppInfo, PropertyBeatsEnvironmentWhichIsTheUpperCaseKey) {
@@ -54,7 +54,7 @@ TEST(AppInfo, PropertyBeatsEnvironmentWhichIsTheUpperCaseKey) {
     EXPECT_FALSE(appinfo::value(key).isValid());
 }
 
-TEST(AppInfo, ServiceUrlDefaultsToTheLocalServiceAndEndsWithSlash) {
+TEST(AppInfo, ServiceUrlEndsWithSlashAndBundleIdentifierPrefersDesktopFileName) {
     qunsetenv("BRELVO_SERVICE_URL");
     EXPECT_EQ(appinfo::serviceUrl(), QStringLiteral("http://127.0.0.1:8642/"));
 
@@ -64,9 +64,7 @@ TEST(AppInfo, ServiceUrlDefaultsToTheLocalServiceAndEndsWithSlash) {
     qApp->setProperty("brelvo_service_url", QStringLiteral("http://host:1/x/"));
     EXPECT_EQ(appinfo::serviceUrl(), QStringLiteral("http://host:1/x/"));
     qApp->setProperty("brelvo_service_url", QVariant());
-}
 
-TEST(AppInfo, BundleIdentifierPrefersDesktopFileName) {
     QCoreApplication::setOrganizationDomain(QStringLiteral("example.test"));
     QCoreApplication::setApplicationName(QStringLiteral("host"));
     EXPECT_EQ(appinfo::bundleIdentifier(), QStringLiteral("example.test.host"));

@@ -19,7 +19,7 @@ CategoryHelper& helper() {
 }
 }  // namespace
 
-TEST(CategoryHelperStrings, EmptyStringTestTellsStringsFromEverythingElse) {
+TEST(CategoryHelperStrings, EmptyStringTestBase64WithoutPaddingAndUpperCaseMd5) {
     EXPECT_FALSE(helper().isNotEmptyString(QString()));
     EXPECT_FALSE(helper().isNotEmptyString(QStringLiteral("")));
     EXPECT_TRUE(helper().isNotEmptyString(QStringLiteral(" ")));
@@ -27,9 +27,7 @@ TEST(CategoryHelperStrings, EmptyStringTestTellsStringsFromEverythingElse) {
     EXPECT_FALSE(helper().isNotEmptyString(QVariant::fromValue(nullptr)));  // JSON null
     EXPECT_FALSE(helper().isNotEmptyString(5));
     EXPECT_FALSE(helper().isNotEmptyString(QVariantList{QStringLiteral("a")}));
-}
 
-TEST(CategoryHelperStrings, Base64DropsEveryPaddingCharacter) {
     EXPECT_EQ(helper().base64StringFromString(QString()), QString());
     EXPECT_EQ(helper().base64StringFromString(QStringLiteral("abc")), QStringLiteral("YWJj"));
     EXPECT_EQ(helper().base64StringFromString(QStringLiteral("ab")), QStringLiteral("YWI"));
@@ -38,9 +36,6 @@ TEST(CategoryHelperStrings, Base64DropsEveryPaddingCharacter) {
     EXPECT_EQ(helper().base64StringFromString(QStringLiteral("fooba")), QStringLiteral("Zm9vYmE"));
     // Non-ASCII text is encoded from its UTF-8 bytes instead of vanishing.
     EXPECT_EQ(helper().base64StringFromString(QStringLiteral("é")), QStringLiteral("w6k"));
-}
-
-TEST(CategoryHelperStrings, Md5IsThirtyTwoUpperCaseDigits) {
     EXPECT_EQ(helper().getMD5HashFromString(QString()), QStringLiteral("D41D8CD98F00B204E9800998ECF8427E"));
     EXPECT_EQ(helper().getMD5HashFromString(QStringLiteral("abc")), QStringLiteral("900150983CD24FB0D6963F7D28E17F72"));
 }
@@ -61,9 +56,7 @@ TEST(CategoryHelperStrings, JsonTextGivesContainersOrNone) {
     EXPECT_FALSE(helper().dictionaryFromJSONString(QStringLiteral(R"({"a": 1)")).isValid());
     // Members of none read as absent.
     EXPECT_FALSE(helper().dictionaryFromJSONString(QStringLiteral("nope")).toMap().value(QStringLiteral("payload")).isValid());
-}
-
-TEST(CategoryHelperResources, MissingPictureIsANullImage) {
+    // A missing picture is a null image, also one named outside the resources.
     EXPECT_TRUE(helper().getImageWithName(QStringLiteral("no-such-picture.png")).isNull());
     EXPECT_TRUE(helper().getImageWithName(QStringLiteral("../../etc/passwd")).isNull());
 }
@@ -81,7 +74,7 @@ protected:
     QPushButton* button = nullptr;
 };
 
-TEST_F(ActivityViewTest, CoversTheViewWithACentredBoxAndBlocksInput) {
+TEST_F(ActivityViewTest, CoversTheViewWithACentredBoxThatFollowsItAndBlocksInput) {
     helper().showSmallActivityViewOnView(&screen);
     QWidget* overlay = brelvo::tags::viewWithTag(&screen, CategoryHelper::kActivityViewTag);
     ASSERT_NE(overlay, nullptr);
@@ -101,15 +94,9 @@ TEST_F(ActivityViewTest, CoversTheViewWithACentredBoxAndBlocksInput) {
     EXPECT_TRUE(hit == overlay || overlay->isAncestorOf(hit));
     QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(&screen, QPoint(130, 240)));
     EXPECT_EQ(clicked.count(), 0);
-}
 
-TEST_F(ActivityViewTest, FollowsTheViewWhenItTurns) {
-    helper().showSmallActivityViewOnView(&screen);
-    screen.resize(480, 320);
-    QWidget* overlay = brelvo::tags::viewWithTag(&screen, CategoryHelper::kActivityViewTag);
-    ASSERT_NE(overlay, nullptr);
+    screen.resize(480, 320);  // turned
     EXPECT_EQ(overlay->geometry(), QRect(0, 0, 480, 320));
-    const QWidget* box = overlay->findChild<brelvo::ActivityIndicator*>()->parentWidget();
     EXPECT_EQ(box->size(), QSize(100, 100));
     EXPECT_EQ(box->geometry().center(), QRect(0, 0, 480, 320).center());
 }

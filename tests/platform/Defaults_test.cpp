@@ -65,20 +65,11 @@ std::vector<Sample> samples() {
     QByteArray big(20 * 1024 * 1024, Qt::Uninitialized);
     for (qsizetype i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 3);
     return {
-        {"string", QStringLiteral("plain text")},
-        {"empty string", QString("")},
-        {"unicode string", QStringLiteral("Grüße 漢字 🔑")},
-        {"zero", qint64(0)},
-        {"negative", qint64(-1)},
-        {"int64 min", std::numeric_limits<qint64>::min()},
-        {"int64 max", std::numeric_limits<qint64>::max()},
-        {"beyond 2^53", qint64(9007199254740993LL)},
-        {"double", 0.1},
-        {"big double", -1.5e300},
-        {"true", true},
-        {"false", false},
-        {"data", QByteArray("\x00\x01\x02\xff", 4)},
-        {"empty data", QByteArray()},
+        {"string", QStringLiteral("plain text")}, {"empty string", QString("")},
+        {"unicode string", QStringLiteral("Grüße 漢字 🔑")}, {"zero", qint64(0)}, {"negative", qint64(-1)},
+        {"int64 min", std::numeric_limits<qint64>::min()}, {"int64 max", std::numeric_limits<qint64>::max()},
+        {"beyond 2^53", qint64(9007199254740993LL)}, {"double", 0.1}, {"big double", -1.5e300},
+        {"true", true}, {"false", false}, {"data", QByteArray("\x00\x01\x02\xff", 4)}, {"empty data", QByteArray()},
         {"20 MB data", big},
         {"date", QDateTime(QDate(2031, 7, 4), QTime(8, 9, 10, 11), QTimeZone::utc())},
         {"old date", QDateTime(QDate(1970, 1, 1), QTime(0, 0, 0, 1), QTimeZone::utc())},
@@ -160,12 +151,10 @@ TEST(Defaults, UpdateIsDurableWhenItReturns) {
 
 // ---------------------------------------------------------------- durability
 
-// A child process writes entries and appends their numbers to "queue", saying
-// each number on stdout once both calls returned. We kill it without warning
-// at varied points, from "right after it started" to "after several entries",
-// then check from a fresh store that nothing it reported was lost or torn,
-// and that the queue is whole: no gaps, no repeats, at most one entry beyond
-// the last reported one (committed, but killed before it could say so).
+// A child writes entries and appends their numbers to "queue", printing each
+// number once both calls returned; it is killed at varied points. Nothing it
+// reported may be lost or torn, and the queue has no gaps or repeats and at
+// most one entry beyond the last reported one (committed, not yet printed).
 TEST(Defaults, AcknowledgedWritesSurviveSigkill) {
     const QString path = storePath(QStringLiteral("durable.sqlite"));
     const int rounds = 40;

@@ -45,7 +45,7 @@ TEST(Dispatch, ToMainRunsLaterOnTheGuiThreadInOrderFromAnyThread) {
     EXPECT_TRUE(waitFor([&] { return ran; }));
 }
 
-TEST(Dispatch, ToGlobalRunsOffTheGuiThread) {
+TEST(Dispatch, ToGlobalRunsOffTheGuiThreadAndToMainAndWaitReturnsAfterTheWorkRanOnIt) {
     std::atomic<int> done{0}, onMain{0};
     for (int i = 0; i < 16; ++i)
         dispatch::toGlobal([&] {
@@ -54,9 +54,7 @@ TEST(Dispatch, ToGlobalRunsOffTheGuiThread) {
         });
     ASSERT_TRUE(waitFor([&] { return done.load() == 16; }));
     EXPECT_EQ(onMain.load(), 0);
-}
 
-TEST(Dispatch, ToMainAndWaitReturnsAfterTheWorkRanOnTheGuiThread) {
     std::atomic<bool> ranOnMain{false}, seenAfterReturn{false}, finished{false};
     dispatch::toGlobal([&] {
         dispatch::toMainAndWait([&] { ranOnMain = dispatch::isMainThread(); });

@@ -104,7 +104,7 @@ TEST_F(WindowLayerTest, MovingAWindowMovesItsLayerAndTheHostStaysPut) {
     EXPECT_EQ(layer.frame(), QRect(-480, 0, 480, 320));
 }
 
-TEST_F(WindowLayerTest, AnimatedMovesEndAtTheirTarget) {
+TEST_F(WindowLayerTest, AnimatedMovesEndAtTheirTargetAndKeyWindowFollowsMakeKeyAndVisible) {
     WindowLayer layer(QRect(0, 0, 320, 480), &host);
     bool done = false;
     layer.animateFrame(QRect(-320, 0, 320, 480), 150, QEasingCurve::InQuad, [&] { done = true; });
@@ -112,10 +112,7 @@ TEST_F(WindowLayerTest, AnimatedMovesEndAtTheirTarget) {
     EXPECT_EQ(layer.frame(), QRect(-320, 0, 320, 480));
     layer.animateFrame(QRect(0, 0, 320, 480), 0, QEasingCurve::OutQuad);
     EXPECT_EQ(layer.frame(), QRect(0, 0, 320, 480));
-}
 
-TEST_F(WindowLayerTest, KeyWindowFollowsMakeKeyAndVisible) {
-    WindowLayer layer(QRect(0, 0, 320, 480), &host);
     windows::makeKeyAndVisible(&layer);
     EXPECT_EQ(windows::keyWindow(), &layer);
     EXPECT_TRUE(layer.isVisible());

@@ -26,7 +26,7 @@ QString errorMessage() {
 
 }  // namespace
 
-TEST(AnalizeResponseAuth, ResponseCodeZeroIsTheOnlySuccess) {
+TEST(AnalizeResponseAuth, ResponseCodeZeroIsTheOnlySuccessAndEmptyAnswersOrWebPagesRecordTheirMessages) {
     EXPECT_FALSE(analyser().isErrorWithString(QStringLiteral(R"({"response_code":0,"payload":{}})")));
     EXPECT_FALSE(analyser().isErrorWithString(QStringLiteral(R"({"response_code":0.0})")));
     EXPECT_TRUE(analyser().isErrorWithString(QStringLiteral(R"({"response_code":3,"error":"Unknown key"})")));
@@ -36,9 +36,13 @@ TEST(AnalizeResponseAuth, ResponseCodeZeroIsTheOnlySuccess) {
     EXPECT_TRUE(analyser().isErrorWithString(QStringLiteral(R"({"response_code":0)")));  // truncated
     // None of these set a message: the caller takes it from the answer.
     EXPECT_TRUE(errorMessage().isNull());
-}
 
-TEST(AnalizeResponseAuth, EmptyAnswersAndWebPagesRecordTheirMessages) {
+    EXPECT_TRUE(analyser().isError());  // never authenticated: no code
+    brelvo::BrelAuthenticationDM::shared().initWithDictionary(brelvo::json::parse(R"({"response_code":0})"));
+    EXPECT_FALSE(analyser().isError());
+    brelvo::BrelAuthenticationDM::shared().initWithDictionary(brelvo::json::parse(R"({"response_code":5})"));
+    EXPECT_TRUE(analyser().isError());
+
     EXPECT_TRUE(analyser().isErrorWithString(QString()));
     EXPECT_EQ(errorMessage(), QStringLiteral("No response from server"));
     EXPECT_TRUE(analyser().isErrorWithString(QStringLiteral("")));
@@ -77,14 +81,6 @@ TEST(AnalizeResponseLockScreen, ErrorRecordFromEachKindOfAnswer) {
     EXPECT_TRUE(errorMessage().isNull());
     EXPECT_EQ(shown, 4);
     analyser().setPresenters(nullptr, nullptr);
-}
-
-TEST(AnalizeResponseAuth, ErrorStateOfTheSharedAuthentication) {
-    EXPECT_TRUE(analyser().isError());  // never authenticated: no code
-    brelvo::BrelAuthenticationDM::shared().initWithDictionary(brelvo::json::parse(R"({"response_code":0})"));
-    EXPECT_FALSE(analyser().isError());
-    brelvo::BrelAuthenticationDM::shared().initWithDictionary(brelvo::json::parse(R"({"response_code":5})"));
-    EXPECT_TRUE(analyser().isError());
 }
 
 TEST(AnalizeResponsePayload, RequirementsAndPageSize) {

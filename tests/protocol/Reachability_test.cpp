@@ -25,7 +25,7 @@ bool run(const QString& command) {
 
 }  // namespace
 
-TEST(ReachabilityStatus, FlagsGiveTheNetworkStatus) {
+TEST(ReachabilityStatus, FlagsGiveTheStatusKeysNameTheTargetsAndLoopbackIsAlwaysReachable) {
     const auto r = host();
     EXPECT_EQ(r->networkStatusForFlags(BVReachability::Reachable | BVReachability::IsWWAN), BVReachability::ReachableViaWWAN);
     EXPECT_EQ(r->networkStatusForFlags(BVReachability::Reachable | BVReachability::TransientConnection |
@@ -45,9 +45,7 @@ TEST(ReachabilityStatus, FlagsGiveTheNetworkStatus) {
     const auto wifi = BVReachability::reachabilityForLocalWiFi();
     EXPECT_EQ(wifi->networkStatusForFlags(BVReachability::Reachable | BVReachability::IsDirect), BVReachability::ReachableViaWiFi);
     EXPECT_EQ(wifi->networkStatusForFlags(BVReachability::Reachable), BVReachability::NotReachable);
-}
 
-TEST(ReachabilityTargets, KeysNameTheirTargets) {
     EXPECT_EQ(BVReachability::makeAddressKey(inet_addr("169.254.0.0")), QStringLiteral("169.254.0.0"));
     EXPECT_EQ(BVReachability::makeAddressKey(inet_addr("10.1.2.3")), QStringLiteral("10.1.2.3"));
     EXPECT_EQ(BVReachability::reachabilityForInternetConnection()->key(), QStringLiteral("InternetConnection"));
@@ -56,9 +54,7 @@ TEST(ReachabilityTargets, KeysNameTheirTargets) {
     EXPECT_EQ(BVReachability::reachabilityWithHostName(QString()), nullptr);
     EXPECT_TRUE(host()->isEqual(*host()));
     EXPECT_FALSE(host()->isEqual(*BVReachability::reachabilityForLocalWiFi()));
-}
 
-TEST(ReachabilityTargets, LoopbackIsAlwaysReachable) {
     const auto local = BVReachability::reachabilityWithHostName(QStringLiteral("127.0.0.1"));
     EXPECT_TRUE(local->reachabilityFlags() & BVReachability::Reachable);
     EXPECT_EQ(local->currentReachabilityStatus(), BVReachability::ReachableViaWiFi);

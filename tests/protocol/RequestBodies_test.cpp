@@ -79,9 +79,8 @@ TEST(Base64Coding, EncodesWithPaddingAndDecodesByItsRules) {
     EXPECT_EQ(Base64Brelvo::decode(QStringLiteral("")), QByteArray());
     // A character outside the alphabet counts as 0.
     EXPECT_EQ(Base64Brelvo::decode(QStringLiteral("Z*==")), QByteArray("d"));
-}
 
-TEST(Base64Coding, CleaningRemovesLineFeedsAndPadding) {
+    // Cleaning removes line feeds and padding.
     EXPECT_EQ(client().cleanBase64String(QStringLiteral("YWJj\nZGVm\nZw==")), QStringLiteral("YWJjZGVmZw"));
     EXPECT_EQ(client().encodeToBase64String(QStringLiteral("é")), QStringLiteral("w6k="));
     EXPECT_EQ(client().encodeToBase64Data(QByteArray("\x00\xff", 2)), QStringLiteral("AP8="));
@@ -99,7 +98,7 @@ TEST(RequestBodies, AuthHasOneBlankBeforeTheVersionAndNoOtherWhitespace) {
     EXPECT_TRUE(version.startsWith("qt:"));
 }
 
-TEST(RequestBodies, RequirementBodiesQuoteTheirNumbers) {
+TEST(RequestBodies, RequirementBodiesQuoteTheirNumbersAndTheCrashBodyFollowsTheToken) {
     brelvo::NetworkClientBrelvo::shared().setToken(QStringLiteral("tok"));
     EXPECT_EQ(client().getRequirementsData(2, 1),
               "{\"locale\":\"" + locale() + "\",\"access_token\":\"tok\",\"page\":\"2\",\"uid\":\"\",\"status\":\"1\"}");
@@ -109,6 +108,17 @@ TEST(RequestBodies, RequirementBodiesQuoteTheirNumbers) {
               "{\"locale\":\"" + locale() + "\",\"access_token\":\"tok\",\"rid\":\"r-9\",\"uid\":\"\",\"status\":\"3\"}");
     EXPECT_EQ(client().getRequirementResultDataWithRid(qint64(42), 2),
               "{\"locale\":\"" + locale() + "\",\"access_token\":\"tok\",\"rid\":\"42\",\"uid\":\"\",\"status\":\"2\"}");
+
+    const QByteArray device = R"({"network":"WiFi"})";
+    EXPECT_EQ(client().getCrashData(QStringLiteral("key"), QStringLiteral("boom"), QStringLiteral("tok"), device,
+                                    QStringLiteral("0"), QStringLiteral("")),
+              "{\"locale\":\"" + locale() +
+                  "\",\"access_token\":\"tok\",\"log\":\"Ym9vbQ==\",\"uid\":\"\",\"rid\":\"0\",\"device_env\":" +
+                  device + "}");
+    EXPECT_EQ(client().getCrashData(QStringLiteral("key"), QStringLiteral("boom"), QStringLiteral(""), device,
+                                    QStringLiteral("5"), QStringLiteral("")),
+              "{\"locale\":\"" + locale() + "\",\"app_id\":\"" + appId() + "\",\"api_key\":\"key\",\"udid\":\"" +
+                  udid() + "\",\"log\":\"Ym9vbQ==\",\"uid\":\"\",\"rid\":\"5\",\"device_env\":" + device + "}");
 }
 
 TEST(RequestBodies, ProfileAndTrackStateCarryTheCurrentTime) {
@@ -122,19 +132,6 @@ TEST(RequestBodies, ProfileAndTrackStateCarryTheCurrentTime) {
     EXPECT_EQ(withoutTime(client().makejsonTrackState(QStringLiteral("resume")), "state_action_at"),
               "{\"locale\":\"" + locale() +
                   "\",\"access_token\":\"auth-tok\",\"state_action\":\"resume\",\"state_action_at\":\"T\"}");
-}
-
-TEST(RequestBodies, CrashBodyTemplateDependsOnTheToken) {
-    const QByteArray device = R"({"network":"WiFi"})";
-    EXPECT_EQ(client().getCrashData(QStringLiteral("key"), QStringLiteral("boom"), QStringLiteral("tok"), device,
-                                    QStringLiteral("0"), QStringLiteral("")),
-              "{\"locale\":\"" + locale() +
-                  "\",\"access_token\":\"tok\",\"log\":\"Ym9vbQ==\",\"uid\":\"\",\"rid\":\"0\",\"device_env\":" +
-                  device + "}");
-    EXPECT_EQ(client().getCrashData(QStringLiteral("key"), QStringLiteral("boom"), QStringLiteral(""), device,
-                                    QStringLiteral("5"), QStringLiteral("")),
-              "{\"locale\":\"" + locale() + "\",\"app_id\":\"" + appId() + "\",\"api_key\":\"key\",\"udid\":\"" +
-                  udid() + "\",\"log\":\"Ym9vbQ==\",\"uid\":\"\",\"rid\":\"5\",\"device_env\":" + device + "}");
 }
 
 TEST(RequestBodies, LogsUpdateAndIssueObjects) {

@@ -42,7 +42,7 @@ const QString kPayloadKey = QStringLiteral("BrelvoPayloadPrefKey");
 
 }  // namespace
 
-TEST(AuthPayloadRecords, OnlyDictionariesMakeRecords) {
+TEST(AuthPayloadRecords, OnlyDictionariesMakeRecordsWithNumericIdsAndStringTexts) {
     for (const QVariant& value : {QVariant(), QVariant(QStringLiteral("x")), QVariant(QVariantList{}),
                                   QVariant(qint64(1)), json::parse("null")}) {
         EXPECT_FALSE(BrelPayloadDM::modelFromDictionary(value));
@@ -55,9 +55,7 @@ TEST(AuthPayloadRecords, OnlyDictionariesMakeRecords) {
         EXPECT_FALSE(BrelvoIssueTypesDM::modelFromDictionary(value));
     }
     EXPECT_TRUE(BrelPayloadDM::modelFromDictionary(QVariantMap{}));
-}
 
-TEST(AuthPayloadRecords, IdIsANumberAndTextsAreStringsOrEmpty) {
     // An id that is no number reads as the integer 0; a text that is no string as an empty one.
     const QVariantMap odd = parseObject(R"({"id": "5", "icon": 3})");
     const auto expectEmpty = [](const auto& model) {
@@ -106,7 +104,7 @@ TEST(AuthPayloadRecords, PayloadTakesWhatHasTheRightKind) {
     EXPECT_TRUE(sparse->requirement_priorities().isEmpty());
 }
 
-TEST(AuthPayloadArchive, EveryFieldComesBackExactly) {
+TEST(AuthPayloadArchive, EveryFieldComesBackExactlyUnderTheArchiveKeysAndUnreadableBytesGiveNone) {
     const BrelPayloadDM payload = fullPayload();
     const auto restored = BrelPayloadDM::fromArchivedData(payload.archivedData());
     ASSERT_TRUE(restored);
@@ -124,9 +122,13 @@ TEST(AuthPayloadArchive, EveryFieldComesBackExactly) {
     ASSERT_TRUE(bareRestored);
     EXPECT_EQ(*bareRestored, *bare);
     EXPECT_TRUE(bareRestored->access_token().isNull());
-}
 
-TEST(AuthPayloadArchive, StoredFormUsesTheArchiveKeys) {
+    // Unreadable bytes give no payload.
+    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(QByteArray()));
+    EXPECT_FALSE(BrelPayloadDM::fromArchivedData("bplist00\xff\xff garbage"));
+    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(payload.archivedData().left(40)));
+    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(plist::toBinary(QVariantList{1, 2})));
+
     const QVariantMap archive = plist::fromData(fullPayload().archivedData()).toMap();
     EXPECT_EQ(archive.value("Payload_access_token"), "tok-123");
     EXPECT_EQ(archive.value("Payload_revision").toMap().value("Revision_build_number"), "88");
@@ -135,13 +137,6 @@ TEST(AuthPayloadArchive, StoredFormUsesTheArchiveKeys) {
     EXPECT_EQ(archive.value("Payload_issue_priorities").toList().value(0).toMap().value("Priority_ID"), 3);
     EXPECT_EQ(archive.value("Payload_requirement_priorities").toList().value(0).toMap().value("Req_Priority_name"),
               "Low");
-}
-
-TEST(AuthPayloadArchive, UnreadableBytesGiveNoPayload) {
-    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(QByteArray()));
-    EXPECT_FALSE(BrelPayloadDM::fromArchivedData("bplist00\xff\xff garbage"));
-    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(fullPayload().archivedData().left(40)));
-    EXPECT_FALSE(BrelPayloadDM::fromArchivedData(plist::toBinary(QVariantList{1, 2})));
 }
 
 TEST(AuthenticationRecord, FullAnswerIsRestoredExactlyByAFreshRecord) {
@@ -207,17 +202,15 @@ TEST(AuthenticationRecord, BadMembersNeverEraseAnEarlierGoodAnswer) {
     EXPECT_FALSE(next.payload()->revision());
 }
 
-TEST(AuthenticationRecord, RestoringOnANeverAuthenticatedDeviceLeavesEverythingEmpty) {
-    BrelAuthenticationDM auth;
-    auth.initWithDictionary(QVariant());
-    EXPECT_FALSE(auth.response_code().isValid());
-    EXPECT_FALSE(auth.ts().isValid());
-    EXPECT_TRUE(auth.api_version().isNull());
-    EXPECT_TRUE(auth.error().isNull());
-    EXPECT_FALSE(auth.payload());
-}
+TEST(AuthenticationRecord, NeverAuthenticatedOrDamagedArchiveGivesNoPayloadAndNoCrash) {
+    BrelAuthenticationDM never;
+    never.initWithDictionary(QVariant());
+    EXPECT_FALSE(never.response_code().isValid());
+    EXPECT_FALSE(never.ts().isValid());
+    EXPECT_TRUE(never.api_version().isNull());
+    EXPECT_TRUE(never.error().isNull());
+    EXPECT_FALSE(never.payload());
 
-TEST(AuthenticationRecord, DamagedArchiveGivesNoPayloadAndNoCrash) {
     Defaults& store = Defaults::standard();
     for (const QVariant& damaged : {QVariant(QByteArray("bplist00\x01\x02 not an archive")),
                                     QVariant(fullPayload().archivedData().chopped(12)),

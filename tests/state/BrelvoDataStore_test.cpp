@@ -6,14 +6,6 @@
 
 using namespace brelvo;
 
-TEST(DataStore, FreshStoreHasNoValues) {
-    const BrelvoDataStore& store = BrelvoDataStore::shared();
-    EXPECT_FALSE(store.getResponseCode().isValid());
-    EXPECT_FALSE(store.getError().isValid());
-    EXPECT_FALSE(store.getTimeStamp().isValid());
-    EXPECT_FALSE(store.getApiVersion().isValid());
-}
-
 TEST(DataStore, EachValueIsDurableUnderItsKeyAtOnce) {
     BrelvoDataStore& store = BrelvoDataStore::shared();
     store.saveResponseCode(qint64(3));
@@ -32,8 +24,13 @@ TEST(DataStore, EachValueIsDurableUnderItsKeyAtOnce) {
     EXPECT_EQ(store.getApiVersion(), "2.1");
 }
 
-TEST(DataStore, AbsentOrNullValueLeavesTheStoredOne) {
+TEST(DataStore, FreshStoreHasNoValuesAndAnAbsentOrNullValueLeavesTheStoredOne) {
     BrelvoDataStore& store = BrelvoDataStore::shared();
+    EXPECT_FALSE(store.getResponseCode().isValid());
+    EXPECT_FALSE(store.getError().isValid());
+    EXPECT_FALSE(store.getTimeStamp().isValid());
+    EXPECT_FALSE(store.getApiVersion().isValid());
+
     store.saveTimeStamp(qint64(42));
     store.saveApiVersion(QStringLiteral("1.0"));
     store.saveTimeStamp(QVariant());

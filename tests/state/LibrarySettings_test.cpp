@@ -44,6 +44,13 @@ TEST(LibrarySettingsLoad, FreshInstallGivesEmptyStringsAndEmptyRecords) {
     EXPECT_TRUE(s.issueTypes().isEmpty());
     EXPECT_TRUE(s.requirements().isEmpty());
     EXPECT_FALSE(s.pageSize().isValid());
+
+    // Without any authentication the token stays a string.
+    LibrarySettings unauthenticated;
+    unauthenticated.setupInfoFromAuthResponse();
+    EXPECT_FALSE(unauthenticated.accessToken().isNull());
+    EXPECT_TRUE(unauthenticated.issueTypes().isEmpty());
+    EXPECT_TRUE(unauthenticated.revision().title().isNull());
 }
 
 TEST(LibrarySettingsLoad, DescriptionOfEmptySettingsHasEveryHeadingInOrder) {
@@ -98,14 +105,6 @@ TEST(LibrarySettingsAuth, AnswerFillsTheSettingsAndSurvivesARestart) {
     EXPECT_EQ(restarted.issuePriorities(), first.issuePriorities());
     EXPECT_EQ(restarted.requirementPriorities(), first.requirementPriorities());
     EXPECT_EQ(restarted.descriptionString(), first.descriptionString());
-}
-
-TEST(LibrarySettingsAuth, WithoutAnyAuthenticationTheTokenStaysAString) {
-    LibrarySettings s;
-    s.setupInfoFromAuthResponse();
-    EXPECT_FALSE(s.accessToken().isNull());
-    EXPECT_TRUE(s.issueTypes().isEmpty());
-    EXPECT_TRUE(s.revision().title().isNull());
 }
 
 TEST(LibrarySettingsProfile, AnswerReplacesRecordsAndSchemesWithoutStoringThem) {

@@ -32,7 +32,7 @@ QVariant readFromDisk(const QString& key) {
 
 }  // namespace
 
-TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndLists) {
+TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndDescriptionsPrintEveryLineInOrder) {
     const UserDM user = UserDM::restoreUser();
     EXPECT_TRUE(user.name().isNull());
     EXPECT_TRUE(user.email().isNull());
@@ -47,6 +47,14 @@ TEST(RecordStore, FreshStoreRestoresEmptyRecordsAndLists) {
     EXPECT_TRUE(IssueType::restoreIssueTypes().isEmpty());
     EXPECT_TRUE(RequirementDM::restoreRequirements().isEmpty());
     EXPECT_EQ(RequirementDM::restoreRequirement(), RequirementDM());
+
+    OrganizationDM organization(QVariantMap{{"title", "Acme"}});
+    organization.setTitle(QStringLiteral("Acme %2 Ltd"));
+    EXPECT_EQ(organization.descriptionString(), "Organization Title: Acme %2 Ltd\nOrganization Icon Path: (null)\n");
+    EXPECT_EQ(ProjectDM(QVariantMap{{"icon", "p"}}).descriptionString(),
+              "Project Title: (null)\nProject Icon Path: p\n");
+    EXPECT_EQ(RevisionDM(QVariantMap{{"build_number", "7"}}).descriptionString(),
+              "Revision Title: (null)\nRevision Build Number: 7\nRevision Icon Path: (null)\n");
 }
 
 TEST(RecordStore, WrongKindUnderAKeyGivesEmptyRecordsNotACrash) {
@@ -100,17 +108,7 @@ TEST(RecordStore, SingleRecordsComeBackFromTheFile) {
     EXPECT_EQ(UserDM::restoreUser().email(), "ann@example.org");
 }
 
-TEST(RecordStore, DescriptionsPrintEveryLineInOrder) {
-    OrganizationDM organization(QVariantMap{{"title", "Acme"}});
-    organization.setTitle(QStringLiteral("Acme %2 Ltd"));
-    EXPECT_EQ(organization.descriptionString(), "Organization Title: Acme %2 Ltd\nOrganization Icon Path: (null)\n");
-    EXPECT_EQ(ProjectDM(QVariantMap{{"icon", "p"}}).descriptionString(),
-              "Project Title: (null)\nProject Icon Path: p\n");
-    EXPECT_EQ(RevisionDM(QVariantMap{{"build_number", "7"}}).descriptionString(),
-              "Revision Title: (null)\nRevision Build Number: 7\nRevision Icon Path: (null)\n");
-}
-
-TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStrings) {
+TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStringsAndArraysComeBackInOrder) {
     EXPECT_EQ(IssueType(QVariantMap{{"id", "7"}}).typeID(), 7u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", " 12abc"}}).typeID(), 12u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", "abc"}}).typeID(), 0u);
@@ -126,9 +124,7 @@ TEST(IssuePropertyRecords, IdIsTakenFromNumbersAndNumericStrings) {
     EXPECT_EQ(id.toULongLong(), 7u);
     EXPECT_EQ(IssueType(QVariantMap{{"id", "7"}, {"name", "Bug"}}).descriptionString(),
               "Issue Type Name: Bug\nIssue Type ID: 7\n");
-}
 
-TEST(IssuePropertyRecords, ArraysComeBackInOrderFromTheFile) {
     IssueType crash(QVariantMap{{"id", 2}, {"name", "Crash"}});
     crash.setTypeID(9);
     const QList<IssueType> types{IssueType(QVariantMap{{"id", 1}, {"name", "Bug"}}), crash};
@@ -175,7 +171,7 @@ TEST(IssueRecord, NestedTypeAndPriorityStayRecordsAfterRestore) {
               "Issue Priority: Issue Priority Name: High\nIssue Priority ID: 2\n\n");
 }
 
-TEST(RequirementRecord, ListComesBackFieldByFieldInOrder) {
+TEST(RequirementRecord, ListAndSingleRecordComeBackFieldByField) {
     const QVariantMap first = parseObject(R"({"rid": 12, "code": "REQ-1", "kind": "functional", "priority": 2,
         "title": "Log in", "description": "d", "actor": "tester", "action": "tap", "exp_result": "ok",
         "reference": "R1", "number": 1, "status": 3})");
@@ -198,9 +194,8 @@ TEST(RequirementRecord, ListComesBackFieldByFieldInOrder) {
     // The status is not part of the dictionary form.
     EXPECT_FALSE(a.status().isValid());
     EXPECT_FALSE(a.dictionary().contains("status"));
-}
 
-TEST(RequirementRecord, NullFieldsAreWithoutValueAndTheRecordStillSaves) {
+    // Null fields are without value and the record still saves.
     const RequirementDM requirement(parseObject(R"({"rid": 5, "reference": null, "actor": null})"));
     EXPECT_FALSE(requirement.reference().isValid());
     requirement.saveRequirement();

@@ -11,7 +11,6 @@ using brelvo::UserHelperBrelvo;
 
 TEST(UserHelperBrelvoState, StartsWithEmptyTextsAndAnEmptyErrorRecord) {
     UserHelperBrelvo& h = UserHelperBrelvo::shared();
-    EXPECT_EQ(&h, &UserHelperBrelvo::shared());
     EXPECT_FALSE(h.name().isNull());
     EXPECT_TRUE(h.name().isEmpty());
     EXPECT_FALSE(h.role().isNull());
@@ -26,7 +25,7 @@ TEST(UserHelperBrelvoState, StartsWithEmptyTextsAndAnEmptyErrorRecord) {
     EXPECT_EQ(h.sliderButton(), nullptr);
 }
 
-TEST(UserHelperBrelvoPriorities, ColourPerPriorityNumber) {
+TEST(UserHelperBrelvoPriorities, ColourAndNameOfAPriorityNumber) {
     const QColor grey = UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(0);
     ASSERT_TRUE(grey.isValid());
     EXPECT_NEAR(grey.redF(), 2.0 / 3.0, 0.002);
@@ -38,9 +37,7 @@ TEST(UserHelperBrelvoPriorities, ColourPerPriorityNumber) {
     EXPECT_EQ(UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(qint64(3)).alphaF(), 1.0);
     EXPECT_FALSE(UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(4).isValid());
     EXPECT_FALSE(UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(-1).isValid());
-}
 
-TEST(UserHelperBrelvoPriorities, NameOfAPriorityNumber) {
     UserHelperBrelvo h;
     EXPECT_EQ(h.getPriorityByPriorityNumber(2), QStringLiteral(""));
     EXPECT_FALSE(h.getPriorityByPriorityNumber(2).isNull());

@@ -1,5 +1,7 @@
 #include "ui/common/BVDelegateProxy.h"
 
+#include "support/LogCapture.h"
+
 #include <QObject>
 
 #include <gtest/gtest.h>
@@ -15,11 +17,6 @@ public:
     Q_INVOKABLE void setTitle(const QString& title) { lastTitle = title; }
 };
 
-QStringList captured;
-void capture(QtMsgType, const QMessageLogContext&, const QString& message) {
-    captured.append(message);
-}
-
 }  // namespace
 
 TEST(BVDelegateProxy, ForwardsCallsByNameAndLogsThem) {
@@ -28,13 +25,12 @@ TEST(BVDelegateProxy, ForwardsCallsByNameAndLogsThem) {
     EXPECT_TRUE(proxy->respondsToSelector("setTitle"));
     EXPECT_FALSE(proxy->respondsToSelector("noSuchMethod"));
 
-    captured.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(capture);
+    const brelvo::test::LogCapture log;
     EXPECT_TRUE(proxy->forwardInvocation("didSelectRowAtIndexPath", 1, 7));
     EXPECT_TRUE(proxy->forwardInvocation("setTitle", QStringLiteral("Notes")));
     EXPECT_FALSE(proxy->forwardInvocation("noSuchMethod", 3));
     EXPECT_FALSE(proxy->forwardInvocation("setTitle", 42));  // wrong argument type: refused
-    qInstallMessageHandler(previous);
+    const QStringList captured = log.lines();
 
     EXPECT_EQ(delegate.selected, 107);
     EXPECT_EQ(delegate.lastTitle, QStringLiteral("Notes"));

@@ -197,8 +197,7 @@ struct CountingDelegate : RZUserResizableViewDelegate {
     void userResizableViewDidEndEditing(RZUserResizableView*) override { ++ended; }
 };
 
-// Mouse events through the real widgets: the crop frame's grip and inside,
-// and the resizable frame's corner and middle.
+// The crop frame's grip and inside, and the resizable frame's corner and middle.
 TEST(CropWidgets, MouseDragsResizeAndMoveTheFrames) {
     QWidget host;
     host.resize(390, 600);

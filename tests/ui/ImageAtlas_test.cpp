@@ -30,16 +30,14 @@ QByteArray pngBytes(const QImage& image) {
 
 }  // namespace
 
-TEST(ImageAtlas, TheEmbeddedAtlasDecodesAtScaleOne) {
+TEST(ImageAtlas, TheEmbeddedAtlasDecodesAtScaleOneAndItsTableHoldsDistinctKeysWithoutOverlap) {
     EXPECT_TRUE(BrelvoImageStorage::imageData().startsWith(QStringLiteral("data:image/png;base64,")));
     const QImage sprite = BrelvoImageStorage::getSprite();
     ASSERT_FALSE(sprite.isNull());
     EXPECT_EQ(sprite.size(), QSize(1170, 255));
     EXPECT_EQ(sprite.devicePixelRatio(), 1.0);
     EXPECT_EQ(BrelvoImageManager::sharedInstance().spriteImage().size(), QSize(1170, 255));
-}
 
-TEST(ImageAtlas, TheTableHoldsDistinctKeysInsideTheAtlasWithoutOverlap) {
     const auto& table = BrelvoImageManager::atlasTable();
     QSet<QString> keys;
     const QRect atlas(0, 0, 1170, 255);
@@ -55,7 +53,7 @@ TEST(ImageAtlas, TheTableHoldsDistinctKeysInsideTheAtlasWithoutOverlap) {
     EXPECT_EQ(keys.size(), 27);
 }
 
-TEST(ImageAtlas, EveryKeyGivesADrawnIconOfItsSize) {
+TEST(ImageAtlas, EveryKeyGivesADrawnIconOfItsSizeFromItsAtlasRectangleAndUnknownKeysNone) {
     const BrelvoImageManager& manager = BrelvoImageManager::sharedInstance();
     for (const auto& entry : BrelvoImageManager::atlasTable()) {
         const QImage icon = manager.getImageForKey(QString::fromLatin1(entry.key));
@@ -65,10 +63,13 @@ TEST(ImageAtlas, EveryKeyGivesADrawnIconOfItsSize) {
         EXPECT_EQ(icon.size(), QSize(qCeil(entry.w * scale), qCeil(entry.h * scale))) << entry.key;
         EXPECT_TRUE(hasVisiblePixels(icon)) << entry.key << " is blank: its drawing is not at its rectangle";
     }
-}
+    EXPECT_TRUE(manager.getImageForKey(QStringLiteral("no_such_icon")).isNull());
+    EXPECT_TRUE(manager.getImageForKey(QString()).isNull());
+    EXPECT_TRUE(manager.getImageForKey(QStringLiteral("UNDO")).isNull());
+    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect()).isNull());
+    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect(10, 10, -5, 5)).isNull());
+    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect(0, 0, 1 << 20, 1 << 20)).isNull());
 
-TEST(ImageAtlas, IconsAreTheAtlasPixelsOfTheirRectangleAtTheScreensScale) {
-    const BrelvoImageManager& manager = BrelvoImageManager::sharedInstance();
     const QImage undo = manager.getImageForKey(QStringLiteral("undo"));
     const QImage undoActive = manager.getImageForKey(QStringLiteral("undo_act"));
     const qreal scale = undo.devicePixelRatio();  // 1 on the offscreen screen unless QT_SCALE_FACTOR says otherwise
@@ -86,17 +87,7 @@ TEST(ImageAtlas, IconsAreTheAtlasPixelsOfTheirRectangleAtTheScreensScale) {
     EXPECT_EQ(qAlpha(corner.pixel(corner.width() - 1, corner.height() - 1)), 0);
 }
 
-TEST(ImageAtlas, UnknownKeysAndEmptyRectanglesGiveNoImage) {
-    const BrelvoImageManager& manager = BrelvoImageManager::sharedInstance();
-    EXPECT_TRUE(manager.getImageForKey(QStringLiteral("no_such_icon")).isNull());
-    EXPECT_TRUE(manager.getImageForKey(QString()).isNull());
-    EXPECT_TRUE(manager.getImageForKey(QStringLiteral("UNDO")).isNull());
-    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect()).isNull());
-    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect(10, 10, -5, 5)).isNull());
-    EXPECT_TRUE(manager.cutImageFromSpriteByRect(QRect(0, 0, 1 << 20, 1 << 20)).isNull());
-}
-
-TEST(Base64Decoding, RoundTripsEveryLengthAndSkipsWhitespace) {
+TEST(Base64Decoding, RoundTripsSkipsWhitespaceRejectsOtherCharactersAndPadsOnlyWhereAGroupCanEnd) {
     QRandomGenerator random(7);
     for (int length = 0; length < 64; ++length) {
         QByteArray bytes(length, Qt::Uninitialized);
@@ -111,9 +102,7 @@ TEST(Base64Decoding, RoundTripsEveryLengthAndSkipsWhitespace) {
         EXPECT_EQ(BrelvoImageStorage::decodeBase64WithString(spread), bytes) << length;
     }
     EXPECT_EQ(BrelvoImageStorage::decodeBase64WithString(QStringLiteral("TWFu\r\nTWE=\n")), QByteArray("ManMa"));
-}
 
-TEST(Base64Decoding, RejectsCharactersOutsideTheAlphabetAndStopsAtANul) {
     for (const QString& bad : {QStringLiteral("TW-u"), QStringLiteral("TW_u"), QStringLiteral("TW.u"),
                                QStringLiteral("TW\vu"), QStringLiteral("TWFu\u00e9"), QStringLiteral("TWF\u4e2d")}) {
         EXPECT_FALSE(BrelvoImageStorage::decodeBase64WithString(bad).has_value()) << qPrintable(bad);
@@ -121,9 +110,7 @@ TEST(Base64Decoding, RejectsCharactersOutsideTheAlphabetAndStopsAtANul) {
     // A NUL ends the text: what follows it is not read at all.
     EXPECT_EQ(BrelvoImageStorage::decodeBase64WithString(QStringLiteral("TWFu") + QChar(0) + QStringLiteral("!!!!")),
               QByteArray("Man"));
-}
 
-TEST(Base64Decoding, PaddingOnlyWhereAGroupCanEnd) {
     struct Case {
         const char* text;
         std::optional<QByteArray> expected;

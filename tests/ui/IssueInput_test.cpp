@@ -7,7 +7,6 @@
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
 
-#include <QBuffer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -111,7 +110,7 @@ TEST_F(PickerTest, OpensOnTheRememberedChoiceOfItsKind) {
     EXPECT_EQ(open(QStringLiteral("Type:"), severities)->selectedRow(), 0);
 }
 
-TEST_F(PickerTest, DoneReportsTheValueThenTheIndexAndTheSheetLeavesWithItsDimming) {
+TEST_F(PickerTest, DoneReportsTheValueThenTheIndexTheSheetLeavesWithItsDimmingAndStaysAtTheBottomCentre) {
     OXPickerViewBrelvo* sheet = open(QStringLiteral("Severity:"), severities);
     QPointer<OXPickerViewBrelvo> guardSheet(sheet);
     QPointer<QWidget> dimming(sheet->background());
@@ -129,18 +128,20 @@ TEST_F(PickerTest, DoneReportsTheValueThenTheIndexAndTheSheetLeavesWithItsDimmin
     sheet->choose();  // a second press while it leaves reports nothing more
     EXPECT_EQ(delegate.calls.size(), 2);
     EXPECT_TRUE(test::waitFor([&] { return guardSheet.isNull() && dimming.isNull(); }));
+
+    // A resized screen keeps a sheet at its bottom centre.
+    sheet = open(QStringLiteral("Severity:"), severities);
+    host->resize(568, 320);
+    EXPECT_TRUE(test::waitFor([&] {
+        return sheet->geometry().bottom() == layer->height() - 1 && sheet->x() == (layer->width() - sheet->width()) / 2;
+    })) << "the layer is " << layer->width() << " × " << layer->height() << ", the sheet at " << sheet->x() << ","
+        << sheet->y() << " " << sheet->width() << " × " << sheet->height();
 }
 
 TEST_F(PickerTest, RowsShowTheirIconsAndARowWhoseIconFailsKeepsItsText) {
-    QImage icon(20, 20, QImage::Format_ARGB32);
-    icon.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    icon.save(&buffer, "PNG");
     test::LocalHttpServer http;
     http.server().Get("/icons/bug.png", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content(png.toStdString(), "image/png");
+        res.set_content(test::pngOf(Qt::red, QSize(20, 20)).toStdString(), "image/png");
     });
     http.start();
 
@@ -159,16 +160,7 @@ TEST_F(PickerTest, RowsShowTheirIconsAndARowWhoseIconFailsKeepsItsText) {
     EXPECT_EQ(sheet->picker()->itemWidget(sheet->picker()->item(1))->findChild<QLabel*>()->text(), "Feature");
 }
 
-TEST_F(PickerTest, AResizedScreenKeepsTheSheetAtItsBottomCentre) {
-    OXPickerViewBrelvo* sheet = open(QStringLiteral("Severity:"), severities);
-    host->resize(568, 320);
-    EXPECT_TRUE(test::waitFor([&] {
-        return sheet->geometry().bottom() == layer->height() - 1 && sheet->x() == (layer->width() - sheet->width()) / 2;
-    })) << "the layer is " << layer->width() << " × " << layer->height() << ", the sheet at " << sheet->x() << ","
-        << sheet->y() << " " << sheet->width() << " × " << sheet->height();
-}
-
-TEST_F(TextEntryTest, TheSummaryIsPrefilledAndDoneWritesItBack) {
+TEST_F(TextEntryTest, TheSummaryIsPrefilledDoneWritesItBackAndBackLeavesTheFormAsItWas) {
     form->summary = QStringLiteral("Crash on save");
     QPointer<ModalTextViewsBrelvoVC> editor = open(true);
     EXPECT_EQ(editor->navLabel()->text(), "Summary");
@@ -179,6 +171,14 @@ TEST_F(TextEntryTest, TheSummaryIsPrefilledAndDoneWritesItBack) {
     EXPECT_EQ(form->summary, "Crash on save twice");
     EXPECT_TRUE(closes(editor));
     EXPECT_EQ(form->view->geometry(), QRect(QPoint(0, 0), host->size())) << "the form has the screen again";
+
+    form->calls.clear();
+    editor = open(true);
+    QTest::keyClicks(editor->textView(), " and not this");
+    QTest::mouseClick(editor->backButton(), Qt::LeftButton);
+    EXPECT_TRUE(closes(editor));
+    EXPECT_TRUE(form->calls.isEmpty());
+    EXPECT_EQ(form->summary, "Crash on save twice");
 }
 
 TEST_F(TextEntryTest, AnEmptiedDescriptionGetsItsPlaceholderBackAndAnEmptySummaryStaysEmpty) {
@@ -203,14 +203,4 @@ TEST_F(TextEntryTest, AnEmptiedDescriptionGetsItsPlaceholderBackAndAnEmptySummar
     editor->saveAction();
     EXPECT_EQ(form->summary, QString());
     EXPECT_TRUE(closes(editor));
-}
-
-TEST_F(TextEntryTest, BackLeavesTheFormAsItWas) {
-    form->summary = QStringLiteral("Keep me");
-    QPointer<ModalTextViewsBrelvoVC> editor = open(true);
-    QTest::keyClicks(editor->textView(), " and not this");
-    QTest::mouseClick(editor->backButton(), Qt::LeftButton);
-    EXPECT_TRUE(closes(editor));
-    EXPECT_TRUE(form->calls.isEmpty());
-    EXPECT_EQ(form->summary, "Keep me");
 }

@@ -94,7 +94,7 @@ TEST_F(LockScreenTest, RefusalShowsTheRefusalPictureAndTheServicesActionButton) 
     EXPECT_EQ(hostClicks, 0);
 }
 
-TEST_F(LockScreenTest, NoResponseShowsTheConnectionPictureAndRefreshAsksForAuthentication) {
+TEST_F(LockScreenTest, NoResponseShowsTheConnectionPictureAndRefreshOrBecomingActiveWhileShownAsksForAuthentication) {
     show(record(QStringLiteral("No response from server"), {{QStringLiteral("refresh"), 1}}));
     EXPECT_FALSE(lock->locksImage()->isVisible());
     EXPECT_TRUE(lock->connectionErrorImage()->isVisible());
@@ -110,6 +110,16 @@ TEST_F(LockScreenTest, NoResponseShowsTheConnectionPictureAndRefreshAsksForAuthe
     EXPECT_TRUE(lock->locksImage()->isVisible());
     EXPECT_FALSE(lock->connectionErrorImage()->isVisible());
     EXPECT_FALSE(lock->refreshButton()->isVisible());
+
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(authentications, 2);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_EQ(authentications, 2);
+    // Removed as the facade removes it: hidden and taken off its window.
+    lock->hide();
+    lock->setParent(nullptr);
+    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+    EXPECT_EQ(authentications, 2);
 }
 
 TEST_F(LockScreenTest, PhoneAndTabletLayouts) {
@@ -255,19 +265,6 @@ TEST_F(LockScreenTest, RefusedProfileRequestShowsTheServicesAnswer) {
     EXPECT_TRUE(opened.isEmpty());
 }
 
-TEST_F(LockScreenTest, BecomingActiveAsksForAuthenticationOnlyWhileShown) {
-    show(record(QStringLiteral("Refused")));
-    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-    EXPECT_EQ(authentications, 1);
-    emit qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
-    EXPECT_EQ(authentications, 1);
-    // Removed as the facade removes it: hidden and taken off its window.
-    lock->hide();
-    lock->setParent(nullptr);
-    emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-    EXPECT_EQ(authentications, 1);
-}
-
 TEST_F(LockScreenTest, LoadingVariantOverTheOverlay) {
     UserHelperBrelvo::shared().setErrorInfo(record(QStringLiteral("old")));
     lock = LockScreenViewControllerBrelvo::showLoadingOver(layer.get());
@@ -280,10 +277,6 @@ TEST_F(LockScreenTest, LoadingVariantOverTheOverlay) {
     EXPECT_EQ(picture.width(), picture.height());
     EXPECT_EQ(picture.left() * 2 + picture.width(), lock->width());  // centred
 }
-
-}  // namespace
-
-namespace {
 
 TEST(UrlOpener, WebMailAndFileAlwaysOpenOtherSchemesNeedAHandler) {
     EXPECT_TRUE(urls::canOpenURL(QUrl(QStringLiteral("https://"))));

@@ -340,7 +340,7 @@ TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTh
     host.setAutoFillBackground(false);
 }
 
-TEST_F(OverlayTest, WithoutASessionTheScreenshotActionBringsTheSliderBackAndTakesNothing) {
+TEST_F(OverlayTest, WithoutASessionTheScreenshotActionTakesNothingAndTheOfflineBadgeFollowsTheService) {
     start();
     Defaults::standard().removeObject(ScreenshotStore::kListKey);
     Brelvo::shared().setIsInit(false);
@@ -351,10 +351,8 @@ TEST_F(OverlayTest, WithoutASessionTheScreenshotActionBringsTheSliderBackAndTake
     EXPECT_TRUE(test::waitFor([] { return overlay()->brelvoSlider()->isVisible(); }));
     EXPECT_TRUE(ScreenshotStore::shared().list().isEmpty());
     Brelvo::shared().setIsInit(true);
-}
 
-TEST_F(OverlayTest, TheOfflineBadgeIsOneViewThatComesAndGoesWithTheService) {
-    start();
+    // The offline badge is one view that comes and goes with the service.
     CustomViewBrelvo* panel = Brelvo::shared().mainView();
     QWidget* slider = overlay()->brelvoSlider();
     const auto badges = [slider] {

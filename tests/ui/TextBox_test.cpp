@@ -30,8 +30,7 @@ bool finite(const QTransform& t) {
     return true;
 }
 
-// The handle sits on the field's turned and scaled lower right corner and is
-// taken closer than 15 points to its centre, even over the text.
+// Turned and scaled as well, and also where the handle lies over the text.
 TEST(TextBoxGeometry, HandleSitsOnTheCornerAndTakesTouchesWithinFifteenPoints) {
     struct Row {
         const char* what;
@@ -64,9 +63,7 @@ TEST(TextBoxGeometry, HandleSitsOnTheCornerAndTakesTouchesWithinFifteenPoints) {
     }
 }
 
-// A handle drag turns and scales the field so that its handle lands under the
-// finger at every move, evenly scaled; fields with no width (or no size at
-// all) keep every value finite.
+// Evenly scaled; fields with no width (or no size at all) keep every value finite.
 TEST(TextBoxGeometry, HandleDragKeepsTheHandleUnderTheFinger) {
     struct Row {
         const char* what;
@@ -178,9 +175,8 @@ TEST(TextBoxRender, RendersTheGlyphsAloneAtEachPixelRatio) {
 
 }
 
-// Real mouse and key events: a tap on the text types into it, Return ends
-// typing, a drag on the handle turns and scales the text under the finger,
-// and showing the box again starts from the placeholder.
+// Real mouse and key events; Return ends typing, and showing the box again
+// starts from the placeholder.
 TEST(TextBoxWidget, TapTypesAndHandleDragTurnsAndScales) {
     QWidget host;
     host.resize(390, 500);

@@ -31,24 +31,18 @@ namespace {
 
 void signIn(const QString& role, const QString& name, const QString& image = {},
             const QString& revision = QStringLiteral("R"), const QString& build = QStringLiteral("1")) {
-    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{
-        {QStringLiteral("response_code"), 0},
-        {QStringLiteral("payload"),
-         QVariantMap{{QStringLiteral("access_token"), QStringLiteral("token")},
-                     {QStringLiteral("revision"), QVariantMap{{QStringLiteral("title"), revision},
-                                                              {QStringLiteral("build_number"), build}}},
-                     {QStringLiteral("user"), QVariantMap{{QStringLiteral("full_name"), name},
-                                                          {QStringLiteral("image"), image},
-                                                          {QStringLiteral("role"), role}}}}}});
+    const QVariantMap payload{{"access_token", "token"},
+                              {"revision", QVariantMap{{"title", revision}, {"build_number", build}}},
+                              {"user", QVariantMap{{"full_name", name}, {"image", image}, {"role", role}}}};
+    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{{"response_code", 0}, {"payload", payload}});
 }
 
 // The "profile" answer: the tester's e-mail and the schemes the buttons open.
 void profileAnswer(const QString& email, const QString& logout, const QString& open) {
-    const QJsonObject payload{{QStringLiteral("user"), QJsonObject{{QStringLiteral("email"), email}}},
-                              {QStringLiteral("schemas"),
-                               QJsonObject{{QStringLiteral("logout"), logout}, {QStringLiteral("open"), open}}}};
+    const QJsonObject payload{{"user", QJsonObject{{"email", email}}},
+                              {"schemas", QJsonObject{{"logout", logout}, {"open", open}}}};
     LibrarySettings::sharedInstance().setupInfoFromProfileResponse(
-        QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("payload"), payload}}).toJson()));
+        QString::fromUtf8(QJsonDocument(QJsonObject{{"payload", payload}}).toJson()));
 }
 
 // Serves one picture; every other path is missing.
@@ -105,7 +99,7 @@ protected:
     QPointer<UserProfileViewController> profile;
 };
 
-TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneLayout) {
+TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneAndTabletLayouts) {
     show();
     EXPECT_EQ(profile->userRole()->text(), QStringLiteral("QA lead"));
     EXPECT_EQ(profile->userName()->text(), QStringLiteral("Dana Ruiz"));
@@ -144,9 +138,8 @@ TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneLayout) {
     host->resize(568, 320);
     ASSERT_TRUE(test::waitFor([&] { return profile->size() == QSize(568, 320); }));
     EXPECT_EQ(profile->btnBV()->geometry(), QRect(284, 260, 284, 60));
-}
 
-TEST_F(UserProfileTest, TabletLayout) {
+    // The tablet layout.
     qApp->setProperty("brelvo_idiom", QStringLiteral("tablet"));
     makeHost(QSize(768, 1024));
     show();
@@ -228,19 +221,17 @@ TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButton
     ASSERT_TRUE(test::waitFor([&] { return tags::viewWithTag(layer.get(), 992) == nullptr; }));
 }
 
-TEST_F(UserProfileTest, APresenterThatListensClosesTheScreenItself) {
+TEST_F(UserProfileTest, ButtonsOpenTheirSchemesWhenAnApplicationHandlesThemAndAListeningPresenterCloses) {
+    test::LogCapture log("brelvo");
     show();
+    // A presenter that listens closes the screen itself.
     int requests = 0;
     QObject::connect(profile, &UserProfileViewController::dismissRequested, [&] { ++requests; });
     QTest::mouseClick(profile->btnBack(), Qt::LeftButton);
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(profile->isVisible());
     EXPECT_EQ(profile->parentWidget(), layer.get());
-}
 
-TEST_F(UserProfileTest, ButtonsOpenTheirSchemesWhenAnApplicationHandlesThem) {
-    test::LogCapture log("brelvo");
-    show();
     QTest::mouseClick(profile->btnLogout(), Qt::LeftButton);
     EXPECT_EQ(opened, QStringList{QStringLiteral("abc://logout")});
     EXPECT_TRUE(log.contains(QStringLiteral("logoutURL: abc://logout")));
