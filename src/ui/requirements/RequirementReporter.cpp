@@ -12,6 +12,7 @@
 #include "state/SharedState.h"
 #include "ui/issue/IssueOutbox.h"
 
+#include <QCoreApplication>
 #include <QVariantMap>
 
 namespace brelvo {
@@ -25,7 +26,14 @@ const QString kBody = QStringLiteral("body");
 }  // namespace
 
 RequirementReporter& RequirementReporter::shared() {
-    static RequirementReporter* reporter = dispatch::createOnMain([] { return new RequirementReporter; });  // lives until the process ends
+    static RequirementReporter* reporter = [] {
+        auto* made = new RequirementReporter;  // lives until the process ends
+        // Its signal is queued to it: it belongs to the GUI thread, whichever
+        // thread (a session's pool thread, say) asked for it first, and
+        // without waiting for that thread.
+        if (QCoreApplication* app = QCoreApplication::instance()) made->moveToThread(app->thread());
+        return made;
+    }();
     return *reporter;
 }
 
