@@ -251,8 +251,15 @@ class Handler {
     return list;
   }
 
+  // A requirement as one tester sees it: its status is that tester's.
   static constexpr const char* kRequirementColumns =
-      "rid, code, kind, priority, title, description, actor, action, exp_result, reference, number, status";
+      "q.rid, q.code, q.kind, q.priority, q.title, q.description, q.actor, q.action, q.exp_result, q.reference,"
+      " q.number, COALESCE(rs.status, q.status)";
+  // The FROM clause behind those columns; the tester's id is parameter `testerParam`.
+  static std::string requirementsOfTester(int testerParam) {
+    return " FROM requirements q LEFT JOIN requirement_statuses rs ON rs.requirement_id = q.id AND rs.tester_id = ?" +
+           std::to_string(testerParam);
+  }
 
   QJsonObject requirementObject(const DbRow& r) {
     auto nullable = [&](std::size_t c) { return r.isNull(c) ? QJsonValue() : QJsonValue(expand(r.text(c))); };
@@ -338,9 +345,10 @@ class Handler {
     DbRows p = must("SELECT page_size FROM projects WHERE id = ?1", {s.projectId});
     std::int64_t pageSize = p.empty() ? 5 : p[0].integer(0);
     // Pages count from 0: the list asks for page (rows shown / page size).
-    DbRows rows = must(std::string("SELECT ") + kRequirementColumns +
-                           " FROM requirements WHERE revision_id = ?1 AND status = ?2 ORDER BY number, rid LIMIT ?3 OFFSET ?4",
-                       {s.revisionId, status, pageSize, page * pageSize});
+    DbRows rows = must(std::string("SELECT ") + kRequirementColumns + requirementsOfTester(5) +
+                           " WHERE q.revision_id = ?1 AND COALESCE(rs.status, q.status) = ?2"
+                           " ORDER BY q.number, q.rid LIMIT ?3 OFFSET ?4",
+                       {s.revisionId, status, pageSize, page * pageSize, s.testerId});
     QJsonArray list;
     for (const DbRow& r : rows) list.append(requirementObject(r));
     return success(QJsonObject{{"page_size", static_cast<qint64>(pageSize)}, {"page", static_cast<qint64>(page)},
@@ -348,9 +356,9 @@ class Handler {
   }
 
   DbRow findRequirement(const Session& s, std::int64_t rid, const char* extraColumns = "") {
-    DbRows rows = must(std::string("SELECT ") + kRequirementColumns + extraColumns +
-                           " FROM requirements WHERE revision_id = ?1 AND rid = ?2",
-                       {s.revisionId, rid});
+    DbRows rows = must(std::string("SELECT ") + kRequirementColumns + extraColumns + requirementsOfTester(3) +
+                           " WHERE q.revision_id = ?1 AND q.rid = ?2",
+                       {s.revisionId, rid, s.testerId});
     if (rows.empty()) throw Reject{kNotFound, QStringLiteral("Requirement %1 does not exist in this build").arg(rid)};
     return rows[0];
   }
@@ -366,13 +374,18 @@ class Handler {
     std::int64_t rid = body.integer("rid", 0, INT64_C(9000000000000000));
     std::int64_t status = body.integer("status", 0, 3);
     Transaction tx(db_);
-    DbRow r = findRequirement(s, rid, ", id");
+    DbRow r = findRequirement(s, rid, ", q.id");
+    // A result whose answer the device never got comes again: it was applied once.
+    if (alreadyStored("requirement_results")) return success(QJsonValue());
     std::int64_t previous = r.integer(11);
     std::int64_t id = r.integer(12);
-    must("UPDATE requirements SET status = ?1 WHERE id = ?2", {status, id});
-    must("INSERT INTO requirement_results (session_id, requirement_id, rid, status, previous_status, received_at)"
-         " VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
-         {s.id, id, rid, status, previous, now()});
+    // Only this tester's status moves; the others keep theirs.
+    must("INSERT INTO requirement_statuses (requirement_id, tester_id, status) VALUES (?1, ?2, ?3)"
+         " ON CONFLICT (requirement_id, tester_id) DO UPDATE SET status = excluded.status",
+         {id, s.testerId, status});
+    must("INSERT INTO requirement_results (session_id, requirement_id, rid, status, previous_status, received_at,"
+         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
+         {s.id, id, rid, status, previous, now(), deliveryId()});
     if (!tx.commit()) throw Reject{kInternal, QStringLiteral("The service could not store the result")};
     return success(QJsonValue());
   }

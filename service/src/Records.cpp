@@ -156,7 +156,7 @@ constexpr Listing kStateEvents{"state_events", "id, session_id, received_at, loc
                                "state_events", "id"};
 constexpr Listing kResults{"requirement_results", "id, session_id, requirement_id, rid, status, previous_status, received_at",
                            "requirement_results", "id"};
-constexpr Listing kRequirements{"requirements", "q.revision_id, v.bundle_version, q.rid, q.code, q.title, q.status",
+constexpr Listing kRequirements{"requirements", "q.revision_id, v.bundle_version, q.rid, q.code, q.title, q.status, q.id",
                                 "requirements q JOIN revisions v ON v.id = q.revision_id", "q.revision_id, q.number, q.rid"};
 
 // The dashboard's sections, newest first (requirements in their test plan's order).
@@ -174,8 +174,18 @@ constexpr Listing kSessionsShown{"sessions",
                                  "sessions s JOIN revisions v ON v.id = s.revision_id JOIN apps a ON a.id = v.app_id"
                                  " LEFT JOIN testers t ON t.id = s.tester_id",
                                  "s.id", true};
-constexpr Listing kRequirementsShown{"requirements", "v.bundle_version, q.rid, q.code, q.title, q.status",
+constexpr Listing kRequirementsShown{"requirements", "v.bundle_version, q.rid, q.code, q.title, q.status, q.id",
                                      "requirements q JOIN revisions v ON v.id = q.revision_id", "q.revision_id, q.number, q.rid"};
+
+// Where each tester who reported on the requirement stands with it: tester id,
+// uid, full name, status (tester 0: sessions without a tester).
+DbRows testerStatuses(Database& db, std::int64_t requirementId) {
+  return queryRows(db,
+                   "SELECT rs.tester_id, COALESCE(t.uid, ''), COALESCE(t.full_name, ''), rs.status"
+                   " FROM requirement_statuses rs LEFT JOIN testers t ON t.id = rs.tester_id"
+                   " WHERE rs.requirement_id = ?1 ORDER BY rs.tester_id",
+                   {requirementId});
+}
 
 // Log entries shown per batch on the dashboard; the whole batch is in /admin/records.
 constexpr int kEntriesShown = 100;
@@ -285,8 +295,13 @@ QJsonObject recordsPage(Database& db, const PageRequest& page, const Cursor& aft
 
   QJsonArray requirements;
   for (const DbRow& r : rowsOf(kRequirements)) {
+    QJsonArray testers;
+    for (const DbRow& t : testerStatuses(db, r.integer(6)))
+      testers.append(QJsonObject{{"tester_id", num(t, 0)}, {"tester_uid", qs(t.text(1))}, {"status", num(t, 3)}});
+    // "status" is where every tester starts; "testers" where each one who reported stands.
     requirements.append(QJsonObject{{"revision_id", num(r, 0)}, {"bundle_version", qs(r.text(1))}, {"rid", num(r, 2)},
-                                    {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)}});
+                                    {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)},
+                                    {"testers", testers}});
   }
   out.insert(QStringLiteral("requirements"), requirements);
   if (!next.empty()) out.insert(QStringLiteral("next"), formatCursor(next));
@@ -454,11 +469,17 @@ QByteArray dashboardPage(Database& db, const PageRequest& page, const Cursor& af
   }
   out += QStringLiteral("</table>");
 
-  out += QStringLiteral("<h2>Requirements</h2><table><tr><th>build</th><th>rid</th><th>code</th><th>title</th><th>status</th></tr>");
+  out += QStringLiteral("<h2>Requirements</h2><table><tr><th>build</th><th>rid</th><th>code</th><th>title</th><th>status</th>"
+                        "<th>by tester</th></tr>");
   for (const DbRow& r : rowsOf(kRequirementsShown)) {
-    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td></tr>")
+    QStringList byTester;
+    for (const DbRow& t : testerStatuses(db, r.integer(5))) {
+      const std::string who = !t.text(2).empty() ? t.text(2) : !t.text(1).empty() ? t.text(1) : "no tester";
+      byTester << html(who) + QStringLiteral(": ") + statusName(t.integer(3));
+    }
+    out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>")
                 .arg(html(r.text(0)), QString::number(r.integer(1)), html(r.text(2)), html(r.text(3)),
-                     statusName(r.integer(4)));
+                     statusName(r.integer(4)), byTester.join(QStringLiteral("<br>")));
   }
   out += QStringLiteral("</table>");
   if (!next.empty()) {

@@ -177,6 +177,15 @@ CREATE TABLE IF NOT EXISTS state_events (
   state_action TEXT NOT NULL,
   state_action_at TEXT NOT NULL
 );
+-- Where each tester stands with each requirement; a tester without a row
+-- here sees the requirement's own status (the seed's starting point). Tester
+-- 0 stands for sessions opened without a tester.
+CREATE TABLE IF NOT EXISTS requirement_statuses (
+  requirement_id INTEGER NOT NULL REFERENCES requirements(id),
+  tester_id INTEGER NOT NULL,
+  status INTEGER NOT NULL,
+  PRIMARY KEY (requirement_id, tester_id)
+);
 CREATE TABLE IF NOT EXISTS requirement_results (
   id INTEGER PRIMARY KEY,
   session_id INTEGER NOT NULL,
@@ -184,12 +193,13 @@ CREATE TABLE IF NOT EXISTS requirement_results (
   rid INTEGER NOT NULL,
   status INTEGER NOT NULL,
   previous_status INTEGER NOT NULL,
-  received_at INTEGER NOT NULL
+  received_at INTEGER NOT NULL,
+  delivery_id TEXT
 );
 )SQL";
 
 // Creates the tables a new database lacks and brings an older one up to date
-// (columns added since, their indexes). False with *error when SQLite refused.
+// (columns added since, their indexes, statuses per tester). False with *error when SQLite refused.
 bool prepareSchema(Database& db, std::string* error);
 
 }  // namespace brelvo::service

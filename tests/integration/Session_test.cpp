@@ -16,6 +16,7 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "support/TestSupport.h"
+#include "ui/requirements/RequirementsSource.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -131,6 +132,8 @@ TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUseWithTheRequirementsSorted) 
         EXPECT_GE(sorted[i - 1].toMap().value(QStringLiteral("priority")).toLongLong(),
                   sorted[i].toMap().value(QStringLiteral("priority")).toLongLong());
     EXPECT_EQ(panel()->requirements(), sorted);
+    EXPECT_EQ(panel()->requirementsSource()->rows(), sorted);
+    EXPECT_EQ(panel()->requirementsSource()->running(), running);
     EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement(), running.toMap());
     EXPECT_EQ(NetworkClientBrelvo::shared().page_size().toInt(), 5);
 }

@@ -243,4 +243,31 @@ QByteArray readFile(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+std::string writeSeed(const std::string& dir, const std::function<void(QJsonObject& project)>& change) {
+  QJsonObject seed = QJsonDocument::fromJson(readFile(QStringLiteral(BRELVO_DEMO_SEED))).object();
+  QJsonArray projects = seed.value("projects").toArray();
+  QJsonObject project = projects.at(0).toObject();
+  change(project);
+  projects.replace(0, project);
+  seed.insert("projects", projects);
+  const std::string path = dir + "/seed.json";
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::WriteOnly) || f.write(QJsonDocument(seed).toJson()) < 0) return {};
+  return path;
+}
+
+QJsonObject demoRevision(const QJsonObject& project) {
+  return project.value("apps").toArray().at(0).toObject().value("revisions").toArray().at(0).toObject();
+}
+
+void setDemoRevision(QJsonObject& project, const QJsonObject& revision) {
+  QJsonArray apps = project.value("apps").toArray();
+  QJsonObject app = apps.at(0).toObject();
+  QJsonArray revisions = app.value("revisions").toArray();
+  revisions.replace(0, revision);
+  app.insert("revisions", revisions);
+  apps.replace(0, app);
+  project.insert("apps", apps);
+}
+
 }  // namespace brelvo::service::test

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -76,6 +77,12 @@ std::string updateBody(const std::string& appId, const std::string& apiKey);
 
 std::string base64(const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// The demo seed with its one project changed by `change`, written to
+// <dir>/seed.json; the path, for a second --seed (the last one counts).
+std::string writeSeed(const std::string& dir, const std::function<void(QJsonObject& project)>& change);
+// The demo project's first app's first revision (the "2.4" build).
+QJsonObject demoRevision(const QJsonObject& project);
+void setDemoRevision(QJsonObject& project, const QJsonObject& revision);
 
 inline const std::string kDemoKey = "demo-key-0001";
 inline const std::string kDemoBundle = "org.brelvo.notes";

@@ -431,6 +431,7 @@ TEST_P(DeliveryIds, ARepeatedIdentifierKeepsOneReportAndIsAnsweredAsTheFirstTime
       {"post_crash", crashBodyWithToken(token, base64("crash"), R"({"model":"Desktop"})"), "crashes"},
       {"post_logs", logsBody(token, logEntry("info", "kept once", 1700000001)), "log_batches"},
       {"post_issue", issueBody(token, "0", R"({"tracker":"1","priority":"1","subject":"s","description":""})"), "issues"},
+      {"requirement_result", requirementResultBody(token, "101", "1"), "requirement_results"},
   };
   // The answer without its time stamp, the one member that may differ.
   const auto answer = [&](const char* method, const std::string& body, const httplib::Headers& headers) {

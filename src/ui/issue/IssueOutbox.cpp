@@ -10,7 +10,7 @@
 #include "protocol/Connectivity.h"
 #include "protocol/DeliveryId.h"
 #include "protocol/NetworkClientBrelvo.h"
-#include "state/SharedState.h"
+#include "state/InactivityTrigger.h"
 
 #include <QCryptographicHash>
 #include <QVariantList>
@@ -132,7 +132,7 @@ int IssueOutbox::deliverNow() {
     for (QList<Entry> waiting = pending(); !waiting.isEmpty(); waiting = pending()) {
         const Entry& first = waiting.first();
         const QString answer = post(first);
-        if (!answer.isEmpty()) SharedState::shared().setBrelTrigger(0);
+        resetInactivityTriggerFor(answer);
         if (!isDelivered(answer)) {
             qCInfo(lcBrelvo) << "issue not delivered; kept with" << waiting.size() - 1 << "more";
             break;

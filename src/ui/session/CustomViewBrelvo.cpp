@@ -19,6 +19,8 @@
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueChoices.h"
 #include "ui/issue/IssueOutbox.h"
+#include "ui/requirements/RequirementReporter.h"
+#include "ui/requirements/RequirementsSource.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -36,7 +38,8 @@
 
 namespace brelvo {
 
-CustomViewBrelvo::CustomViewBrelvo(QWidget* parent) : QWidget(parent) {
+CustomViewBrelvo::CustomViewBrelvo(QWidget* parent)
+    : QWidget(parent), requirementsSource_(new RequirementsSource(this)) {
     UserHelperBrelvo::shared().setCustomView(this);
 }
 
@@ -54,6 +57,7 @@ void CustomViewBrelvo::viewDidAppear() {
     connect(&outbox, &IssueOutbox::serviceReachable, this, [this](bool reachable) {
         setOfflineBadge(!reachable);
         if (issueView_) issueView_->showOfflineModeMessage(!reachable);
+        if (reachable) RequirementReporter::shared().deliver();
     });
     outbox.startWatchingNetwork();
     outbox.networkChanged();
@@ -382,6 +386,7 @@ void CustomViewBrelvo::requirementsArrived(const QVariantList& sorted, const QVa
     }
     updateActiveRequirement(running);
     // The requirements screen takes it from here.
+    requirementsSource_->takeList(sorted, running);
     emit requirementsReady(sorted, running);
 }
 

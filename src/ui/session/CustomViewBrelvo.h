@@ -20,6 +20,7 @@ class QTimer;
 namespace brelvo {
 
 class FeedbackViewControllerBrelvo;
+class RequirementsSource;
 
 // The menu panel: the overlay window's root view. It opens and closes the
 // menu by moving the whole overlay window on and off the screen, and holds the
@@ -82,6 +83,9 @@ public:
 
     QStringList users() const;
     QVariantList requirements() const;
+    // What the requirements screen shows; getRequirements hands it each list
+    // it fetched (the pending tab's first page and the running requirement).
+    RequirementsSource* requirementsSource() const { return requirementsSource_; }
     bool switchUser() const { return switchUser_; }
     void setSwitchUser(bool value) { switchUser_ = value; }
 
@@ -165,6 +169,7 @@ private:
     bool switchUser_ = false;
     bool isRequirementsPageCreated_ = false;
     QPointer<QWidget> userProfileScreen_;
+    RequirementsSource* requirementsSource_;  // child of this panel
 
     std::atomic<int> buttonMode_{0};
     int myOrientation_ = 0;

@@ -14,16 +14,17 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/BrelAuthenticationDM.h"
 #include "state/BrelvoDataStore.h"
+#include "state/InactivityTrigger.h"
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
+#include "state/RequirementOrder.h"
 #include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/images/imageCAcheBrelvo.h"
+#include "ui/requirements/RequirementReporter.h"
 
 #include <QCoreApplication>
 #include <QUrl>
-
-#include <algorithm>
 
 namespace brelvo {
 namespace {
@@ -31,14 +32,6 @@ namespace {
 const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
 const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
 const QString kUnknownRevision = QStringLiteral("Unknown Revision");
-
-void resetTriggerFor(const QString& answer) {
-    if (!answer.isEmpty()) SharedState::shared().setBrelTrigger(0);
-}
-
-qint64 priorityOf(const QVariant& requirement) {
-    return requirement.toMap().value(QStringLiteral("priority")).toLongLong();
-}
 
 }  // namespace
 
@@ -98,7 +91,7 @@ void SessionController::authenticateNow(const Receiver& to) {
             lock(to, 2, QString());
             return;
         }
-        resetTriggerFor(answer);
+        resetInactivityTriggerFor(answer);
         BrelAuthenticationDM::shared().initWithDictionary(json::parse(answer.toUtf8()));
         accept(to);
         // Online, the running requirement shows on the menu straight away.
@@ -153,6 +146,7 @@ void SessionController::accept(const Receiver& to) {
         CrashHelper::shared().sendOldCrashesNow();
         LogHelper::shared().tryToSendOldLogs();
         LogHelper::shared().tryToSendOldLogsArray();
+        RequirementReporter::shared().deliverNow();
     });
     // The settings take over the session too, so that the profile request
     // carries this session's token and a later offline start finds it stored.
@@ -176,7 +170,7 @@ QVariant SessionController::activeRequirement(SessionView* view) {
 QVariant SessionController::fetchActiveRequirement(const Receiver& to) {
     const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
         QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 1));
-    resetTriggerFor(answer);
+    resetInactivityTriggerFor(answer);
     const QVariant running = AnalizeResponseBrelvo::shared().detectInProgressRequirement(answer);
     deliver(to, [running](SessionView* view) {
         view->activeRequirementArrived(running);
@@ -195,14 +189,13 @@ void SessionController::fetchRequirements(SessionView* view) {
         const QVariant running = fetchActiveRequirement(to);
         const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
             QStringLiteral("requirements"), JSONClientBrelvo::shared().getRequirementsData(0, 0));
-        resetTriggerFor(answer);
+        resetInactivityTriggerFor(answer);
         AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
         if (analyser.isError()) {
             analyser.handleErrorFromResponse(answer);
         } else {
             QVariantList list = analyser.getRequirementsArray(answer).toList();
-            std::stable_sort(list.begin(), list.end(),
-                             [](const QVariant& a, const QVariant& b) { return priorityOf(a) > priorityOf(b); });
+            sortByPriority(list);
             deliver(to, [list, running](SessionView* view) {
                 UserHelperBrelvo::shared().setActiveRequirement(running.toMap());
                 view->requirementsArrived(list, running);
@@ -228,7 +221,7 @@ void SessionController::requestProfile(QObject* context, std::function<void()> r
     dispatch::toGlobal([this, guard, refused = std::move(refused)] {
         const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
             QStringLiteral("profile"), JSONClientBrelvo::shared().getDataForProfileResponse());
-        resetTriggerFor(answer);
+        resetInactivityTriggerFor(answer);
 
         AnalizeResponseBrelvo& analyser = AnalizeResponseBrelvo::shared();
         // The profile answer itself decides: while locked the session is in
