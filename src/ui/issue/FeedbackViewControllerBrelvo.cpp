@@ -7,6 +7,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "state/NotificationNames.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
 #include "ui/common/Texts.h"
@@ -396,8 +397,8 @@ void FeedbackViewControllerBrelvo::updateActiveRequirement() {
 }
 
 void FeedbackViewControllerBrelvo::btnCancelAttachedRequirement() {
-    // Only the form's box changes: the body's "rid" is the transport's
-    // requirement, the one the tester runs.
+    // With a test running only the form's box changes: the body's "rid" is
+    // the running test's (IssueSender::requirementIdForIssue).
     UserHelperBrelvo::shared().setActiveRequirement({});
     updateActiveRequirement();
 }
@@ -457,6 +458,11 @@ void FeedbackViewControllerBrelvo::issueSent(const QString& title, const QString
     defaults.synchronize();
     indexType_ = 1;
     indexPriority_ = 1;
+    // A failed test's issue is out: later issues are not attached to it.
+    if (NetworkClientBrelvo::shared().rrid().toInt() < 1 && !activeRequirement_.isEmpty()) {
+        UserHelperBrelvo::shared().setActiveRequirement({});
+        updateActiveRequirement();
+    }
     rebuildScrollView();
     setLoadingHidden(true);
     resetFields();

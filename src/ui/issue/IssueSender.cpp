@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 #include "protocol/JSONClientBrelvo.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/UserHelperBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/ScreenshotStore.h"
 
@@ -27,6 +28,15 @@ QString IssueSender::urlEscaped(const QString& text) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArrayLiteral("!*'();:@&=+$,/?#")));
 }
 
+QString IssueSender::requirementIdForIssue() {
+    const QString running = NetworkClientBrelvo::shared().rrid();
+    if (running.toInt() >= 1) return running;
+    // A test just failed with "post issue": it no longer runs, but the form
+    // shows the issue attached to it, so the body says so too.
+    const QVariant attached = UserHelperBrelvo::shared().activeRequirement().value(QStringLiteral("rid"));
+    return attached.isValid() && !attached.isNull() && attached.toInt() >= 1 ? attached.toString() : running;
+}
+
 bool IssueSender::send(const IssueDraft& draft) {
     if (draft.typeId.isEmpty() || draft.priorityId.isEmpty()) {
         qCWarning(lcBrelvo) << "issue not sent: no type or severity chosen from the current list";
@@ -39,15 +49,16 @@ bool IssueSender::send(const IssueDraft& draft) {
     const QString subject = urlEscaped(draft.summary);
     description = urlEscaped(description);
     const QString type = draft.typeId, priority = draft.priorityId;
+    const QString rid = requirementIdForIssue();
 
-    dispatch::toGlobal([this, screenshots, subject, description, type, priority] {
+    dispatch::toGlobal([this, screenshots, subject, description, type, priority, rid] {
         // A screenshot deleted since the list was taken is left out.
         QStringList present;
         for (const QString& path : screenshots)
             if (QFile::exists(path)) present.append(path);
         const NetworkClientBrelvo& transport = NetworkClientBrelvo::shared();
         const JSONClientBrelvo& bodies = JSONClientBrelvo::shared();
-        const QString token = transport.access_token(), rid = transport.rrid(), uid = QStringLiteral(""),
+        const QString token = transport.access_token(), uid = QStringLiteral(""),
                       draftFlag = QStringLiteral("0");
         const QByteArray body =
             present.isEmpty()

@@ -19,7 +19,8 @@ struct IssueDraft {
 // it in the IssueOutbox (durable before anything else happens), drops the
 // sent screenshots from the list and their files from disk (their bytes now
 // travel inside the body), and delivers what the outbox holds, oldest first.
-// The body carries the transport's running requirement as its "rid".
+// The body carries the requirement the issue belongs to as its "rid"
+// (requirementIdForIssue).
 // One process-wide object on the GUI thread.
 class IssueSender : public QObject {
     Q_OBJECT
@@ -37,6 +38,11 @@ public:
     // character outside those a URL allows becomes %XX: blanks, quotes,
     // backslashes, percent signs, control and non-ASCII characters).
     static QString urlEscaped(const QString& text);
+
+    // The running requirement's id (the transport's rrid); with none running,
+    // the attached requirement's: the test that just failed and whose issue
+    // the tester reports. GUI thread.
+    static QString requirementIdForIssue();
 
 signals:
     // After every send, answered or not, with the confirmation's title and

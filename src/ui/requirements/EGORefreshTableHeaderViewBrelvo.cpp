@@ -159,8 +159,11 @@ void EGORefreshTableHeaderViewBrelvo::attach(QAbstractScrollArea* list) {
 // and the room kept open at the press, as a scroll view's would be.
 bool EGORefreshTableHeaderViewBrelvo::eventFilter(QObject* watched, QEvent* event) {
     if (!list_ || watched != list_->viewport()) return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
     const auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
+    switch (type) {
     case QEvent::MouseButtonPress:
         if (mouse->button() == Qt::LeftButton && list_->verticalScrollBar()->value() == 0)
             press_ = Press{mouse->globalPosition().y(), inset_};

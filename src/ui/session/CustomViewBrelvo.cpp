@@ -10,6 +10,7 @@
 #include "platform/WindowLayer.h"
 #include "protocol/Connectivity.h"
 #include "state/BrelAuthenticationDM.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "state/NotificationNames.h"
 #include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
@@ -21,6 +22,7 @@
 #include "ui/issue/IssueOutbox.h"
 #include "ui/requirements/RequirementReporter.h"
 #include "ui/requirements/RequirementsSource.h"
+#include "ui/requirements/RequirementsViewController.h"
 #include "ui/session/ActivityBrelvo.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/LockScreenViewControllerBrelvo.h"
@@ -385,9 +387,32 @@ void CustomViewBrelvo::requirementsArrived(const QVariantList& sorted, const QVa
         requirements_ = sorted;
     }
     updateActiveRequirement(running);
-    // The requirements screen takes it from here.
     requirementsSource_->takeList(sorted, running);
+    showRequirementsScreen();
     emit requirementsReady(sorted, running);
+}
+
+RequirementsViewController* CustomViewBrelvo::requirementsView() const {
+    return requirementsView_.data();
+}
+
+void CustomViewBrelvo::showRequirementsScreen() {
+    if (!requirementsView_) {
+        requirementsView_ = new RequirementsViewController(requirementsSource_, this);
+        connect(requirementsView_, &RequirementsViewController::activeRequirementChanged, this,
+                &CustomViewBrelvo::updateActiveRequirement);
+        connect(requirementsView_, &RequirementsViewController::menuRequested, this, [this] { showBrelMenu(true, 0.5); });
+    }
+    requirementsView_->updateRunning();
+    requirementsView_->setGeometry(QRect(QPoint(0, 0), screen::bounds()));
+    requirementsView_->show();
+    requirementsView_->raise();
+    // A test under way opens straight on its page.
+    const int running = NetworkClientBrelvo::shared().rrid().toInt();
+    if (running >= 1) {
+        requirementsView_->createRequirementView();
+        NotificationCenter::defaultCenter().post(notifications::kUpdateRequirement, running);
+    }
 }
 
 void CustomViewBrelvo::requirementsFinished() {

@@ -21,6 +21,7 @@ namespace brelvo {
 
 class FeedbackViewControllerBrelvo;
 class RequirementsSource;
+class RequirementsViewController;
 
 // The menu panel: the overlay window's root view. It opens and closes the
 // menu by moving the whole overlay window on and off the screen, and holds the
@@ -50,6 +51,8 @@ public:
     // Fetches the requirement list, sorted by priority (highest first), and
     // hands it to the requirements screen.
     void getRequirements();
+    // Makes the requirements screen on first use and shows it over the menu.
+    void showRequirementsScreen();
     void successButtonPressed() override;  // the confirming button of this panel's alerts
     void showLockScreenLIBLoading();
     void showLockScreenLIB();
@@ -86,6 +89,8 @@ public:
     // What the requirements screen shows; getRequirements hands it each list
     // it fetched (the pending tab's first page and the running requirement).
     RequirementsSource* requirementsSource() const { return requirementsSource_; }
+    // The requirements screen, once a fetch has made it.
+    RequirementsViewController* requirementsView() const;
     bool switchUser() const { return switchUser_; }
     void setSwitchUser(bool value) { switchUser_ = value; }
 
@@ -167,7 +172,7 @@ private:
     QStringList users_;
     QVariantList requirements_;
     bool switchUser_ = false;
-    bool isRequirementsPageCreated_ = false;
+    QPointer<RequirementsViewController> requirementsView_;  // made by the first fetch
     QPointer<QWidget> userProfileScreen_;
     RequirementsSource* requirementsSource_;  // child of this panel
 
