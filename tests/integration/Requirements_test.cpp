@@ -14,13 +14,27 @@
 #include "state/RequirementOrder.h"
 #include "state/SharedState.h"
 #include "support/TestSupport.h"
+#include "platform/NotificationCenter.h"
+#include "state/NotificationNames.h"
+#include "state/UserHelperBrelvo.h"
+#include "ui/issue/IssueChoices.h"
+#include "ui/issue/IssueSender.h"
+#include "ui/requirements/EGORefreshTableHeaderViewBrelvo.h"
 #include "ui/requirements/RequirementReporter.h"
+#include "ui/requirements/RequirementViewController.h"
 #include "ui/requirements/RequirementsSource.h"
+#include "ui/requirements/RequirementsViewController.h"
+#include "ui/session/BVAlert.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTextEdit>
 
 using namespace brelvo;
 using brelvo::service::test::ServiceFixture;
@@ -181,6 +195,193 @@ TEST_F(Requirements, AResultReportedWhileTheServiceIsDownArrivesOnceWhenItIsBack
     const QJsonObject inProgress = client_->call(
         "requirements", service::test::requirementsBody(NetworkClientBrelvo::shared().access_token().toStdString(), "0", "1"));
     EXPECT_EQ(inProgress.value("payload").toObject().value("requirements").toArray().size(), 1);
+}
+
+// The screens over the source, driven with the mouse: six pending
+// requirements in pages of five, one passed, none failed.
+class RequirementScreens : public Requirements {
+protected:
+    std::vector<std::string> extraArgs() const override {
+        return {"--seed", service::test::writeSeed(dir_, [](QJsonObject& project) {
+                    project.insert("page_size", 5);
+                    QJsonArray list;
+                    for (int rid = 41; rid <= 47; ++rid) {
+                        QJsonObject r{{"rid", rid},
+                                      {"code", QStringLiteral("NT-%1").arg(rid)},
+                                      {"priority", rid % 3 + 1},
+                                      {"status", rid == 47 ? 2 : 0},
+                                      {"kind", rid == 41 ? 2 : 7},
+                                      {"title", QStringLiteral("Requirement %1").arg(rid)},
+                                      {"description", QStringLiteral("Steps of %1").arg(rid)},
+                                      {"exp_result", QStringLiteral("It works")}};
+                        if (rid != 41)  // 41 has no actor, action or reference
+                            for (const char* member : {"actor", "action", "reference"}) r.insert(member, QString::fromLatin1(member));
+                        list.append(r);
+                    }
+                    QJsonObject revision = service::test::demoRevision(project);
+                    revision.insert("requirements", list);
+                    service::test::setDemoRevision(project, revision);
+                })};
+    }
+    void SetUp() override {
+        Requirements::SetUp();
+        NetworkClientBrelvo::shared().setRrid(QStringLiteral("0"));
+        UserHelperBrelvo::shared().setActiveRequirement({});
+        screen = std::make_unique<RequirementsViewController>(&source);
+        screen->resize(320, 568);
+        screen->show();
+    }
+    void TearDown() override {
+        screen.reset();
+        Requirements::TearDown();
+    }
+    bool showTab(int tab) {
+        QTest::mouseClick(screen->tabButton(tab), Qt::LeftButton);
+        return settled(source);
+    }
+    // Taps the row of this requirement; the detail it opens, once loaded.
+    RequirementViewController* open(int rid) {
+        QListWidget* table = screen->tb();
+        for (int row = 0; row < screen->list().size(); ++row)
+            if (screen->list()[row].toMap().value("rid").toInt() == rid)
+                QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(row)).center());
+        return loaded();
+    }
+    RequirementViewController* loaded() {
+        const bool ok = test::waitFor([&] { return screen->controller() && !screen->controller()->rid().isNull(); });
+        return ok ? screen->controller() : nullptr;
+    }
+    // The results the service holds for this requirement, oldest first.
+    QList<int> results(int rid) {
+        if (!test::waitFor([] { return RequirementReporter::shared().pending().isEmpty(); })) return {-1};
+        QList<int> statuses;
+        for (const QJsonValue& r : client_->records().value(QStringLiteral("requirement_results")).toArray())
+            if (r.toObject().value("rid").toVariant().toInt() == rid) statuses << r.toObject().value("status").toVariant().toInt();
+        return statuses;
+    }
+    static void answer(BVAlert* alert, bool yes) {
+        ASSERT_NE(alert, nullptr);
+        QTest::mouseClick(yes ? alert->otherButton() : alert->cancelButton(), Qt::LeftButton);
+    }
+
+    RequirementsSource source;
+    std::unique_ptr<RequirementsViewController> screen;
+};
+
+TEST_F(RequirementScreens, TabsPagingTheInProgressAlertAndPullToRefresh) {
+    screen->getRequirementsList();
+    // Five rows fill the first page; the last of them shows, so page 1 follows once.
+    ASSERT_TRUE(test::waitFor([&] { return screen->tb()->count() == 6 && !source.isLoading(); }));
+    const QList<double> p = priorities(screen->list());
+    EXPECT_TRUE(std::is_sorted(p.rbegin(), p.rend()));
+    EXPECT_EQ(requirementRequests(), 2);
+
+    ASSERT_TRUE(showTab(2));
+    EXPECT_EQ(screen->tb()->count(), 0);
+    EXPECT_TRUE(screen->lblNoRequirements()->isVisible());
+    EXPECT_EQ(screen->lblNoRequirements()->text(), "NO TESTS");
+    ASSERT_TRUE(showTab(1));
+    EXPECT_EQ(screen->tb()->count(), 1);
+    EXPECT_FALSE(screen->lblNoRequirements()->isVisible());
+    ASSERT_TRUE(showTab(0));
+    ASSERT_TRUE(test::waitFor([&] { return screen->tb()->count() == 6; }));
+
+    // With a test under way another row raises the alert and opens nothing.
+    NetworkClientBrelvo::shared().setRrid(QStringLiteral("44"));
+    QTest::mouseClick(screen->tb()->viewport(), Qt::LeftButton, {}, screen->tb()->visualItemRect(screen->tb()->item(0)).center());
+    ASSERT_NE(screen->alert(), nullptr);
+    EXPECT_EQ(screen->alert()->titleLabel()->text(), "Error");
+    EXPECT_EQ(screen->alert()->messageView()->toPlainText(), "You already have in progress test. Finish it first");
+    EXPECT_EQ(screen->controller(), nullptr);
+    answer(screen->alert(), false);
+    NetworkClientBrelvo::shared().setRrid(QStringLiteral("0"));
+
+    // A drag of 70 points down the list reloads it, and the header settles when it is back.
+    const int before = requirementRequests();
+    QWidget* viewport = screen->tb()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(160, 10));
+    for (int y = 20; y <= 80; y += 10) QTest::mouseMove(viewport, QPoint(160, y));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(160, 80));
+    EXPECT_EQ(screen->refreshHeaderView()->state(), EGORefreshTableHeaderViewBrelvo::Loading);
+    ASSERT_TRUE(test::waitFor([&] {
+        return screen->refreshHeaderView()->state() == EGORefreshTableHeaderViewBrelvo::Normal && screen->tb()->count() == 6;
+    }));
+    EXPECT_EQ(requirementRequests(), before + 2);
+}
+
+TEST_F(RequirementScreens, StartFailWithAnIssueCancelAndPassThroughTheDetail) {
+    screen->getRequirementsList();
+    ASSERT_TRUE(test::waitFor([&] { return screen->tb()->count() == 6 && !source.isLoading(); }));
+    QSignalSpy menu(screen.get(), &RequirementsViewController::menuRequested);
+    int issueCalls = 0;
+    NotificationCenter::defaultCenter().addObserver(notifications::kCallPostIssue, screen.get(),
+                                                    [&](const Notification&) { ++issueCalls; });
+
+    // A requirement without actor, action or reference leaves those sections out.
+    RequirementViewController* detail = open(41);
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->lblRequirementType()->text(), "USER STORY");
+    EXPECT_EQ(detail->sectionCaptions(), (QStringList{"Subject", "Description", "Expected Result"}));
+    EXPECT_TRUE(detail->btnStartTesting()->isVisible());
+    EXPECT_FALSE(detail->btnTestFail()->isVisible());
+    QTest::mouseClick(detail->btnStartTesting(), Qt::LeftButton);
+    EXPECT_EQ(NetworkClientBrelvo::shared().rrid(), "41");
+    EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement().value("rid").toInt(), 41);
+    EXPECT_EQ(menu.size(), 1);
+    EXPECT_EQ(results(41), QList<int>{1});
+
+    // Opened again it is under way; failed with "post issue", the issue is attached to it.
+    screen->btnStartedRequirementPressed();
+    detail = loaded();
+    ASSERT_NE(detail, nullptr);
+    EXPECT_FALSE(detail->btnStartTesting()->isVisible());
+    for (QPushButton* b : {detail->btnTestSuccess(), detail->btnTestFail(), detail->btnCancel(), detail->btnContinueTesting()})
+        EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+    QTest::mouseClick(detail->btnTestFail(), Qt::LeftButton);
+    answer(detail->alert(), true);
+    EXPECT_EQ(issueCalls, 1);
+    EXPECT_EQ(NetworkClientBrelvo::shared().rrid(), "0");
+    EXPECT_EQ(results(41), (QList<int>{1, 3}));
+    const IssueChoices choices = IssueChoices::fromCurrentPayload();
+    QSignalSpy sent(&IssueSender::shared(), &IssueSender::issueSent);
+    ASSERT_TRUE(IssueSender::shared().send({"Fails", "It does not work", choices.typeId(0), choices.priorityId(1)}));
+    ASSERT_TRUE(test::waitFor([&] { return sent.size() == 1; }, std::chrono::seconds(30)));
+    const QJsonArray issues = client_->records().value(QStringLiteral("issues")).toArray();
+    ASSERT_EQ(issues.size(), 1);
+    EXPECT_EQ(issues[0].toObject().value("rid").toVariant().toString(), "41");
+
+    // Cancelled with "YES", a test goes back to pending.
+    UserHelperBrelvo::shared().setActiveRequirement({});
+    screen->show();
+    detail = open(42);
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->lblRequirementType()->text(), "TEST");  // kind 7
+    EXPECT_EQ(detail->sectionCaptions().size(), 6);
+    QTest::mouseClick(detail->btnStartTesting(), Qt::LeftButton);
+    screen->btnStartedRequirementPressed();
+    detail = loaded();
+    ASSERT_NE(detail, nullptr);
+    QTest::mouseClick(detail->btnCancel(), Qt::LeftButton);
+    answer(detail->alert(), true);
+    EXPECT_EQ(NetworkClientBrelvo::shared().rrid(), "0");
+    EXPECT_EQ(results(42), (QList<int>{1, 0}));
+
+    // Passed, it lists under "PASSED".
+    screen->show();
+    detail = open(43);
+    ASSERT_NE(detail, nullptr);
+    QTest::mouseClick(detail->btnStartTesting(), Qt::LeftButton);
+    screen->btnStartedRequirementPressed();
+    detail = loaded();
+    ASSERT_NE(detail, nullptr);
+    QTest::mouseClick(detail->btnTestSuccess(), Qt::LeftButton);
+    EXPECT_EQ(results(43), (QList<int>{1, 2}));
+    EXPECT_TRUE(UserHelperBrelvo::shared().activeRequirement().isEmpty());
+    ASSERT_TRUE(showTab(1));
+    QList<int> passed;
+    for (const QVariant& r : screen->list()) passed << r.toMap().value("rid").toInt();
+    std::sort(passed.begin(), passed.end());
+    EXPECT_EQ(passed, (QList<int>{43, 47}));
 }
 
 }  // namespace
