@@ -17,12 +17,17 @@
 #include "state/ErrorInfo.h"
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/editor/BrelvoEditImageViewController.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/editor/canvas/BrelvoEditView.h"
 #include "ui/editor/text/BrelvoTextView.h"
+#include "ui/requirements/EGORefreshTableHeaderViewBrelvo.h"
+#include "ui/requirements/RequirementViewController.h"
+#include "ui/requirements/RequirementsSource.h"
+#include "ui/requirements/RequirementsViewController.h"
 #include "ui/images/ImageCacheFiles.h"
 #include "platform/Defaults.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
@@ -323,6 +328,57 @@ int main(int argc, char** argv) {
     });
     ok &= save(host, folder, QStringLiteral("profile.png"));
     brelvo.removeUserProfileScreen();
+
+    // The requirements list and detail, as the menu's fetch hands them over:
+    // the build's test cases, one of them under way.
+    {
+        UserHelperBrelvo::shared().setRequirementsProperties({choice(1, "Low"), choice(2, "Medium"), choice(3, "High")});
+        const auto requirement = [](int rid, const char* code, const char* title, int priority, int status) {
+            return QVariantMap{{QStringLiteral("rid"), rid}, {QStringLiteral("code"), QString::fromLatin1(code)},
+                               {QStringLiteral("title"), QString::fromLatin1(title)}, {QStringLiteral("priority"), priority},
+                               {QStringLiteral("status"), status}, {QStringLiteral("kind"), 1},
+                               {QStringLiteral("description"),
+                                QStringLiteral("Open the notes list, create a note with a title and two lines of text, "
+                                               "then go back to the list.")},
+                               {QStringLiteral("actor"), QStringLiteral("A signed-in tester")},
+                               {QStringLiteral("action"), QStringLiteral("Create and save a note")},
+                               {QStringLiteral("exp_result"),
+                                QStringLiteral("The note is listed first, with its title, and opens with both lines.")}};
+        };
+        const QVariantMap running = requirement(108, "NT-8", "Sync notes between two devices", 3, 1);
+        RequirementsSource source;
+        source.takeList({requirement(101, "NT-1", "Create a note", 3, 0), requirement(103, "NT-3", "Delete a note", 3, 0),
+                         requirement(102, "NT-2", "Rename a note", 2, 0), requirement(104, "NT-4", "Search the notes", 2, 0),
+                         requirement(105, "NT-5", "Share a note by e-mail", 1, 0)},
+                        running);
+        NetworkClientBrelvo::shared().setRrid(QStringLiteral("108"));
+        QWidget screen;
+        screen.resize(host->size());
+        screen.show();
+        auto* list = new RequirementsViewController(&source, &screen);
+        list->setGeometry(screen.rect());
+        list->show();
+        ok &= save(&screen, folder, QStringLiteral("requirements.png"));
+        EGORefreshTableHeaderViewBrelvo* header = list->refreshHeaderView();
+        header->egoRefreshScrollViewDidScroll(-45, true);
+        ok &= save(&screen, folder, QStringLiteral("requirements-pull.png"));
+        header->egoRefreshScrollViewDidScroll(-80, true);
+        ok &= save(&screen, folder, QStringLiteral("requirements-release.png"));
+        header->egoRefreshScrollViewDidEndDragging(-80);
+        ok &= save(&screen, folder, QStringLiteral("requirements-loading.png"));
+        header->egoRefreshScrollViewDataSourceDidFinishedLoading();
+
+        RequirementViewController* detail = list->createRequirementView();
+        detail->showRequirement(requirement(101, "NT-1", "Create a note", 3, 0));
+        ok &= save(&screen, folder, QStringLiteral("requirement.png"));
+        detail->showRequirement(running);
+        ok &= save(&screen, folder, QStringLiteral("requirement-running.png"));
+        detail->btnBackPressed();
+
+        NetworkClientBrelvo::shared().setRrid(QStringLiteral("0"));
+        source.takeList({}, QVariant());
+        ok &= save(&screen, folder, QStringLiteral("requirements-empty.png"));
+    }
 
     // The issue form, as "Post issue" in the open menu shows it.
     Defaults::standard().removeObject(ScreenshotStore::kListKey);

@@ -10,6 +10,7 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
+#include "ui/common/ScrollBarStyle.h"
 #include "ui/common/Texts.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/images/Brel_ImageCache.h"
@@ -120,12 +121,7 @@ void FeedbackViewControllerBrelvo::buildUI() {
     outer->addWidget(offlineBar_);
 
     // Thin scroll bars without arrows, for the page, the description and the thumbnails.
-    setStyleSheet(QStringLiteral(
-        "QScrollBar:vertical { width: 6px; background: transparent; margin: 2px 0; }"
-        "QScrollBar:horizontal { height: 6px; background: transparent; margin: 0 2px; }"
-        "QScrollBar::handle { background: rgba(0, 0, 0, 70); border-radius: 3px; min-height: 24px; min-width: 24px; }"
-        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
-        "QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }"));
+    setStyleSheet(thinScrollBarsStyle());
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);

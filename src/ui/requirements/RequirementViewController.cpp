@@ -6,12 +6,12 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
+#include "ui/common/ScrollBarStyle.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/requirements/RequirementLoader.h"
 #include "ui/requirements/RequirementReporter.h"
 #include "ui/requirements/RequirementsViewController.h"
 
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -44,10 +44,12 @@ const QString kTextStyle = QStringLiteral(
 QPushButton* actionButton(const QString& caption, const QColor& colour, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setMinimumHeight(44);
+    // Two to a row, of one width whatever their captions.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     button->setCursor(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::NoFocus);
     button->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; border-radius: 6px;"
-                                         " font-size: 15px; font-weight: bold; padding: 0 12px; }"
+                                         " font-size: 15px; font-weight: bold; padding: 0 6px; }"
                                          "QPushButton:pressed { color: rgb(200, 200, 200); }")
                               .arg(colour.name()));
     return button;
@@ -66,7 +68,7 @@ RequirementViewController::RequirementViewController(QWidget* parent)
     : QWidget(parent), loader_(new RequirementLoader(this)) {
     createGUI();
     createLoadingView();
-    connect(loader_, &RequirementLoader::loaded, this, &RequirementViewController::loaded);
+    connect(loader_, &RequirementLoader::loaded, this, &RequirementViewController::showRequirement);
     connect(loader_, &RequirementLoader::failed, this, [this] {
         loadingText_->setText(QStringLiteral("Not loaded"));
         loadingView_->findChild<ActivityIndicator*>()->stopAnimating();
@@ -146,6 +148,7 @@ void RequirementViewController::createGUI() {
     column->addLayout(sections_);
     column->addStretch(1);
     mainScroll_ = new QScrollArea(this);
+    mainScroll_->setStyleSheet(thinScrollBarsStyle());
     mainScroll_->setWidgetResizable(true);
     mainScroll_->setFrameShape(QFrame::NoFrame);
     mainScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -154,20 +157,26 @@ void RequirementViewController::createGUI() {
     buttonBar_ = new QWidget(this);
     buttonBar_->setAttribute(Qt::WA_StyledBackground);
     buttonBar_->setStyleSheet(QStringLiteral("background: white; border-top: 1px solid rgb(220, 220, 220);"));
-    auto* grid = new QGridLayout(buttonBar_);
-    grid->setContentsMargins(16, 10, 16, 12);
-    grid->setSpacing(10);
+    auto* rows = new QVBoxLayout(buttonBar_);
+    rows->setContentsMargins(16, 10, 16, 12);
+    rows->setSpacing(10);
     btnStartTesting_ = actionButton(QStringLiteral("Test"), QColor(71, 95, 107), buttonBar_);
     btnTestSuccess_ = actionButton(QStringLiteral("Passed"), QColor(46, 139, 87), buttonBar_);
     btnTestFail_ = actionButton(QStringLiteral("Failed"), QColor(204, 41, 41), buttonBar_);
     btnCancel_ = actionButton(QStringLiteral("Cancel"), QColor(128, 128, 128), buttonBar_);
     btnContinueTesting_ = actionButton(QStringLiteral("Continue Testing"), QColor(71, 95, 107), buttonBar_);
     btnContinueTesting_->setStyleSheet(btnContinueTesting_->styleSheet().replace(QStringLiteral("15px"), QStringLiteral("14px")));
-    grid->addWidget(btnStartTesting_, 0, 0, 1, 2);
-    grid->addWidget(btnTestSuccess_, 1, 0);
-    grid->addWidget(btnTestFail_, 1, 1);
-    grid->addWidget(btnCancel_, 2, 0);
-    grid->addWidget(btnContinueTesting_, 2, 1);
+    // The verdicts side by side; under them "Cancel" and the wider "Continue Testing".
+    const auto row = [rows](QPushButton* left, int leftShare, QPushButton* right, int rightShare) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(10);
+        line->addWidget(left, leftShare);
+        line->addWidget(right, rightShare);
+        rows->addLayout(line);
+    };
+    rows->addWidget(btnStartTesting_);
+    row(btnTestSuccess_, 1, btnTestFail_, 1);
+    row(btnCancel_, 2, btnContinueTesting_, 3);
     connect(btnStartTesting_, &QPushButton::clicked, this, &RequirementViewController::btnStartTestingPressed);
     connect(btnTestSuccess_, &QPushButton::clicked, this, &RequirementViewController::btnSuccessPressed);
     connect(btnTestFail_, &QPushButton::clicked, this, &RequirementViewController::btnFailPressed);
@@ -224,7 +233,7 @@ bool RequirementViewController::applyStatusForRequirement(int status, const QVar
     return RequirementReporter::shared().report(rid, status);
 }
 
-void RequirementViewController::loaded(const QVariantMap& requirement) {
+void RequirementViewController::showRequirement(const QVariantMap& requirement) {
     currentRequirement_ = requirement;
     rid_ = requirement.value(QStringLiteral("rid"));
     analizeStatus(requirement.value(QStringLiteral("status")));

@@ -46,6 +46,8 @@ public:
     bool getRequirementWithRid(int rid);
     // Reports the tester's result for the requirement; false while locked.
     bool applyStatusForRequirement(int status, const QVariant& rid);
+    // Fills the screen with a fetched requirement.
+    void showRequirement(const QVariantMap& requirement);
     // The buttons for the requirement's status.
     void analizeStatus(const QVariant& status);
     // Fills the page with the requirement's sections.
@@ -94,7 +96,6 @@ protected:
 private:
     void createGUI();
     void createLoadingView();
-    void loaded(const QVariantMap& requirement);
     void showAlert(const QString& title, const QString& message);
     void removeView();
 

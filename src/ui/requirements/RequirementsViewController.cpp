@@ -6,6 +6,7 @@
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
+#include "ui/common/ScrollBarStyle.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/requirements/RequirementViewController.h"
 #include "ui/requirements/RequirementsSource.h"
@@ -107,24 +108,20 @@ void RequirementsViewController::createGUI() {
     btnBack_->setIcon(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
     btnBack_->setIconSize(QSize(20, 26));
     connect(btnBack_, &QPushButton::clicked, this, &RequirementsViewController::btnBackPressed);
-    auto* sign = new QLabel(navBar_);
-    sign->setFixedSize(32, 26);
-    sign->setScaledContents(true);
-    sign->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign"))));
     auto* logo = new QLabel(navBar_);
     logo->setFixedSize(118, 20);
     logo->setScaledContents(true);
     logo->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo"))));
     bar->addWidget(btnBack_);
-    bar->addWidget(sign);
     bar->addStretch(1);
     bar->addWidget(logo);
     bar->addStretch(1);
-    bar->addSpacing(28 + 6 + 32);  // keeps the logo centred
+    bar->addSpacing(28);  // keeps the logo centred
 
     header_ = new QWidget(this);
+    header_->setObjectName(QStringLiteral("header"));
     header_->setAttribute(Qt::WA_StyledBackground);
-    header_->setStyleSheet(QStringLiteral("background: rgb(217, 235, 245);"));
+    header_->setStyleSheet(QStringLiteral("QWidget#header { background: rgb(217, 235, 245); }"));
     auto* grid = new QGridLayout(header_);
     grid->setContentsMargins(16, 8, 12, 8);
     grid->setVerticalSpacing(2);
@@ -177,8 +174,10 @@ void RequirementsViewController::createGUI() {
     tabs_[0]->setChecked(true);
 
     tableArea_ = new QWidget(this);
+    tableArea_->setObjectName(QStringLiteral("tableArea"));
     tableArea_->setAttribute(Qt::WA_StyledBackground);
-    tableArea_->setStyleSheet(QStringLiteral("background: rgb(226, 231, 237);"));
+    // Named, so that the colour stays on the area and not on every row.
+    tableArea_->setStyleSheet(QStringLiteral("QWidget#tableArea { background: rgb(226, 231, 237); }") + thinScrollBarsStyle());
     refreshHeaderView_ = new EGORefreshTableHeaderViewBrelvo(tableArea_);
     refreshHeaderView_->setDelegate(this);
     tb_ = new QListWidget(tableArea_);
