@@ -18,6 +18,7 @@
 #include "state/LibrarySettings.h"
 #include "state/NotificationNames.h"
 #include "protocol/NetworkClientBrelvo.h"
+#include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/editor/BrelvoEditImageViewController.h"
@@ -378,6 +379,13 @@ int main(int argc, char** argv) {
         NetworkClientBrelvo::shared().setRrid(QStringLiteral("0"));
         source.takeList({}, QVariant());
         ok &= save(&screen, folder, QStringLiteral("requirements-empty.png"));
+        // The failed tab, asked of a service that is not there: still empty.
+        const bool wasInit = SharedState::shared().isInit();
+        SharedState::shared().setIsInit(true);
+        list->tabButton(2)->click();
+        settle([&] { return !source.isLoading(); });
+        ok &= save(&screen, folder, QStringLiteral("requirements-failed.png"));
+        SharedState::shared().setIsInit(wasInit);
     }
 
     // The issue form, as "Post issue" in the open menu shows it.

@@ -74,6 +74,7 @@ RequirementsViewController::RequirementsViewController(RequirementsSource* sourc
     connect(source_, &RequirementsSource::runningChanged, this, &RequirementsViewController::updateActiveRequirement);
     connect(source_, &RequirementsSource::loadingChanged, this, [this](bool loading) {
         setTabsEnabled(!loading);
+        lblNoRequirements_->setVisible(!loading && list_.isEmpty());
         // A pull-to-refresh ends when its load does.
         if (!loading && reloading_) {
             reloading_ = false;
