@@ -9,12 +9,11 @@
 #include "state/NotificationNames.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/UserHelperBrelvo.h"
-#include "ui/common/BackChevron.h"
+#include "ui/common/NavBar.h"
 #include "ui/common/ScrollBarStyle.h"
 #include "ui/common/Texts.h"
 #include "ui/issue/ScreenshotEditBrelvoVC.h"
 #include "ui/images/Brel_ImageCache.h"
-#include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueSender.h"
 #include "ui/issue/ModalTextViewsBrelvoVC.h"
 #include "ui/issue/ScreenshotStore.h"
@@ -211,46 +210,12 @@ void FeedbackViewControllerBrelvo::buildUI() {
 }
 
 QWidget* FeedbackViewControllerBrelvo::buildNavBar() {
-    navBar_ = new QWidget(this);
-    navBar_->setFixedHeight(ModalTextViewsBrelvoVC::kNavBarHeight);
-    navBar_->setAttribute(Qt::WA_StyledBackground);
-    navBar_->setStyleSheet(QStringLiteral("background: rgb(51, 51, 51);"));
-    auto* row = new QHBoxLayout(navBar_);
-    row->setContentsMargins(7, 0, 7, 0);
-    row->setSpacing(6);
-
-    btnBack_ = new QPushButton(navBar_);
-    btnBack_->setFixedSize(28, 30);
-    btnBack_->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
-    btnBack_->setCursor(Qt::PointingHandCursor);
-    btnBack_->setIcon(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
-    btnBack_->setIconSize(QSize(20, 26));
+    const NavBar nav = makeNavBar(this, QStringLiteral("New issue"), QStringLiteral("Send"));
+    navBar_ = nav.bar;
+    btnBack_ = nav.back;
+    btnSend_ = nav.action;
     connect(btnBack_, &QPushButton::clicked, this, &FeedbackViewControllerBrelvo::btnBackPressed);
-
-    auto* sign = new QLabel(navBar_);
-    sign->setFixedSize(32, 26);
-    sign->setScaledContents(true);
-    sign->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign"))));
-
-    auto* title = new QLabel(QStringLiteral("New issue"), navBar_);
-    title->setAlignment(Qt::AlignCenter);
-    title->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
-
-    btnSend_ = new QPushButton(QStringLiteral("Send"), navBar_);
-    btnSend_->setFixedSize(56, 30);
-    btnSend_->setCursor(Qt::PointingHandCursor);
-    btnSend_->setFocusPolicy(Qt::NoFocus);
-    btnSend_->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; background: rgb(71, 95, 107); border: none; border-radius: 5px;"
-        " font-weight: bold; font-size: 13px; }"
-        "QPushButton:pressed { color: rgb(170, 170, 170); }"));
     connect(btnSend_, &QPushButton::clicked, this, &FeedbackViewControllerBrelvo::btnSendPressed);
-
-    row->addWidget(btnBack_);
-    row->addWidget(sign);
-    row->addWidget(title, 1);
-    row->addSpacing(28 + 6 + 32 - 56);  // keeps the title centred between uneven sides
-    row->addWidget(btnSend_);
     return navBar_;
 }
 

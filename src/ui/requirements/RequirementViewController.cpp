@@ -5,9 +5,8 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
-#include "ui/common/BackChevron.h"
+#include "ui/common/NavBar.h"
 #include "ui/common/ScrollBarStyle.h"
-#include "ui/images/BrelvoImageManager.h"
 #include "ui/requirements/RequirementLoader.h"
 #include "ui/requirements/RequirementReporter.h"
 #include "ui/requirements/RequirementsViewController.h"
@@ -22,8 +21,6 @@
 namespace brelvo {
 
 namespace {
-
-constexpr int kNavBarHeight = 47;
 
 // Captions and the members they show, top to bottom; the optional ones are
 // left out when the member is null.
@@ -91,42 +88,12 @@ QString RequirementViewController::kindCaption(const QVariant& kind) {
 }
 
 void RequirementViewController::createGUI() {
-    auto* navBar = new QWidget(this);
-    navBar->setFixedHeight(kNavBarHeight);
-    navBar->setAttribute(Qt::WA_StyledBackground);
-    navBar->setStyleSheet(QStringLiteral("background: rgb(51, 51, 51);"));
-    auto* bar = new QHBoxLayout(navBar);
-    bar->setContentsMargins(7, 0, 7, 0);
-    bar->setSpacing(6);
-    btnBack_ = new QPushButton(navBar);
-    btnBack_->setFixedSize(28, 30);
-    btnBack_->setCursor(Qt::PointingHandCursor);
-    btnBack_->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
-    btnBack_->setIcon(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
-    btnBack_->setIconSize(QSize(20, 26));
+    const NavBar nav = makeNavBar(this, QString(), QStringLiteral("Close"));
+    btnBack_ = nav.back;
+    btnClose_ = nav.action;
+    lblRequirementType_ = nav.title;
     connect(btnBack_, &QPushButton::clicked, this, &RequirementViewController::btnBackPressed);
-    auto* sign = new QLabel(navBar);
-    sign->setFixedSize(32, 26);
-    sign->setScaledContents(true);
-    sign->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("sign"))));
-    lblRequirementType_ = new QLabel(navBar);
-    lblRequirementType_->setAlignment(Qt::AlignCenter);
-    lblRequirementType_->setStyleSheet(
-        QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 18px;"));
-    btnClose_ = new QPushButton(QStringLiteral("Close"), navBar);
-    btnClose_->setFixedSize(56, 30);
-    btnClose_->setCursor(Qt::PointingHandCursor);
-    btnClose_->setFocusPolicy(Qt::NoFocus);
-    btnClose_->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; background: rgb(71, 95, 107); border: none; border-radius: 5px;"
-        " font-weight: bold; font-size: 13px; }"
-        "QPushButton:pressed { color: rgb(170, 170, 170); }"));
     connect(btnClose_, &QPushButton::clicked, this, &RequirementViewController::btnClosePressed);
-    bar->addWidget(btnBack_);
-    bar->addWidget(sign);
-    bar->addWidget(lblRequirementType_, 1);
-    bar->addSpacing(28 + 6 + 32 - 56);  // keeps the title centred between uneven sides
-    bar->addWidget(btnClose_);
 
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("page"));
@@ -188,7 +155,7 @@ void RequirementViewController::createGUI() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(navBar);
+    layout->addWidget(nav.bar);
     layout->addWidget(mainScroll_, 1);
     layout->addWidget(buttonBar_);
 }

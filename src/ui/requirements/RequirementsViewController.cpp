@@ -5,7 +5,7 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/NotificationNames.h"
 #include "state/UserHelperBrelvo.h"
-#include "ui/common/BackChevron.h"
+#include "ui/common/NavBar.h"
 #include "ui/common/ScrollBarStyle.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/requirements/RequirementViewController.h"
@@ -24,7 +24,6 @@ namespace brelvo {
 
 namespace {
 
-constexpr int kNavBarHeight = 47;
 constexpr int kHeaderHeight = 76;
 constexpr int kTabBarHeight = 40;
 // Status numbers of the tabs, left to right.
@@ -96,28 +95,16 @@ RequirementViewController* RequirementsViewController::controller() const {
 }
 
 void RequirementsViewController::createGUI() {
-    navBar_ = new QWidget(this);
-    navBar_->setAttribute(Qt::WA_StyledBackground);
-    navBar_->setStyleSheet(QStringLiteral("background: rgb(51, 51, 51);"));
-    auto* bar = new QHBoxLayout(navBar_);
-    bar->setContentsMargins(7, 0, 7, 0);
-    bar->setSpacing(6);
-    btnBack_ = new QPushButton(navBar_);
-    btnBack_->setFixedSize(28, 30);
-    btnBack_->setCursor(Qt::PointingHandCursor);
-    btnBack_->setStyleSheet(QStringLiteral("QPushButton { background: transparent; border: none; }"));
-    btnBack_->setIcon(QPixmap::fromImage(backChevronImage(devicePixelRatioF(), ChevronWeight::Bold)));
-    btnBack_->setIconSize(QSize(20, 26));
+    // The logo carries the mark: no sign beside it.
+    const NavBar nav = makeNavBar(this, QString(), QString(), false);
+    navBar_ = nav.bar;
+    btnBack_ = nav.back;
+    const qreal ratio = devicePixelRatioF();
+    QPixmap logo = QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo")))
+                       .scaled(QSize(118, 20) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    logo.setDevicePixelRatio(ratio);
+    nav.title->setPixmap(logo);
     connect(btnBack_, &QPushButton::clicked, this, &RequirementsViewController::btnBackPressed);
-    auto* logo = new QLabel(navBar_);
-    logo->setFixedSize(118, 20);
-    logo->setScaledContents(true);
-    logo->setPixmap(QPixmap::fromImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo"))));
-    bar->addWidget(btnBack_);
-    bar->addStretch(1);
-    bar->addWidget(logo);
-    bar->addStretch(1);
-    bar->addSpacing(28);  // keeps the logo centred
 
     header_ = new QWidget(this);
     header_->setObjectName(QStringLiteral("header"));
@@ -204,10 +191,10 @@ void RequirementsViewController::paintEvent(QPaintEvent*) {
 
 void RequirementsViewController::resizeEvent(QResizeEvent*) {
     const int w = width();
-    navBar_->setGeometry(0, 0, w, kNavBarHeight);
-    header_->setGeometry(0, kNavBarHeight, w, kHeaderHeight);
-    tabBar_->setGeometry(0, kNavBarHeight + kHeaderHeight, w, kTabBarHeight);
-    const int top = kNavBarHeight + kHeaderHeight + kTabBarHeight;
+    navBar_->setGeometry(0, 0, w, NavBar::kHeight);
+    header_->setGeometry(0, NavBar::kHeight, w, kHeaderHeight);
+    tabBar_->setGeometry(0, NavBar::kHeight + kHeaderHeight, w, kTabBarHeight);
+    const int top = NavBar::kHeight + kHeaderHeight + kTabBarHeight;
     tableArea_->setGeometry(0, top, w, std::max(0, height() - top));
     layoutTable();
 }
