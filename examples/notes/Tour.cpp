@@ -19,7 +19,12 @@
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
+#include "protocol/NetworkClientBrelvo.h"
 #include "ui/issue/ScreenshotStrip.h"
+#include "ui/requirements/RequirementReporter.h"
+#include "ui/requirements/RequirementViewController.h"
+#include "ui/requirements/RequirementsSource.h"
+#include "ui/requirements/RequirementsViewController.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelvoWindow.h"
 #include "ui/session/CustomViewBrelvo.h"
@@ -74,7 +79,9 @@ const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),
                          QStringLiteral("close-menu"),   QStringLiteral("open-profile"), QStringLiteral("close-profile"),
                          QStringLiteral("lock"),         QStringLiteral("unlock"),       QStringLiteral("edit-note"),
                          QStringLiteral("send-logs"),    QStringLiteral("screenshot"),   QStringLiteral("fill-issue"),
-                         QStringLiteral("post-issue"),   QStringLiteral("annotate"),     QStringLiteral("quit")};
+                         QStringLiteral("post-issue"),   QStringLiteral("annotate"),     QStringLiteral("open-requirements"),
+                         QStringLiteral("start-test"),   QStringLiteral("open-running"), QStringLiteral("pass-test"),
+                         QStringLiteral("fail-test"),    QStringLiteral("quit")};
 
 QWidget* visibleWithTag(QWidget* root, int tag) {
     if (!root) return nullptr;
@@ -141,7 +148,12 @@ QList<Tour::Step> Tour::builtIn() {
     parse(QStringLiteral("wait-session\nshot 01-host\nedit-note\nsend-logs\nshot 02-edited\nopen-menu\nshot 03-menu\n"
                          "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot 05-preview\nshot 06-issue-screenshot\n"
                          "screenshot\nannotate\nfill-issue\nshot 07-issue-filled\npost-issue\nlock\nshot 08-locked\n"
-                         "unlock\nshot 09-unlocked\nquit\n"),
+                         "unlock\nshot 09-unlocked\n"
+                         // The demo build has a test under way: its page opens first, and it is
+                         // passed, so the list lets another one start.
+                         "open-requirements\nshot 10-requirement\npass-test\nshot 11-requirements\n"
+                         "start-test\nopen-running\nfail-test\nshot 12-issue-requirement\nfill-issue\npost-issue\n"
+                         "open-requirements\nstart-test\nopen-requirements\npass-test\nquit\n"),
           &steps, &error);
     for (Step& s : steps) s.line = 0;
     return steps;
@@ -225,6 +237,11 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("fill-issue")) return fillIssue();
     if (n == QLatin1String("post-issue")) return postIssue();
     if (n == QLatin1String("annotate")) return annotate();
+    if (n == QLatin1String("open-requirements")) return openRequirements();
+    if (n == QLatin1String("start-test")) return startTest();
+    if (n == QLatin1String("open-running")) return openRunning();
+    if (n == QLatin1String("pass-test")) return passTest();
+    if (n == QLatin1String("fail-test")) return failTest();
     if (n == QLatin1String("quit")) return pass();
     return fail(QStringLiteral("unknown step"));
 }
@@ -596,4 +613,166 @@ Tour::Outcome Tour::annotate() {
     if (!waitFor([&] { return form->strip()->thumbnail(last) && form->strip()->thumbnail(last)->grab().toImage() != before; }, kScreenMs))
         return fail(QStringLiteral("the form still shows the screenshot as it was"));
     return pass(QStringLiteral("pencil, marker, text, arrow and crop applied and saved"));
+}
+
+namespace {
+
+brelvo::RequirementsViewController* requirementsList() {
+    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::RequirementsViewController* list = panel ? panel->requirementsView() : nullptr;
+    return list && list->isVisible() ? list : nullptr;
+}
+
+// The requirement page over the list, once its requirement is loaded.
+brelvo::RequirementViewController* requirementPage() {
+    brelvo::RequirementsViewController* list = requirementsList();
+    brelvo::RequirementViewController* page = list ? list->controller() : nullptr;
+    return page && page->isVisible() && !page->rid().isNull() && page->loadingView()->isHidden() ? page : nullptr;
+}
+
+// A closed page hides at once but goes only when the application's own
+// event loop turns again, which it does not while a step runs.
+bool pageOpen(const brelvo::RequirementsViewController* list) {
+    return list->controller() && list->controller()->isVisible();
+}
+
+int runningTest() {
+    return brelvo::NetworkClientBrelvo::shared().rrid().toInt();
+}
+
+bool resultsDelivered() {
+    return brelvo::RequirementReporter::shared().pending().isEmpty();
+}
+
+// A tap where the tester can tap: on a shown, enabled button.
+bool tapButton(QAbstractButton* button) {
+    if (!button || !button->isVisible() || !button->isEnabled()) return false;
+    tap(button, button->rect().center());
+    return true;
+}
+
+// For failure messages: where the requirement screens and results stand.
+QString requirementsState() {
+    QStringList parts;
+    brelvo::RequirementsViewController* list = requirementsList();
+    parts << (list ? QStringLiteral("list shown") : QStringLiteral("no list shown"));
+    if (list && pageOpen(list))
+        parts << QStringLiteral("page of rid %1 %2").arg(list->controller()->rid().toString(),
+                                                          requirementPage() ? QStringLiteral("shown") : QStringLiteral("loading"));
+    parts << QStringLiteral("running test %1").arg(runningTest());
+    parts << QStringLiteral("%1 result(s) waiting").arg(brelvo::RequirementReporter::shared().pending().size());
+    return parts.join(QStringLiteral(", "));
+}
+
+QString pageName(const brelvo::RequirementViewController* page) {
+    return page->lblCodeReq()->text() + QStringLiteral(" (rid ") + page->rid().toString() + QLatin1Char(')');
+}
+
+}  // namespace
+
+Tour::Outcome Tour::openRequirements() {
+    if (!brelvo::UserHelperBrelvo::shared().isOpen()) {
+        if (const Outcome opened = moveMenu(true); !opened.ok) return opened;
+    }
+    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    // The menu's test box: with a test under way the whole box opens the list,
+    // else its "CHOOSE TEST" button does.
+    const bool running = runningTest() >= 1;
+    const QString name = running ? QStringLiteral("btnRequirementChoose") : QStringLiteral("btnRequirements");
+    if (!tapButton(panel->findChild<QAbstractButton*>(name)))
+        return fail(QStringLiteral("the menu shows no %1 to tap").arg(running ? QStringLiteral("running test") : QStringLiteral("\"CHOOSE TEST\"")));
+    const auto shown = [running] {
+        brelvo::RequirementsViewController* list = requirementsList();
+        return list && !list->source()->isLoading() && (!running || requirementPage());
+    };
+    if (!waitFor(shown, kScreenMs))
+        return fail(QStringLiteral("no requirements list after %1 s: %2, %3").arg(kScreenMs / 1000).arg(requirementsState(), sessionState()));
+    const int rows = int(requirementsList()->list().size());
+    if (running) return pass(QStringLiteral("%1 pending row(s); the running test %2 opened over them").arg(rows).arg(pageName(requirementPage())));
+    return pass(QStringLiteral("%1 pending row(s)").arg(rows));
+}
+
+Tour::Outcome Tour::startTest() {
+    // The top row of the pending tab: the most important test not yet run.
+    brelvo::RequirementsViewController* list = requirementsList();
+    if (!list || pageOpen(list)) return fail(QStringLiteral("the requirements list is not in front"));
+    if (list->index() != brelvo::RequirementsSource::kPending) {
+        tapButton(list->tabButton(0));
+        if (!waitFor([list] { return !list->source()->isLoading(); }, kScreenMs)) return fail(QStringLiteral("the pending tab did not load"));
+    }
+    QListWidget* table = list->tb();
+    if (table->count() == 0) return fail(QStringLiteral("no pending test to start"));
+    tap(table->viewport(), table->visualItemRect(table->item(0)).center());
+    if (!waitFor([] { return requirementPage() != nullptr; }, kScreenMs)) return fail(QStringLiteral("the top row opened no requirement"));
+    brelvo::RequirementViewController* page = requirementPage();
+    const QString what = pageName(page);
+    const QString rid = page->rid().toString();
+    if (!tapButton(page->btnStartTesting())) return fail(QStringLiteral("%1 shows no \"Test\" button").arg(what));
+    // Started, the test is the menu's; the list steps aside for it.
+    const auto started = [list, &rid] {
+        const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+        return list->isHidden() && overlay && overlay->frame().x() == 0 && brelvo::NetworkClientBrelvo::shared().rrid() == rid &&
+               resultsDelivered();
+    };
+    if (!waitFor(started, kScreenMs)) return fail(QStringLiteral("%1 did not start: %2, %3").arg(what, requirementsState(), sessionState()));
+    return pass(QStringLiteral("%1 under way, back on the menu").arg(what));
+}
+
+Tour::Outcome Tour::openRunning() {
+    // From the list's header. Opened through the menu, the list lays the
+    // running test's page over itself: its back button uncovers the header.
+    brelvo::RequirementsViewController* list = requirementsList();
+    if (!list) {
+        if (const Outcome opened = openRequirements(); !opened.ok) return opened;
+        list = requirementsList();
+    }
+    if (brelvo::RequirementViewController* page = requirementPage()) {
+        if (!tapButton(page->btnBack())) return fail(QStringLiteral("the page shows no back button"));
+        if (!waitFor([list] { return !pageOpen(list); }, kScreenMs)) return fail(QStringLiteral("the page stayed after its back button"));
+    }
+    if (!tapButton(list->btnStartedRequirement())) return fail(QStringLiteral("the list's header offers no running test"));
+    const auto opened = [] {
+        brelvo::RequirementViewController* page = requirementPage();
+        return page && page->rid().toInt() == runningTest() && page->btnTestFail()->isVisible();
+    };
+    if (!waitFor(opened, kScreenMs)) return fail(QStringLiteral("the header opened no running test: %1").arg(requirementsState()));
+    return pass(QStringLiteral("%1 opened from the list's header").arg(pageName(requirementPage())));
+}
+
+Tour::Outcome Tour::passTest() {
+    brelvo::RequirementViewController* page = requirementPage();
+    if (!page) return fail(QStringLiteral("no requirement page shown"));
+    const QString what = pageName(page);
+    if (!tapButton(page->btnTestSuccess())) return fail(QStringLiteral("%1 shows no \"Passed\" button").arg(what));
+    // The page closes onto the list, which no longer has a test under way.
+    const auto done = [] {
+        brelvo::RequirementsViewController* list = requirementsList();
+        return list && !pageOpen(list) && runningTest() < 1 && resultsDelivered();
+    };
+    if (!waitFor(done, kScreenMs)) return fail(QStringLiteral("%1 not passed: %2").arg(what, requirementsState()));
+    return pass(QStringLiteral("%1 passed, back on the list").arg(what));
+}
+
+Tour::Outcome Tour::failTest() {
+    brelvo::RequirementViewController* page = requirementPage();
+    if (!page) return fail(QStringLiteral("no requirement page shown"));
+    const QString what = pageName(page);
+    const QString number = page->currentRequirement().value(QStringLiteral("number")).toString();
+    if (!tapButton(page->btnTestFail())) return fail(QStringLiteral("%1 shows no \"Failed\" button").arg(what));
+    if (!waitFor([] { return shownAlert() != nullptr; }, kScreenMs)) return fail(QStringLiteral("no question after \"Failed\""));
+    brelvo::BVAlert* alert = shownAlert();
+    const QString asked = alert->messageView()->toPlainText().simplified();
+    if (!tapButton(alert->otherButton())) return fail(QStringLiteral("the question \"%1\" has no \"YES\"").arg(asked));
+    // "YES" posts an issue about the failed test: the form opens attached to it.
+    // The question fades out after that; gone, it cannot be taken for the
+    // form's answer by the next step.
+    const auto attached = [&number] {
+        brelvo::FeedbackViewControllerBrelvo* form = issueForm();
+        return form && form->isVisible() && form->requirementLabel()->isVisible() &&
+               form->requirementLabel()->text().contains(QStringLiteral("test %1:").arg(number)) && !requirementsList() &&
+               runningTest() < 1 && resultsDelivered() && !shownAlert();
+    };
+    if (!waitFor(attached, kScreenMs))
+        return fail(QStringLiteral("no issue form attached to %1: %2").arg(what, requirementsState()));
+    return pass(QStringLiteral("%1 failed; \"%2\" - YES; the form says \"%3\"").arg(what, asked, issueForm()->requirementLabel()->text()));
 }

@@ -10,8 +10,9 @@ class NotesWindow;
 
 // Drives the notes application and the library step by step, as a tester
 // would: waits for the session, opens the menu and the profile, locks and
-// unlocks the build through the service's fault switch, edits a note, and
-// saves PNGs of the window between steps. Every step waits for what it
+// unlocks the build through the service's fault switch, edits a note, posts
+// issues, works through test requirements, and saves PNGs of the window
+// between steps. Every step waits for what it
 // expects with a deadline; the first step that misses its deadline ends the
 // run.
 class Tour {
@@ -51,6 +52,11 @@ private:
     Outcome fillIssue();
     Outcome postIssue();
     Outcome annotate();
+    Outcome openRequirements();
+    Outcome startTest();
+    Outcome openRunning();
+    Outcome passTest();
+    Outcome failTest();
 
     // Runs the event loop until done() holds or the deadline passes.
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);

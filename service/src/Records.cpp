@@ -34,6 +34,11 @@ DbRows queryRows(Database& db, const std::string& sql, std::initializer_list<DbV
 
 QString html(const QString& s) { return s.toHtmlEscaped(); }
 QString html(const std::string& s) { return qs(s).toHtmlEscaped(); }
+// A requirement's or a result's status number as the testers' screens name it.
+QString statusName(std::int64_t s) {
+  static const char* kStatus[] = {"pending", "in progress", "passed", "failed"};
+  return QString::fromLatin1(s >= 0 && s <= 3 ? kStatus[s] : "?");
+}
 QString when(std::int64_t secs) {
   return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
@@ -321,11 +326,11 @@ QString recordsSummary(Database& db) {
   const QJsonObject records = recordsJson(db, PageRequest{.limit = std::int64_t(1) << 60, .cursor = {}}).value_or(QJsonObject());
   const auto list = [&records](const char* key) { return records.value(QLatin1String(key)).toArray(); };
   // "a 3, b 1" in order of first appearance.
-  const auto tally = [](const QJsonArray& rows, const char* field) {
+  const auto tallyBy = [](const QJsonArray& rows, const auto& valueOf) {
     QStringList order;
     QMap<QString, int> counts;
     for (const QJsonValue& row : rows) {
-      const QString value = row.toObject().value(QLatin1String(field)).toString();
+      const QString value = valueOf(row.toObject());
       if (!counts.contains(value)) order << value;
       ++counts[value];
     }
@@ -333,6 +338,10 @@ QString recordsSummary(Database& db) {
     for (const QString& value : order) parts << QStringLiteral("%1 %2").arg(value).arg(counts[value]);
     return parts.join(QStringLiteral(", "));
   };
+  const auto tally = [&tallyBy](const QJsonArray& rows, const char* field) {
+    return tallyBy(rows, [field](const QJsonObject& row) { return row.value(QLatin1String(field)).toString(); });
+  };
+  const auto resultStatus = [](const QJsonObject& row) { return statusName(row.value(QLatin1String("status")).toInteger(-1)); };
   const auto line = [](const QString& label, qsizetype count, const QString& detail = {}) {
     return QStringLiteral("%1 %2%3\n").arg(label + QLatin1Char(':'), -20).arg(count).arg(detail.isEmpty() ? QString() : QStringLiteral("  (") + detail + QLatin1Char(')'));
   };
@@ -369,13 +378,28 @@ QString recordsSummary(Database& db) {
   for (const QJsonValue& v : issues) attachments += v.toObject().value(QLatin1String("attachments")).toArray().size();
   out += line(QStringLiteral("issues"), issues.size(),
               issues.isEmpty() ? QString() : QStringLiteral("%1 screenshots and files").arg(attachments));
+  for (const QJsonValue& v : issues) {
+    // "0" or nothing: the issue was not about a test.
+    const QString rid = v.toObject().value(QLatin1String("rid")).toString();
+    if (rid.toLongLong() >= 1) out += QStringLiteral("  #%1 on requirement %2\n").arg(v.toObject().value(QLatin1String("id")).toInteger()).arg(rid);
+  }
   out += line(QStringLiteral("crashes"), list("crashes").size());
 
   const QJsonArray batches = list("log_batches");
   qint64 entries = 0;
   for (const QJsonValue& v : batches) entries += v.toObject().value(QLatin1String("entry_count")).toInteger();
   out += line(QStringLiteral("log batches"), batches.size(), batches.isEmpty() ? QString() : QStringLiteral("%1 entries").arg(entries));
-  out += line(QStringLiteral("requirement results"), list("requirement_results").size());
+  // Per requirement, its results in the order they came.
+  const QJsonArray results = list("requirement_results");
+  out += line(QStringLiteral("requirement results"), results.size(), tallyBy(results, resultStatus));
+  QList<qint64> rids;
+  QMap<qint64, QStringList> history;
+  for (const QJsonValue& v : results) {
+    const qint64 rid = v.toObject().value(QLatin1String("rid")).toInteger();
+    if (!history.contains(rid)) rids << rid;
+    history[rid] << resultStatus(v.toObject());
+  }
+  for (qint64 rid : rids) out += QStringLiteral("  requirement %1: %2\n").arg(rid).arg(history[rid].join(QStringLiteral(", ")));
   return out;
 }
 
@@ -384,8 +408,6 @@ namespace {
 QByteArray dashboardPage(Database& db, const PageRequest& page, const Cursor& after) {
   Cursor next;
   const auto rowsOf = [&](const Listing& l) { return pageOf(db, l, page, after, next); };
-  static const char* kStatus[] = {"pending", "in progress", "passed", "failed"};
-  auto statusName = [](std::int64_t s) { return QString::fromLatin1(s >= 0 && s <= 3 ? kStatus[s] : "?"); };
 
   QString out;
   out += QStringLiteral(

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The notes application's built-in tour against a fresh brelvo-service:
 # every step must pass, every screen must be saved, and the service must
-# have recorded the tour's session, its issue with two screenshots and the
-# app's log line.
+# have recorded the tour's session, its issue with two screenshots, the app's
+# log line, a failed and a passed test, and an issue about the failed one.
 #
 #   notes_tour.sh SERVICE_BIN NOTES_BIN SEED
 set -euo pipefail
@@ -18,7 +18,8 @@ if [ "$status" -ne 0 ]; then
   exit 1
 fi
 
-for name in 01-host 02-edited 03-menu 04-profile 05-preview 06-issue-screenshot 07-issue-filled 08-locked 09-unlocked; do
+for name in 01-host 02-edited 03-menu 04-profile 05-preview 06-issue-screenshot 07-issue-filled 08-locked 09-unlocked \
+    10-requirement 11-requirements 12-issue-requirement; do
   png="$work/screens/$name.png"
   # A PNG file starts with these eight bytes.
   if [ ! -s "$png" ] || [ "$(head -c 8 "$png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
@@ -36,11 +37,21 @@ if ! grep -Eq '^sessions: +[1-9]' <<<"$summary" || ! grep -Eq '^requests: .*\bau
   echo "the service did not record the tour's session and its renewed authentications" >&2
   exit 1
 fi
-if ! grep -Eq '^issues: +1 +\(2 screenshots' <<<"$summary"; then
-  echo "the service did not receive the tour's issue with its two screenshots" >&2
+if ! grep -Eq '^issues: +2 +\(2 screenshots' <<<"$summary"; then
+  echo "the service did not receive the tour's two issues, the first with its two screenshots" >&2
   exit 1
 fi
 if ! grep -Eq '^log batches: +1 +\(1 entries\)' <<<"$summary"; then
   echo "the service did not receive the app's log line as one batch" >&2
+  exit 1
+fi
+# One test failed and the issue posted from its page is about it; another passed.
+failed=$(sed -En 's/^  requirement ([0-9]+): .*failed$/\1/p' <<<"$summary")
+if [ "$(wc -w <<<"$failed")" -ne 1 ] || ! grep -Eq '^  requirement [0-9]+: (.*, )?passed$' <<<"$summary"; then
+  echo "the service did not record one failed and a passed test" >&2
+  exit 1
+fi
+if ! grep -Eq "^  #[0-9]+ on requirement $failed\$" <<<"$summary"; then
+  echo "no issue about the failed test $failed" >&2
   exit 1
 fi
