@@ -269,8 +269,13 @@ protected:
 };
 
 TEST_F(RequirementScreens, TabsPagingTheInProgressAlertAndPullToRefresh) {
+    // Loaded while hidden, as the menu's fetch does, the rows are not seen yet.
+    screen->hide();
     screen->getRequirementsList();
-    // Five rows fill the first page; the last of them shows, so page 1 follows once.
+    ASSERT_TRUE(settled(source));
+    EXPECT_EQ(screen->tb()->count(), 5);
+    // Shown, five rows fill the first page and the last of them shows: page 1 follows once.
+    screen->show();
     ASSERT_TRUE(test::waitFor([&] { return screen->tb()->count() == 6 && !source.isLoading(); }));
     const QList<double> p = priorities(screen->list());
     EXPECT_TRUE(std::is_sorted(p.rbegin(), p.rend()));

@@ -136,6 +136,8 @@ TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUseWithTheRequirementsSorted) 
     EXPECT_EQ(panel()->requirementsSource()->running(), running);
     EXPECT_EQ(UserHelperBrelvo::shared().activeRequirement(), running.toMap());
     EXPECT_EQ(NetworkClientBrelvo::shared().page_size().toInt(), 5);
+    // The build's priority names came with the session.
+    EXPECT_EQ(UserHelperBrelvo::shared().getPriorityByPriorityNumber(3), QStringLiteral("HIGH"));
 }
 
 TEST_F(SessionTest, RefusalWithAnErrorTextLocksWithThatText) {

@@ -173,8 +173,11 @@ void RequirementsViewController::createGUI() {
     tb_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     tb_->setSelectionMode(QAbstractItemView::NoSelection);
     tb_->setStyleSheet(QStringLiteral(
-        "QListWidget { background: white; }"
-        "QListWidget::item { border-bottom: 1px solid rgb(230, 230, 230); }"
+        // Every item property the rows rely on is set here: a host's style
+        // sheet (padding on list items, say) would otherwise reach them.
+        "QListWidget { background: white; border: none; }"
+        "QListWidget::item { padding: 0; margin: 0; border: none; border-bottom: 1px solid rgb(230, 230, 230); }"
+        "QListWidget::item:selected { background: white; }"
         "QListWidget::item:hover { background: rgb(245, 247, 250); }"));
     refreshHeaderView_->attach(tb_);
     refreshHeaderView_->refreshLastUpdatedDate();
@@ -183,6 +186,11 @@ void RequirementsViewController::createGUI() {
     lblNoRequirements_->setAttribute(Qt::WA_TransparentForMouseEvents);
     lblNoRequirements_->setStyleSheet(QStringLiteral("background: transparent; color: rgb(150, 150, 150); font-size: 17px; font-weight: bold;"));
     lblNoRequirements_->hide();
+}
+
+// Rows handed over while hidden are seen first now: the last may be due its next page.
+void RequirementsViewController::showEvent(QShowEvent*) {
+    lastRowShown();
 }
 
 void RequirementsViewController::paintEvent(QPaintEvent*) {

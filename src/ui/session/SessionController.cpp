@@ -152,6 +152,13 @@ void SessionController::accept(const Receiver& to) {
     // carries this session's token and a later offline start finds it stored.
     LibrarySettings::sharedInstance().setupInfoFromAuthResponse();
     LibrarySettings::sharedInstance().saveSettings();
+    // The build's priority names, so that requirements show "HIGH" and not an
+    // empty slot beside their code.
+    QVariantList priorities;
+    if (payload)
+        for (const BrelRequirementPriority& p : payload->requirement_priorities())
+            priorities.append(QVariantMap{{QStringLiteral("id"), p.ID()}, {QStringLiteral("name"), p.name()}});
+    UserHelperBrelvo::shared().setRequirementsProperties(priorities);
     AcceptedSession session;
     session.users = AnalizeResponseBrelvo::shared().getUsers();
     if (payload) {
