@@ -45,6 +45,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QPointer>
 #include <QTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -568,12 +569,18 @@ Tour::Outcome Tour::annotate() {
     if (!form || !form->isVisible() || form->strip()->paths().isEmpty()) return fail(QStringLiteral("no screenshot on the issue form"));
     const int last = int(form->strip()->paths().size()) - 1;
     const QImage before = form->strip()->thumbnail(last)->grab().toImage();
+    // The capture's own preview may still be fading out: wait until it is
+    // gone, so that the preview found below is the one this tap opens.
+    if (!waitFor([form] { return form->findChildren<brelvo::ScreenshotEditBrelvoVC*>().isEmpty(); }, kScreenMs))
+        return fail(QStringLiteral("the capture's preview stayed open"));
     form->tapOnScreenshot(last);
-    brelvo::ScreenshotEditBrelvoVC* preview = form->findChild<brelvo::ScreenshotEditBrelvoVC*>();
-    if (!preview || !waitFor([preview] { return preview->isVisible(); }, kScreenMs)) return fail(QStringLiteral("no preview"));
+    QPointer<brelvo::ScreenshotEditBrelvoVC> preview = form->findChild<brelvo::ScreenshotEditBrelvoVC*>();
+    if (!preview || !waitFor([preview] { return preview && preview->isVisible(); }, kScreenMs))
+        return fail(QStringLiteral("no preview"));
     preview->editButton()->click();
-    brelvo::BrelvoEditImageViewController* editor = preview->editor();
-    if (!editor || !waitFor([editor] { return editor->isVisible(); }, kScreenMs)) return fail(QStringLiteral("no editor"));
+    QPointer<brelvo::BrelvoEditImageViewController> editor;
+    if (!waitFor([&] { return preview && (editor = preview->editor()) && editor->isVisible(); }, kScreenMs))
+        return fail(QStringLiteral("no editor"));
     brelvo::BrelvoEditView* canvas = editor->editorView();
     const QRect picture = canvas->pictureRect().toRect();
     const auto at = [&picture](double x, double y) {
@@ -608,7 +615,7 @@ Tour::Outcome Tour::annotate() {
         if (tool != 3 && !editor->undoButton()->isEnabled()) return fail(QStringLiteral("tool %1 changed nothing").arg(tool));
     }
     editor->saveButton()->click();  // "Save"
-    if (!waitFor([&] { return !editor->isVisible() || editor->isHidden(); }, kScreenMs))
+    if (!waitFor([&] { return !editor || !editor->isVisible(); }, kScreenMs))
         return fail(QStringLiteral("the editor stayed open after Save"));
     if (!waitFor([&] { return form->strip()->thumbnail(last) && form->strip()->thumbnail(last)->grab().toImage() != before; }, kScreenMs))
         return fail(QStringLiteral("the form still shows the screenshot as it was"));
