@@ -5,8 +5,8 @@
 
 namespace brelvo::png {
 
-// PNG bytes of the image, encoded for speed rather than size (libdeflate at
-// level 1, unfiltered RGBA 8-bit rows): screenshots are encoded
+// PNG bytes of the image, encoded for speed rather than size (ISA-L deflate at
+// level 2, unfiltered RGBA 8-bit rows): screenshots are encoded
 // while the tester waits. The device pixel ratio is not stored.
 // Empty for a null image or when encoding fails (logged).
 QByteArray encode(const QImage& image);
