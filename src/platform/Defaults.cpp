@@ -12,6 +12,8 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace brelvo {
@@ -66,7 +68,14 @@ Failure failure(sqlite3* db, int rc, const char* step) {
                                                QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)))};
 }
 
-Failure prepareSchema(sqlite3* db) {
+// Damage that only a new file cures, met by a read or a write after the open.
+bool isDamage(int rc) {
+    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
+}
+
+// With wholeFile, the file is read through to prove it sound; without, only
+// its header and schema are.
+Failure prepareSchema(sqlite3* db, bool wholeFile) {
     sqlite3_busy_timeout(db, 5000);
     // WAL with FULL synchronisation: a commit is on disk when it returns, and a
     // torn write can never damage what was committed before.
@@ -76,6 +85,7 @@ Failure prepareSchema(sqlite3* db) {
     for (const char* sql : steps) {
         if (const int rc = exec(db, sql); rc != SQLITE_OK) return failure(db, rc, sql);
     }
+    if (!wholeFile) return {};
     Statement check(db, "PRAGMA quick_check");
     if (check.rc != SQLITE_OK) return failure(db, check.rc, "PRAGMA quick_check");
     if (const int rc = sqlite3_step(check.stmt); rc != SQLITE_ROW) return failure(db, rc, "PRAGMA quick_check");
@@ -97,17 +107,34 @@ QVariant decode(const QString& key, sqlite3_stmt* stmt, int column) {
 }  // namespace
 
 Defaults& Defaults::standard() {
-    static Defaults* store = new Defaults(QDir(paths::documents()).filePath(QStringLiteral("brelvo-defaults.sqlite")));
+    static Defaults* store = [] {
+        auto* made = new Defaults(QDir(paths::documents()).filePath(QStringLiteral("brelvo-defaults.sqlite")));
+        // Never destroyed, as threads may still use it while the process
+        // ends, but its file is closed at exit: a file left open reads as an
+        // unclean shutdown at the next start, which then checks all of it.
+        std::atexit([] { standard().close(); });
+        return made;
+    }();
     return *store;
 }
 
 Defaults::Defaults(const QString& path) : path_(path) {
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    Failure failed = open();
+    // A write-ahead log left beside the file means its last user did not
+    // close it (killed, or the power failed): only then is the whole file
+    // checked, as only then can a write have been lost half-way without
+    // anyone noticing. Otherwise the open costs the same whatever the file
+    // holds, and damage is found where a read or a write meets it.
+    Failure failed = open(QFileInfo::exists(path_ + QStringLiteral("-wal")));
     if (failed.kind == Failure::Damaged) {
         moveAside(QStringLiteral("is damaged (%1)").arg(failed.message));
-        failed = open();
+        failed = open(false);
     }
+    settle(failed);
+}
+
+// What the store does when it has no usable file after an open.
+void Defaults::settle(const DefaultsFailure& failed) {
     if (!failed) return;
     if (failed.kind == Failure::Unavailable) {
         qCWarning(lcBrelvo).noquote() << "defaults store:" << path_ << "cannot be written now (" + failed.message +
@@ -121,8 +148,16 @@ Defaults::Defaults(const QString& path) : path_(path) {
 }
 
 Defaults::~Defaults() {
+    close();
+}
+
+void Defaults::close() {
     synchronize();
+    QMutexLocker syncLock(&syncMutex_);
+    QMutexLocker lock(&mutex_);
     if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    reopen_ = false;
 }
 
 bool Defaults::isPersistent() const {
@@ -130,11 +165,11 @@ bool Defaults::isPersistent() const {
     return db_ != nullptr;
 }
 
-DefaultsFailure Defaults::open() {
+DefaultsFailure Defaults::open(bool wholeFileCheck) {
     sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
     const int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db, flags, nullptr);
-    const Failure failed = rc == SQLITE_OK ? prepareSchema(db) : failure(db, rc, "open");
+    const Failure failed = rc == SQLITE_OK ? prepareSchema(db, wholeFileCheck) : failure(db, rc, "open");
     if (failed) {
         sqlite3_close_v2(db);
         return failed;
@@ -169,7 +204,8 @@ void Defaults::readWhatIsLeft() {
     sqlite3_close_v2(db);
     if (rc != SQLITE_DONE) return;
     QMutexLocker lock(&mutex_);
-    cache_ = std::move(values);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (!dirty_.contains(it.key())) cache_.insert(it.key(), it.value());
 }
 
 void Defaults::moveAside(const QString& reason) {
@@ -184,7 +220,31 @@ void Defaults::moveAside(const QString& reason) {
                                             : QStringLiteral("the old file could not be kept"));
 }
 
-QVariant Defaults::load(const QString& key) const {
+// With syncMutex_ held. The file turned out damaged after it was opened: as
+// at an open, it goes aside and the store starts over with a new file. The
+// values read from the damaged one are forgotten, the writes made since are
+// kept for the new file.
+void Defaults::startOverIfDamaged() {
+    sqlite3* damaged = nullptr;
+    QString why;
+    {
+        QMutexLocker lock(&mutex_);
+        if (damage_.isEmpty()) return;
+        why = std::exchange(damage_, QString());
+        damaged = std::exchange(db_, nullptr);
+        for (auto it = cache_.begin(); it != cache_.end();)
+            it = dirty_.contains(it.key()) ? std::next(it) : cache_.erase(it);
+    }
+    if (!damaged) return;  // closed meanwhile
+    // Closed without folding its log in, so that the copy kept aside is the
+    // file as it was found.
+    sqlite3_db_config(damaged, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_close_v2(damaged);
+    moveAside(QStringLiteral("is damaged (%1)").arg(why));
+    settle(open(false));
+}
+
+QVariant Defaults::load(const QString& key) {
     auto cached = cache_.constFind(key);
     if (cached != cache_.constEnd()) return cached.value();
     QVariant value;
@@ -199,6 +259,7 @@ QVariant Defaults::load(const QString& key) const {
         }
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
             qCWarning(lcBrelvo) << "defaults store: reading" << key << "failed:" << sqlite3_errmsg(db_);
+            if (isDamage(rc)) damage_ = QStringLiteral("reading: ") + QString::fromUtf8(sqlite3_errmsg(db_));
             return {};  // not cached: a later read may succeed
         }
     }
@@ -206,7 +267,14 @@ QVariant Defaults::load(const QString& key) const {
     return value;
 }
 
-QVariant Defaults::object(const QString& key) const {
+QVariant Defaults::object(const QString& key) {
+    {
+        QMutexLocker lock(&mutex_);
+        const QVariant value = load(key);
+        if (damage_.isEmpty()) return value;
+    }
+    QMutexLocker syncLock(&syncMutex_);
+    startOverIfDamaged();
     QMutexLocker lock(&mutex_);
     return load(key);
 }
@@ -244,79 +312,91 @@ QVariant Defaults::update(const QString& key, const std::function<QVariant(const
 
 bool Defaults::synchronize() {
     QMutexLocker syncLock(&syncMutex_);
-    {
-        QMutexLocker lock(&mutex_);
-        if (dirty_.isEmpty()) return true;
-        if (!db_ && !reopen_) return false;  // memory only
-    }
-    // The file that could not be opened may have room again; trying costs an
-    // open and is done only when there is something to write.
-    if (reopen_) {
-        if (open()) return false;
-        reopen_ = false;
-        // Whatever was not written meanwhile is read from the file again: it
-        // holds what could not be read while the disk was full, too.
-        QMutexLocker lock(&mutex_);
-        for (auto it = cache_.begin(); it != cache_.end();)
-            it = dirty_.contains(it.key()) ? std::next(it) : cache_.erase(it);
-    }
-
-    struct Pending {
-        QString key;
-        QByteArray bytes;  // empty: remove
-    };
-    std::vector<Pending> pending;
-    {
-        QMutexLocker lock(&mutex_);
-        pending.reserve(dirty_.size());
-        for (const QString& key : std::as_const(dirty_)) {
-            const QVariant value = cache_.value(key);
-            pending.push_back({key, value.isValid() ? plist::toBinary(value) : QByteArray()});
+    // A file found damaged by a write goes aside and the writes go to the new
+    // one at once; a second attempt would meet a new file, not damage.
+    for (int attempt = 0;; ++attempt) {
+        startOverIfDamaged();  // found by this write or by an earlier read
+        {
+            QMutexLocker lock(&mutex_);
+            if (dirty_.isEmpty()) return true;
+            if (!db_ && !reopen_) return false;  // memory only
         }
-        dirty_.clear();
-    }
-
-    int rc = exec(db_, "BEGIN IMMEDIATE");
-    QString failedStep = QStringLiteral("BEGIN");
-    if (rc == SQLITE_OK) {
-        Statement upsert(db_, "INSERT INTO defaults (key, value) VALUES (?1, ?2) "
-                              "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
-        Statement remove(db_, "DELETE FROM defaults WHERE key = ?1");
-        rc = upsert.rc != SQLITE_OK ? upsert.rc : remove.rc;
-        for (const Pending& p : pending) {
-            if (rc != SQLITE_OK) break;
-            const QByteArray key = p.key.toUtf8();
-            sqlite3_stmt* stmt = p.bytes.isEmpty() ? remove.stmt : upsert.stmt;
-            sqlite3_reset(stmt);
-            sqlite3_bind_text(stmt, 1, key.constData(), static_cast<int>(key.size()), SQLITE_STATIC);
-            if (!p.bytes.isEmpty())
-                sqlite3_bind_blob64(stmt, 2, p.bytes.constData(), static_cast<sqlite3_uint64>(p.bytes.size()),
-                                    SQLITE_STATIC);
-            rc = sqlite3_step(stmt);
-            if (rc == SQLITE_DONE) rc = SQLITE_OK;
-            else failedStep = QStringLiteral("writing ") + p.key;
+        // The file that could not be opened may have room again; trying costs
+        // an open and is done only when there is something to write.
+        if (reopen_) {
+            if (open(QFileInfo::exists(path_ + QStringLiteral("-wal")))) return false;
+            reopen_ = false;
+            // Whatever was not written meanwhile is read from the file again:
+            // it holds what could not be read while the disk was full, too.
+            QMutexLocker lock(&mutex_);
+            for (auto it = cache_.begin(); it != cache_.end();)
+                it = dirty_.contains(it.key()) ? std::next(it) : cache_.erase(it);
         }
+
+        std::vector<Pending> pending;
+        {
+            QMutexLocker lock(&mutex_);
+            pending.reserve(dirty_.size());
+            for (const QString& key : std::as_const(dirty_)) {
+                const QVariant value = cache_.value(key);
+                pending.push_back({key, value.isValid() ? plist::toBinary(value) : QByteArray()});
+            }
+            dirty_.clear();
+        }
+
+        QString failedStep;
+        const int rc = commit(pending, failedStep);
         if (rc == SQLITE_OK) {
-            rc = exec(db_, "COMMIT");
-            failedStep = QStringLiteral("COMMIT");
+            if (failing_) qCInfo(lcBrelvo) << "defaults store: the writes that waited reached" << path_;
+            failing_ = false;
+            return true;
         }
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db_));
+        exec(db_, "ROLLBACK");
+        {
+            // Kept pending so that the next attempt writes them.
+            QMutexLocker lock(&mutex_);
+            for (const Pending& p : pending) dirty_.insert(p.key);
+            if (isDamage(rc) && attempt == 0) {
+                damage_ = failedStep + QStringLiteral(": ") + error;
+                continue;
+            }
+        }
+        // Logged once while the file keeps refusing writes (a full disk
+        // refuses every one of them).
+        if (!failing_)
+            qCWarning(lcBrelvo).noquote() << "defaults store:" << failedStep << "in" << path_ << "failed (" << error
+                                          << ") - the writes wait in memory for the next attempt";
+        failing_ = true;
+        return false;
     }
-    if (rc == SQLITE_OK) {
-        if (failing_) qCInfo(lcBrelvo) << "defaults store: the writes that waited reached" << path_;
-        failing_ = false;
-        return true;
+}
+
+// Writes the pending values in one transaction, left open when a step fails.
+int Defaults::commit(const std::vector<Pending>& pending, QString& failedStep) {
+    int rc = exec(db_, "BEGIN IMMEDIATE");
+    failedStep = QStringLiteral("BEGIN");
+    if (rc != SQLITE_OK) return rc;
+    Statement upsert(db_, "INSERT INTO defaults (key, value) VALUES (?1, ?2) "
+                          "ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+    Statement remove(db_, "DELETE FROM defaults WHERE key = ?1");
+    rc = upsert.rc != SQLITE_OK ? upsert.rc : remove.rc;
+    for (const Pending& p : pending) {
+        if (rc != SQLITE_OK) return rc;
+        const QByteArray key = p.key.toUtf8();
+        sqlite3_stmt* stmt = p.bytes.isEmpty() ? remove.stmt : upsert.stmt;
+        sqlite3_reset(stmt);
+        sqlite3_bind_text(stmt, 1, key.constData(), static_cast<int>(key.size()), SQLITE_STATIC);
+        if (!p.bytes.isEmpty())
+            sqlite3_bind_blob64(stmt, 2, p.bytes.constData(), static_cast<sqlite3_uint64>(p.bytes.size()),
+                                SQLITE_STATIC);
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE) rc = SQLITE_OK;
+        else failedStep = QStringLiteral("writing ") + p.key;
     }
-    // Logged once while the file keeps refusing writes (a full disk refuses
-    // every one of them).
-    if (!failing_)
-        qCWarning(lcBrelvo).noquote() << "defaults store:" << failedStep << "in" << path_ << "failed ("
-                                      << sqlite3_errmsg(db_) << ") - the writes wait in memory for the next attempt";
-    failing_ = true;
-    exec(db_, "ROLLBACK");
-    // Keep the writes pending so that the next synchronize tries again.
-    QMutexLocker lock(&mutex_);
-    for (const Pending& p : pending) dirty_.insert(p.key);
-    return false;
+    if (rc != SQLITE_OK) return rc;
+    failedStep = QStringLiteral("COMMIT");
+    return exec(db_, "COMMIT");
 }
 
 }  // namespace brelvo

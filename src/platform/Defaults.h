@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <vector>
 
 struct sqlite3;
 
@@ -27,10 +28,13 @@ public:
     // The process-wide store, "brelvo-defaults.sqlite" in the documents folder.
     static Defaults& standard();
 
-    // A store in the given file (created when missing). A damaged file (not a
-    // database, or failing its integrity check) is moved aside and the store
-    // starts empty; when not even a new file can be made, the store keeps its
-    // values in memory only. A file that cannot be used for want of space or
+    // A store in the given file (created when missing). The open costs the
+    // same whatever the file holds; the whole file is checked only when it
+    // was not closed cleanly. A damaged file (not a database, failing that
+    // check, or found damaged by a later read or write) is moved aside and
+    // the store starts empty, keeping the writes made since it was opened;
+    // when not even a new file can be made, the store keeps its values in
+    // memory only. A file that cannot be used for want of space or
     // through an I/O error is no damage: it stays as it is, the store answers
     // what can still be read from it, and keeps writes pending in memory until
     // a later synchronize() finds the file writable again. Each is logged once.
@@ -40,8 +44,9 @@ public:
     Defaults& operator=(const Defaults&) = delete;
 
     // The value under the key, or an invalid QVariant when there is none (or
-    // the stored bytes cannot be read, which is logged).
-    QVariant object(const QString& key) const;
+    // the stored bytes cannot be read, which is logged). A read that finds
+    // the file damaged moves it aside as an open would.
+    QVariant object(const QString& key);
 
     // Stores a property-list value; an invalid value removes the key. A value
     // without a property-list form is refused with a log line.
@@ -63,19 +68,29 @@ public:
     bool isPersistent() const;
 
 private:
-    DefaultsFailure open();
+    struct Pending {
+        QString key;
+        QByteArray bytes;  // empty: remove
+    };
+
+    DefaultsFailure open(bool wholeFileCheck);
+    void settle(const DefaultsFailure& failed);
     void readWhatIsLeft();
     void moveAside(const QString& reason);
-    QVariant load(const QString& key) const;  // with mutex_ held
+    void startOverIfDamaged();
+    void close();  // synchronises, then the store keeps its values in memory only
+    int commit(const std::vector<Pending>& pending, QString& failedStep);
+    QVariant load(const QString& key);  // with mutex_ held
 
     QString path_;
     sqlite3* db_ = nullptr;     // changed only with both mutexes held
-    mutable QMutex mutex_;      // guards cache_, dirty_ and db_
+    mutable QMutex mutex_;      // guards cache_, dirty_, damage_ and db_
     QMutex syncMutex_;          // one synchronize at a time, so snapshots commit in order
-    mutable QHash<QString, QVariant> cache_;  // an invalid value means "known absent"
+    QHash<QString, QVariant> cache_;  // an invalid value means "known absent"
     QSet<QString> dirty_;
     bool reopen_ = false;       // the file is kept but could not be opened: try again at the next synchronize
     bool failing_ = false;      // the last write failed and was logged; under syncMutex_
+    QString damage_;            // why a read or write found the file damaged; empty while it is not
 };
 
 }  // namespace brelvo

@@ -6,6 +6,11 @@
 //
 // Entry i is "entry-<i>" holding a value of varying size (up to 256 KiB)
 // whose bytes derive from i, and is appended to the "queue" key with update().
+//
+//   defaults_writer --standard
+//
+// Stores "at exit" under "written" in the process-wide store and ends
+// normally, for the test that the store's file is closed at exit.
 #include "platform/Defaults.h"
 
 #include <QByteArray>
@@ -22,6 +27,10 @@ static QByteArray payload(int i) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--standard") == 0) {
+        brelvo::Defaults::standard().setObject(QStringLiteral("at exit"), QStringLiteral("written"));
+        return brelvo::Defaults::standard().synchronize() ? 0 : 3;
+    }
     if (argc < 3) return 2;
     brelvo::Defaults store(QString::fromLocal8Bit(argv[1]));
     for (int i = atoi(argv[2]);; ++i) {

@@ -34,10 +34,35 @@ QString storePath(const QString& name = QStringLiteral("store.sqlite")) {
     return QDir(brelvo::test::home()).filePath(name);
 }
 
+// The damaged files kept aside (their logs, kept beside them, not counted).
 QStringList corruptCopies(const QString& path) {
     const QFileInfo info(path);
-    return QDir(info.absolutePath()).entryList({info.fileName() + QStringLiteral(".corrupt-*")},
-                                               QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QStringList copies = QDir(info.absolutePath()).entryList({info.fileName() + QStringLiteral(".corrupt-*")},
+                                                             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    copies.removeIf([](const QString& name) { return name.endsWith(QStringLiteral("-wal")); });
+    return copies;
+}
+
+// A store of 300 values, closed cleanly, so that the file holds them all.
+void fillAndClose(const QString& path) {
+    Defaults store(path);
+    for (int i = 0; i < 300; ++i) store.setObject(QByteArray(1500, char(i)), QStringLiteral("key-%1").arg(i));
+    ASSERT_TRUE(store.synchronize());
+}
+
+// Overwrites every page but the first, which holds the header and the
+// schema: the file still opens, and any look at the values meets damage.
+void damageAllButTheSchema(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const QByteArray header = f.read(100);
+    ASSERT_EQ(header.size(), 100);
+    const qint64 pageSize = (quint8(header[16]) << 8) | quint8(header[17]);
+    ASSERT_GT(f.size(), 2 * pageSize);
+    QByteArray garbage(f.size() - pageSize, Qt::Uninitialized);
+    for (qsizetype i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 131 + 17) ^ (i >> 5));
+    ASSERT_TRUE(f.seek(pageSize));
+    ASSERT_EQ(f.write(garbage), garbage.size());
 }
 
 // The same bytes the writer child stores under "entry-<i>".
@@ -328,19 +353,28 @@ TEST(Defaults, UnusableFileIsMovedAsideAndStoreStartsEmpty) {
         f.write(garbage);
     };
     const auto truncateAStore = [](const QString& path) {
-        {
-            Defaults store(path);
-            for (int i = 0; i < 300; ++i) store.setObject(QByteArray(1500, char(i)), QStringLiteral("key-%1").arg(i));
-            ASSERT_TRUE(store.synchronize());
-        }  // closing folds the log into the main file
+        fillAndClose(path);  // closing folds the log into the main file
         ASSERT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
         const qint64 size = QFileInfo(path).size();
         ASSERT_GT(size, 100 * 1024);
         ASSERT_TRUE(QFile::resize(path, size / 3 + 100));
     };
     const auto makeDirectory = [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path)); };
+    // The file and its log copied while a store has them open, as a kill
+    // leaves them; the damage lies where opening alone would not look.
+    const auto damageWhileOpen = [](const QString& path) {
+        const QString source = path + QStringLiteral(".source");
+        fillAndClose(source);
+        Defaults open(source);
+        ASSERT_EQ(open.object(QStringLiteral("key-1")).toByteArray(), QByteArray(1500, char(1)));
+        ASSERT_TRUE(QFile::exists(source + QStringLiteral("-wal")));
+        ASSERT_TRUE(QFile::copy(source, path));
+        ASSERT_TRUE(QFile::copy(source + QStringLiteral("-wal"), path + QStringLiteral("-wal")));
+        damageAllButTheSchema(path);
+    };
     const std::pair<const char*, std::function<void(const QString&)>> cases[] = {
-        {"garbage", writeGarbage}, {"truncated", truncateAStore}, {"directory", makeDirectory}};
+        {"garbage", writeGarbage}, {"truncated", truncateAStore}, {"directory", makeDirectory},
+        {"damaged, not closed", damageWhileOpen}};
 
     for (const auto& [what, make] : cases) {
         SCOPED_TRACE(what);
@@ -349,6 +383,7 @@ TEST(Defaults, UnusableFileIsMovedAsideAndStoreStartsEmpty) {
         LogCapture log;
         Defaults store(path);
         EXPECT_TRUE(store.isPersistent());
+        EXPECT_EQ(corruptCopies(path).size(), 1) << "not found unusable when opened";
         EXPECT_FALSE(store.object(QStringLiteral("anything")).isValid());
         const QStringList aside = corruptCopies(path);
         ASSERT_EQ(aside.size(), 1) << "the unusable file was not kept aside";
@@ -365,6 +400,57 @@ TEST(Defaults, UnusableFileIsMovedAsideAndStoreStartsEmpty) {
     EXPECT_EQ(brelvo::test::readFile(QFileInfo(garbagePath).absoluteDir().filePath(corruptCopies(garbagePath).value(0))),
               garbage)
         << "the kept copy is not the old file";
+}
+
+// A file closed cleanly is not read whole when opened; damage met later by a
+// read or a write is dealt with as at an open: the file goes aside and the
+// store starts empty, keeping the writes made since it was opened.
+TEST(Defaults, DamageFoundAfterTheOpenMovesTheFileAside) {
+    const QString readKey = QStringLiteral("key-7");
+    const std::pair<const char*, std::function<void(Defaults&)>> cases[] = {
+        {"by a read", [&](Defaults& store) { EXPECT_FALSE(store.object(readKey).isValid()); }},
+        {"by a write",
+         [](Defaults& store) {
+             store.setObject(QStringLiteral("written"), QStringLiteral("new"));
+             EXPECT_TRUE(store.synchronize());
+         }},
+    };
+    for (const auto& [how, meetDamage] : cases) {
+        SCOPED_TRACE(how);
+        const QString path = storePath(QString::fromLatin1(how) + QStringLiteral(".sqlite"));
+        fillAndClose(path);
+        damageAllButTheSchema(path);
+
+        LogCapture log;
+        Defaults store(path);
+        store.setObject(QStringLiteral("before"), QStringLiteral("kept"));
+        meetDamage(store);
+        const QStringList aside = corruptCopies(path);
+        ASSERT_EQ(aside.size(), 1) << log.lines().join('\n').toStdString();
+        EXPECT_EQ(log.count(aside.first()), 1) << log.lines().join('\n').toStdString();
+        EXPECT_FALSE(store.object(QStringLiteral("key-3")).isValid());
+        EXPECT_EQ(store.object(QStringLiteral("kept")), QVariant(QStringLiteral("before")));
+        ASSERT_TRUE(store.synchronize());
+
+        Defaults reopened(path);
+        EXPECT_EQ(reopened.object(QStringLiteral("kept")), QVariant(QStringLiteral("before")));
+        EXPECT_FALSE(reopened.object(readKey).isValid());
+        EXPECT_EQ(corruptCopies(path).size(), 1) << "the new file was moved aside too";
+    }
+}
+
+// The process-wide store is never destroyed, but an application that ends
+// normally closes its file: one left open costs a full check at the next start.
+TEST(Defaults, StandardStoreIsClosedCleanlyAtExit) {
+    QProcess child;
+    child.start(QStringLiteral(DEFAULTS_WRITER), {QStringLiteral("--standard")});
+    ASSERT_TRUE(child.waitForFinished(30000));
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
+    ASSERT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
+    const QString path = QDir(brelvo::test::home()).filePath(QStringLiteral("Documents/brelvo-defaults.sqlite"));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral("-wal")));
+    Defaults store(path);
+    EXPECT_EQ(store.object(QStringLiteral("written")), QVariant(QStringLiteral("at exit")));
 }
 
 TEST(Defaults, StoreWithoutAnyWritableFileKeepsValuesInMemory) {
