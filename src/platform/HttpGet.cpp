@@ -29,6 +29,11 @@ const char* redirectProtocols(const QString& scheme) {
     return scheme.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? "https" : "http,https";
 }
 
+void initCurlOnce() {
+    static std::once_flag curlReady;
+    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds timeout) {
     // Percent-encode what needs it (spaces, non-ASCII) so that no raw control
     // character or line break reaches the request line.
@@ -38,9 +43,7 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
         qCWarning(lcBrelvo) << "not an http(s) address, nothing fetched:" << url.left(200);
         return std::nullopt;
     }
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
+    initCurlOnce();
     CURL* curl = curl_easy_init();
     if (!curl) {
         qCWarning(lcBrelvo) << "cannot make an HTTP request for" << url.left(200);

@@ -21,6 +21,11 @@ void setDefaultGetTimeout(std::chrono::milliseconds timeout);
 // http, where the picture could be read or swapped on the way.
 const char* redirectProtocols(const QString& scheme);
 
+// Sets libcurl up for the process, once, from whichever thread asks first.
+// Every request calls it before its first handle: the set-up costs most of a
+// millisecond, which start-up need not pay.
+void initCurlOnce();
+
 // A blocking GET of an http or https URL, following up to five redirects
 // (those redirectProtocols allows). The body of a 2xx answer, possibly empty; none (and
 // a log line) for any other scheme, a malformed URL, a failed or timed-out

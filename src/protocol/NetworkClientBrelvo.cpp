@@ -2,13 +2,13 @@
 
 #include "platform/AppInfo.h"
 #include "platform/CappedBody.h"
+#include "platform/HttpGet.h"
 #include "platform/Log.h"
 #include "protocol/Connectivity.h"
 #include "protocol/DeliveryId.h"
 
 #include <curl/curl.h>
 
-#include <mutex>
 
 namespace brelvo {
 
@@ -17,10 +17,7 @@ NetworkClientBrelvo& NetworkClientBrelvo::shared() {
     return *client;
 }
 
-NetworkClientBrelvo::NetworkClientBrelvo() {
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+NetworkClientBrelvo::NetworkClientBrelvo() = default;
 
 QString NetworkClientBrelvo::serviceUrl() {
     return appinfo::serviceUrl();
@@ -34,6 +31,7 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
                                                       const QString& deliveryId) const {
     if (!connectivity::reachable()) return QStringLiteral("");
 
+    http::initCurlOnce();
     CURL* curl = curl_easy_init();
     if (!curl) {
         qCWarning(lcBrelvo) << "cannot make an HTTP request for" << method;
