@@ -79,7 +79,9 @@ QImage BrelvoImageManager::getImageForKey(const QString& key) const {
             qCWarning(lcBrelvo) << "the built-in icon" << key << "does not decode";
             return QImage();
         }
-        QImage image = fitted(drawn, QSize(entry.w, entry.h), scale);
+        // Drawn for this very scale: used as it is.
+        const bool exact = drawn.devicePixelRatio() == scale && drawn.size() == QSize(entry.w, entry.h) * scale;
+        QImage image = exact ? drawn : fitted(drawn, QSize(entry.w, entry.h), scale);
         QMutexLocker lock(&mutex_);
         icons_.insert(cacheKey, image);
         return image;
