@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <link.h>
 #include <unistd.h>
 
@@ -90,15 +91,39 @@ void CrashFile::rememberExecutablePath() {
 bool CrashFile::open(const QString& path) {
     close();
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    // Blocks reserved now: a crash on a full disk still has its room.
     const off_t size = static_cast<off_t>(kSlots * kSlotSize);
-    if (::posix_fallocate(fd, 0, size) != 0 && ::ftruncate(fd, size) != 0) {
-        ::close(fd);
-        return false;
+    bool changed = false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size != size || st.st_blocks * 512 < size) {
+        // A new file or a wrong one: emptied, and its blocks reserved now, so
+        // that a crash on a full disk still has its room.
+        if (::ftruncate(fd, 0) != 0 || (::posix_fallocate(fd, 0, size) != 0 && ::ftruncate(fd, size) != 0)) {
+            ::close(fd);
+            return false;
+        }
+        changed = true;
+    } else {
+        // The file an earlier run left, its blocks already reserved: only the
+        // slots that were written are emptied, so that none of their bytes
+        // can complete a later write that is cut off.
+        static const char zeros[kSlotSize] = {};
+        for (int slot = 0; slot < kSlots; ++slot) {
+            char head[sizeof kMagic] = {};
+            const off_t at = static_cast<off_t>(slot * kSlotSize);
+            if (::pread(fd, head, sizeof head, at) == static_cast<ssize_t>(sizeof head) &&
+                std::memcmp(head, zeros, sizeof head) == 0)
+                continue;
+            if (!writeAll(fd, zeros, kSlotSize, at)) {
+                ::close(fd);
+                return false;
+            }
+            changed = true;
+        }
     }
-    ::fsync(fd);
+    // Nothing to make durable on a start after a clean run.
+    if (changed) ::fsync(fd);
     fd_ = fd;
     prepareDeliveryIds();
     next_.store(0);
@@ -174,12 +199,19 @@ std::vector<CrashFile::Entry> CrashFile::readComplete(const QString& path) {
     std::vector<Entry> out;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return out;
-    const QByteArray all = file.read(static_cast<qint64>(kSlots * kSlotSize));
     for (int slot = 0; slot < kSlots; ++slot) {
-        const qsizetype base = static_cast<qsizetype>(slot * kSlotSize);
-        if (all.size() < base + static_cast<qsizetype>(kHeaderSizeWithoutId)) break;
-        const char* s = all.constData() + base;
-        const std::size_t available = std::min<std::size_t>(kSlotSize, static_cast<std::size_t>(all.size() - base));
+        // Only slots that were written are read whole.
+        const qint64 base = static_cast<qint64>(slot * kSlotSize);
+        if (!file.seek(base)) break;
+        const QByteArray head = file.read(sizeof kMagic);
+        if (head.size() < static_cast<qsizetype>(sizeof kMagic)) break;
+        if (std::memcmp(head.constData(), kMagic, sizeof kMagic) != 0 &&
+            std::memcmp(head.constData(), kMagicWithoutId, sizeof kMagicWithoutId) != 0)
+            continue;
+        const QByteArray all = head + file.read(static_cast<qint64>(kSlotSize - sizeof kMagic));
+        if (all.size() < static_cast<qsizetype>(kHeaderSizeWithoutId)) break;
+        const char* s = all.constData();
+        const std::size_t available = static_cast<std::size_t>(all.size());
         const bool withId = std::memcmp(s, kMagic, sizeof kMagic) == 0;
         if (!withId && std::memcmp(s, kMagicWithoutId, sizeof kMagicWithoutId) != 0) continue;
         const std::size_t header = withId ? kHeaderSize : kHeaderSizeWithoutId;

@@ -87,8 +87,10 @@ public:
 
     // Opens (creating) the file, empties every slot and preallocates it, so
     // that a write at crash time needs no new blocks, and gives every slot a
-    // fresh delivery identifier. Call at start-up, after readComplete() took
-    // what an earlier run left.
+    // fresh delivery identifier. A file of the right size with its blocks
+    // reserved is kept, with only its written slots emptied: after a clean
+    // run nothing is written or synced. Call at start-up, after
+    // readComplete() took what an earlier run left.
     bool open(const QString& path);
     void close();
     bool isOpen() const { return fd_ >= 0; }

@@ -116,6 +116,10 @@ TEST_F(CrashFileTest, RecordsReadBackWithFramesTextAndModules) {
     // Reopening at the next start empties it, with new identifiers.
     ASSERT_TRUE(file_.open(path()));
     EXPECT_TRUE(CrashFile::readComplete(path()).empty());
+    // No byte of the old reports is left for a cut-off write to complete.
+    QFile reopened(path());
+    ASSERT_TRUE(reopened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(reopened.readAll(), QByteArray(CrashFile::kSlots * CrashFile::kSlotSize, '\0'));
     EXPECT_NE(file_.deliveryId(0), entries[0].deliveryId);
 }
 

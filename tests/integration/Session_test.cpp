@@ -107,7 +107,9 @@ TEST_F(SessionTest, AcceptedSessionOpensTheMenuForUseWithTheRequirementsSorted) 
     const QString profile = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(
         QStringLiteral("profile"), JSONClientBrelvo::shared().getDataForProfileResponse());
     EXPECT_FALSE(AnalizeResponseBrelvo::shared().isErrorWithString(profile)) << profile.toStdString();
-    // The application box shows the build under test.
+    // The menu, made when it first opens, shows what the session delivered
+    // before: the application box shows the build under test.
+    panel()->showBrelMenu(true, 0.5);
     EXPECT_TRUE(test::waitFor([&] { return label("appTitle") == QStringLiteral("Notes"); }));
     EXPECT_FALSE(label("appRevision").isEmpty());
     // The demo build has a running requirement: its labels and colour show.
@@ -253,6 +255,7 @@ TEST_F(SessionTest, CachedUnknownRevisionInLockingModeShowsNoResponse) {
 TEST_F(SessionTest, WithoutARunningRequirementTheMenuOffersToChooseOne) {
     start();
     ASSERT_TRUE(waitMode(1));
+    panel()->showBrelMenu(true, 0.5);
     ASSERT_TRUE(test::waitFor([&] { return label("lblRevisionTitle") == QStringLiteral("TESTCASE"); }));
     // Finish the running requirement, then ask again.
     const QString rid = NetworkClientBrelvo::shared().rrid();

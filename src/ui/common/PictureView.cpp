@@ -12,7 +12,22 @@ PictureView::PictureView(QWidget* parent, bool round) : QWidget(parent), round_(
 
 void PictureView::setImage(const QImage& image) {
     image_ = image;
+    source_ = nullptr;
     update();
+}
+
+void PictureView::setImageSource(std::function<QImage()> source) {
+    image_ = QImage();
+    source_ = std::move(source);
+    update();
+}
+
+const QImage& PictureView::image() const {
+    if (source_) {
+        image_ = source_();
+        source_ = nullptr;
+    }
+    return image_;
 }
 
 void PictureView::paintEvent(QPaintEvent*) {
@@ -23,9 +38,9 @@ void PictureView::paintEvent(QPaintEvent*) {
         QPainterPath disc;
         disc.addEllipse(QRectF(rect()));
         p.setClipPath(disc);
-        if (image_.isNull()) p.fillPath(disc, QColor(214, 214, 220));
+        if (image().isNull()) p.fillPath(disc, QColor(214, 214, 220));
     }
-    if (image_.isNull()) return;
+    if (image().isNull()) return;
     QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
     // A round picture fills its disc; any other fits inside its rectangle.
     size.scale(QSizeF(this->size()), round_ ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);

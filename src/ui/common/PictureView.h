@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 namespace brelvo {
 
 // A picture drawn as large as its rectangle allows, keeping its proportions
@@ -17,13 +19,17 @@ public:
     explicit PictureView(QWidget* parent, bool round = false);
 
     void setImage(const QImage& image);
-    const QImage& image() const { return image_; }
+    // The picture, made when the view first paints: one that never shows is
+    // never made.
+    void setImageSource(std::function<QImage()> source);
+    const QImage& image() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QImage image_;
+    mutable QImage image_;
+    mutable std::function<QImage()> source_;
     bool round_ = false;
 };
 

@@ -11,6 +11,10 @@ struct AtlasSlot {
     int x, y, w, h;
 };
 
+// The atlas's size in points.
+inline constexpr int kAtlasWidth = 1170;
+inline constexpr int kAtlasHeight = 255;
+
 inline constexpr std::array<AtlasSlot, 27> kAtlasSlots{{
     {"icon_marker", 1121, 157, 47, 45},
     {"icon_crop", 1075, 205, 45, 45},

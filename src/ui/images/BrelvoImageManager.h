@@ -2,7 +2,9 @@
 
 #include "ui/images/AtlasTable.h"
 
+#include <QHash>
 #include <QImage>
+#include <QMutex>
 #include <QRect>
 #include <QString>
 
@@ -10,13 +12,14 @@
 
 namespace brelvo {
 
-// Cuts the built-in icons out of the atlas by name.
+// The built-in icons by name. Each icon is decoded when first asked for and
+// kept per scale; the whole atlas only for cuts of other rectangles. Safe on
+// any thread.
 class BrelvoImageManager {
 public:
     using Entry = AtlasSlot;
     static constexpr int kEntryCount = 27;
 
-    // The one instance; the atlas is decoded once, when it is made.
     static BrelvoImageManager& sharedInstance();
 
     // The icon of the key, w × h points at the screen's scale; a null image
@@ -25,10 +28,12 @@ public:
     QImage getImageForKey(const QString& key) const;
 
     // The atlas region r as a new image of r's size in points at the screen's
-    // scale; null for an empty rectangle.
+    // scale, taken from the atlas drawn for the nearest scale at or above it
+    // (never enlarged below 3x); null for an empty rectangle.
     QImage cutImageFromSpriteByRect(const QRect& r) const;
 
-    const QImage& spriteImage() const { return spriteImage_; }
+    // The atlas at scale 1.
+    QImage spriteImage() const { return sprite(1); }
 
     // Every key with its rectangle, in table order.
     static const std::array<Entry, kEntryCount>& atlasTable();
@@ -37,8 +42,12 @@ public:
     BrelvoImageManager& operator=(const BrelvoImageManager&) = delete;
 
 private:
-    BrelvoImageManager();
-    QImage spriteImage_;
+    BrelvoImageManager() = default;
+    QImage sprite(int scale) const;
+
+    mutable QMutex mutex_;
+    mutable std::array<QImage, 3> sprites_;  // by scale - 1, once assembled
+    mutable QHash<QString, QImage> icons_;   // by key and scale
 };
 
 }  // namespace brelvo

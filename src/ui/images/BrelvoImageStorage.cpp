@@ -3,9 +3,12 @@
 #include "platform/Log.h"
 #include "ui/images/BrelvoImageStorageData.h"
 
+#include <QBuffer>
 #include <QList>
+#include <QPainter>
 
 #include <array>
+#include <cstring>
 
 namespace brelvo {
 namespace {
@@ -34,13 +37,46 @@ constexpr std::array<signed char, 128> kTable = makeTable();
 }  // namespace
 
 QImage BrelvoImageStorage::getSprite() {
-    return imageFromBase64String(imageData());
+    return spriteAtScale(1);
+}
+
+QImage BrelvoImageStorage::iconAtScale(int slot, int scale) {
+    if (slot < 0 || slot >= static_cast<int>(kAtlasSlots.size()) || scale < 1 || scale > atlasdata::kScaleCount)
+        return QImage();
+    const atlasdata::EmbeddedIcon& packed = atlasdata::kIcons[scale - 1][slot];
+    const QByteArray pixels = qUncompress(packed.bytes, static_cast<qsizetype>(packed.size));
+    if (pixels.size() != qsizetype(packed.width) * packed.height * 4) return QImage();
+    QImage icon(packed.width, packed.height, QImage::Format_RGBA8888_Premultiplied);
+    if (icon.isNull()) return QImage();
+    for (int y = 0; y < packed.height; ++y)
+        std::memcpy(icon.scanLine(y), pixels.constData() + qsizetype(y) * packed.width * 4, size_t(packed.width) * 4);
+    icon.convertTo(QImage::Format_ARGB32_Premultiplied);
+    icon.setDevicePixelRatio(scale);
+    return icon;
+}
+
+QImage BrelvoImageStorage::spriteAtScale(int scale) {
+    if (scale < 1 || scale > atlasdata::kScaleCount) return QImage();
+    QImage atlas(QSize(kAtlasWidth, kAtlasHeight) * scale, QImage::Format_ARGB32_Premultiplied);
+    atlas.fill(Qt::transparent);
+    QPainter painter(&atlas);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (int slot = 0; slot < static_cast<int>(kAtlasSlots.size()); ++slot) {
+        QImage icon = iconAtScale(slot, scale);
+        icon.setDevicePixelRatio(1);
+        painter.drawImage(QPoint(kAtlasSlots[slot].x, kAtlasSlots[slot].y) * scale, icon);
+    }
+    painter.end();
+    atlas.setDevicePixelRatio(scale);
+    return atlas;
 }
 
 QString BrelvoImageStorage::imageData() {
-    static const QString text =
-        QString::fromLatin1(atlasdata::kDataUrl, static_cast<qsizetype>(atlasdata::kDataUrlLength));
-    return text;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    getSprite().save(&buffer, "PNG");
+    return QStringLiteral("data:image/png;base64,") + QString::fromLatin1(png.toBase64());
 }
 
 QImage BrelvoImageStorage::imageFromBase64String(const QString& text) {

@@ -8,17 +8,25 @@
 
 namespace brelvo {
 
-// The built-in icon atlas, carried in the library as a data-URL string so that
-// a host application needs no resource files of ours.
+// The built-in icon atlas, carried in the library so that a host application
+// needs no resource files of ours: each icon of the table drawn at 1x, 2x and
+// 3x, compressed on its own, so that one icon decodes without the rest.
 class BrelvoImageStorage {
 public:
     BrelvoImageStorage() = delete;
 
-    // The atlas image (1170 × 255 at scale 1), or a null image when the
-    // constant does not decode.
+    // The atlas image (1170 × 255 at scale 1): the icons at their places on a
+    // transparent ground.
     static QImage getSprite();
+    // The atlas for the device pixel ratio 1, 2 or 3 (that many times the
+    // points in pixels, with the ratio set on the image); null for any other.
+    static QImage spriteAtScale(int scale);
+    // The icon of kAtlasSlots[slot] drawn for the device pixel ratio 1, 2 or 3,
+    // with the ratio set; null for any other slot or scale, or bytes that do
+    // not decode.
+    static QImage iconAtScale(int slot, int scale);
 
-    // The constant "data:image/png;base64,…" string.
+    // The atlas at scale 1 as a "data:image/png;base64,…" string.
     static QString imageData();
 
     // A data URL's image: null when the text is shorter than 23 characters,

@@ -101,8 +101,10 @@ void BrelvoWindow::removeSpinner() {
 
 void BrelvoWindow::applyMode(int mode) {
     removeSpinner();
-    screenshot_->setImage(icon("screenshot_button"));
-    screenshot_->setEnabled(true);
+    // Screenshots wait while the session loads or cannot be used.
+    const bool screenshots = mode != 0 && mode != 2 && mode != 3;
+    screenshot_->setImage(icon(screenshots ? "screenshot_button" : "screenshot_button_unactive"));
+    screenshot_->setEnabled(screenshots);
     switch (mode) {
     case 0: {
         slider_->setImage(icon("bv_button_loading"));
@@ -110,8 +112,6 @@ void BrelvoWindow::applyMode(int mode) {
         spinner->setAttribute(Qt::WA_TransparentForMouseEvents);
         centreAt(spinner, slider_->width() * 0.5 - 2, slider_->height() * 0.5 + 5);
         spinner->startAnimating();
-        screenshot_->setImage(icon("screenshot_button_unactive"));
-        screenshot_->setEnabled(false);
         break;
     }
     case 1:
@@ -120,8 +120,6 @@ void BrelvoWindow::applyMode(int mode) {
     case 2:
     case 3:
         slider_->setImage(icon("bv_button_unactive"));
-        screenshot_->setImage(icon("screenshot_button_unactive"));
-        screenshot_->setEnabled(false);
         break;
     default:
         break;

@@ -111,7 +111,10 @@ void CustomViewBrelvo::showBrelMenu(bool open, double seconds) {
     const int w = size.width(), h = size.height();
     const int ms = qRound(seconds * 1000);
 
-    if (open) viewWillAppear();
+    if (open) {
+        ensureMenuBuilt();
+        viewWillAppear();
+    }
     if (myOrientation_ == 2) {
         if (open) {
             UserHelperBrelvo::shared().setIsOpen(true);
@@ -218,6 +221,11 @@ void CustomViewBrelvo::sessionAccepted(const AcceptedSession& session) {
     initFeedbackViewController();
     setAppView();
     setupMainButtonByMode(1);
+    // The loading screen leaves the menu bare where the overlay is still on
+    // screen (sliding away at start-up): the menu must be there to be seen.
+    if (BrelvoWindow* window = overlay::window();
+        window && window->frame().intersects(QRect(QPoint(0, 0), screen::bounds())))
+        ensureMenuBuilt();
     removeViewWithTag(kLoadingLockScreenTag);
 }
 
@@ -309,6 +317,7 @@ void CustomViewBrelvo::setAppView() {
     const QString build = revision ? revision->build_number() : QString();
     UserHelperBrelvo::shared().setTitleCompany(company);
     UserHelperBrelvo::shared().setRevisionNumber(build);
+    appBox_ = {title, company, build};
     if (appTitle_) appTitle_->setText(title);
     if (appCompany_) appCompany_->setText(company);
     if (appRevision_) appRevision_->setText(build);
@@ -323,6 +332,7 @@ void CustomViewBrelvo::setupImageForUserButtonFromResponse() {
 }
 
 void CustomViewBrelvo::setUserPicture(const QImage& image) {
+    userPicture_ = image;
     if (!userIcon_) return;
     const QSize size = userIcon_->size() * userIcon_->devicePixelRatioF();
     QImage rounded(size, QImage::Format_ARGB32_Premultiplied);
@@ -347,6 +357,13 @@ void CustomViewBrelvo::hideActiveRequirementElements(bool hide) {
 }
 
 void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
+    activeRequirement_ = requirement;
+    if (requirement.typeId() == QMetaType::QVariantMap) {
+        const QVariant expected = requirement.toMap().value(QStringLiteral("exp_result"));
+        if (expected.typeId() == QMetaType::QString && !expected.toString().isEmpty()) expectedResult_ = expected.toString();
+    } else {
+        expectedResult_.clear();
+    }
     if (!lblRevisionTitle_) return;
     if (requirement.typeId() == QMetaType::QVariantMap) {
         const QVariantMap r = requirement.toMap();
@@ -354,9 +371,7 @@ void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
         lblRevisionTitle_->setText(QStringLiteral("TESTCASE"));
         lblRevisionBuild_->setText(r.value(QStringLiteral("number")).toString());
         lblRequirementsCode_->setText(r.value(QStringLiteral("title")).toString());
-        const QVariant expected = r.value(QStringLiteral("exp_result"));
-        if (expected.typeId() == QMetaType::QString && !expected.toString().isEmpty())
-            lblREvisionExpResultText_->setText(expected.toString());
+        lblREvisionExpResultText_->setText(expectedResult_);
         lblRevisionExpRes_->setHidden(lblREvisionExpResultText_->text().isEmpty());
         const QVariant priority = r.value(QStringLiteral("priority"));
         lblPriority_->setText(UserHelperBrelvo::shared().getPriorityByPriorityNumber(priority));
@@ -373,6 +388,15 @@ void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
         lblRevisionTitle_->show();
         if (btnRequirements_) btnRequirements_->show();
     }
+}
+
+void CustomViewBrelvo::showSessionInMenu() {
+    if (appTitle_) appTitle_->setText(appBox_.value(0));
+    if (appCompany_) appCompany_->setText(appBox_.value(1));
+    if (appRevision_) appRevision_->setText(appBox_.value(2));
+    updateActiveRequirement(activeRequirement_);
+    if (!userPicture_.isNull()) setUserPicture(userPicture_);
+    showLoadingView(loadingShown_);
 }
 
 void CustomViewBrelvo::getRequirements() {
@@ -420,6 +444,7 @@ void CustomViewBrelvo::requirementsFinished() {
 }
 
 void CustomViewBrelvo::showLoadingView(bool show) {
+    loadingShown_ = show;
     if (!loadingView_) return;
     loadingView_->setVisible(show);
     if (show) loadingView_->raise();

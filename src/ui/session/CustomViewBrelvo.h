@@ -96,6 +96,9 @@ public:
 
     // Opens (true) or closes the menu over the given number of seconds.
     void showBrelMenu(bool open, double seconds);
+    // Makes the menu's views, filled with what the session delivered so far.
+    // Done when the menu first opens: until then it is never seen.
+    virtual void ensureMenuBuilt() {}
 
     // Posts the floating buttons' mode (0 loading, 1 active, 2 inactive, 3 unknown revision).
     void setupMainButtonByMode(int mode);
@@ -131,6 +134,8 @@ protected:
     QWidget* alertDelegateView() override { return this; }
     void showLoadingView(bool show);
     void setUserPicture(const QImage& image);
+    // Shows what the session delivered in the menu's views, once they exist.
+    void showSessionInMenu();
 
     // The panel's elements, made by the phone panel's interface.
     QLabel* userIcon_ = nullptr;
@@ -147,6 +152,12 @@ protected:
     QAbstractButton* btnRequirements_ = nullptr;
     QAbstractButton* btnRequirementChoose_ = nullptr;
     QWidget* loadingView_ = nullptr;
+    // What the menu shows, kept while its views do not exist yet.
+    QStringList appBox_{QString(), QString(), QString()};  // title, company, build
+    QVariant activeRequirement_;
+    QString expectedResult_;  // the last requirement's expected result that was not empty
+    QImage userPicture_;
+    bool loadingShown_ = false;
     void setActivationMode(int value) { activationMode_ = value; }
 
     QPointer<FeedbackViewControllerBrelvo> issueView_;  // the issue form, once it exists

@@ -51,7 +51,6 @@ QImage backImage() {
 
 CustomViewBrelvoiPhone::CustomViewBrelvoiPhone(QWidget* parent) : CustomViewBrelvo(parent) {
     if (QWidget* first = windows::first()) first->show();
-    createGUI();
     setStateForAnimate(false);
     registerObservers();
 
@@ -102,6 +101,27 @@ QLabel* label(QWidget* parent, const QString& style, const QString& text = QStri
 
 }  // namespace
 
+void CustomViewBrelvoiPhone::ensureMenuBuilt() {
+    if (backButton_) return;
+    // The screens made since start-up (the issue form, lock screens) stay above the menu.
+    const QList<QWidget*> screens = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    const QImage picture = userPicture_;
+    createGUI();
+    if (!picture.isNull()) userPicture_ = picture;
+    // Views made under a panel that already shows stay hidden unless shown;
+    // those the menu hides on purpose keep their hidden state.
+    for (QWidget* made : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (screens.contains(made)) continue;
+        QList<QWidget*> views = made->findChildren<QWidget*>();
+        views.append(made);
+        for (QWidget* view : std::as_const(views))
+            if (!view->testAttribute(Qt::WA_WState_ExplicitShowHide)) view->show();
+    }
+    for (QWidget* screen : screens) screen->raise();
+    showSessionInMenu();
+    layoutMenu();
+}
+
 void CustomViewBrelvoiPhone::createGUI() {
     const QString darkBold = QStringLiteral("color: #3c3c3c; font: bold 15px;");
     const QString lightGray = QStringLiteral("color: #9aa3ae; font: 13px;");
@@ -129,7 +149,7 @@ void CustomViewBrelvoiPhone::createGUI() {
     userIcon_->setAttribute(Qt::WA_TransparentForMouseEvents);
     QImage placeholder(72, 72, QImage::Format_ARGB32_Premultiplied);
     placeholder.fill(QColor(154, 163, 174));
-    setUserPicture(placeholder);
+    setUserPicture(placeholder);  // until the session's picture, if it came already, replaces it
 
     backButton_ = new ImageButton(this);
     backButton_->setObjectName(QStringLiteral("backToApplication"));
@@ -188,7 +208,6 @@ void CustomViewBrelvoiPhone::createGUI() {
     btnRequirements_ = chooseTest;
     activeRequirementElements_ = {lblRevisionBuild_, lblPriority_, subjectCaption_, lblRequirementsCode_,
                                   lblRevisionExpRes_, lblREvisionExpResultText_, choose};
-    updateActiveRequirement(QVariant());
 
     postIssueButton_ = new QPushButton(QStringLiteral("Post issue"), this);
     postIssueButton_->setObjectName(QStringLiteral("btnPostIssue"));
@@ -253,6 +272,11 @@ void CustomViewBrelvoiPhone::paintEvent(QPaintEvent*) {
 
 void CustomViewBrelvoiPhone::resizeEvent(QResizeEvent* event) {
     CustomViewBrelvo::resizeEvent(event);
+    layoutMenu();
+}
+
+void CustomViewBrelvoiPhone::layoutMenu() {
+    if (!backButton_) return;
     const int w = width();
     backButton_->move(w - backButton_->width() - 14, 21);
     userButton_->move(w - backButton_->width() - 14 - 12 - userButton_->width(), 18);

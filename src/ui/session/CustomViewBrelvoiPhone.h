@@ -39,6 +39,7 @@ public:
     void btnUserPressed();
     void btnRequirementsPressed();
     void btnMakeScreenshotPressedAction();
+    void ensureMenuBuilt() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -46,6 +47,7 @@ protected:
 
 private:
     void createGUI();
+    void layoutMenu();
     void registerObservers();
     void activationModeForShake();
     void stopMotion();

@@ -33,6 +33,11 @@ QImage atlasImage(const QString& key) {
     return BrelvoImageManager::sharedInstance().getImageForKey(key);
 }
 
+// Only the pictures that show are cut: most lock screens hide one of the two.
+std::function<QImage()> atlasSource(const QString& key) {
+    return [key] { return atlasImage(key); };
+}
+
 struct Frame {
     int top, width, height;
 };
@@ -75,15 +80,15 @@ void LockScreenViewControllerBrelvo::createGUI() {
     const Layout& l = layoutFor(tablet);
 
     auto* logo = new PictureView(this);
-    logo->setImage(atlasImage(QStringLiteral("logo")));
+    logo->setImageSource(atlasSource(QStringLiteral("logo")));
     logo_ = logo;
 
     auto* locks = new PictureView(this);
-    locks->setImage(atlasImage(QStringLiteral("error_img@2x")));
+    locks->setImageSource(atlasSource(QStringLiteral("error_img@2x")));
     locksImage_ = locks;
 
     auto* connection = new PictureView(this);
-    connection->setImage(atlasImage(QStringLiteral("connection_error")));
+    connection->setImageSource(atlasSource(QStringLiteral("connection_error")));
     connectionErrorImage_ = connection;
 
     errorMessage_ = new QTextEdit(this);
@@ -113,7 +118,6 @@ void LockScreenViewControllerBrelvo::createGUI() {
     connect(actionButton_, &QPushButton::clicked, this, &LockScreenViewControllerBrelvo::actionBtnPressed);
 
     refreshButton_ = new ImageButton(this);
-    refreshButton_->setImage(atlasImage(QStringLiteral("refresh")));
     refreshButton_->setStyleSheet(QStringLiteral("background: transparent;"));
     refreshButton_->hide();
     connect(refreshButton_, &ImageButton::clicked, this, &LockScreenViewControllerBrelvo::refresh);
@@ -160,11 +164,14 @@ void LockScreenViewControllerBrelvo::setupWithErrorInfo() {
         actionButton_->hide();
     }
     refreshButton_->setVisible(info.showRefreshButton());
+    // Its icon is cut when it first shows.
+    if (info.showRefreshButton() && refreshButton_->image().isNull())
+        refreshButton_->setImage(atlasImage(QStringLiteral("refresh")));
     layoutElements();
 }
 
 void LockScreenViewControllerBrelvo::setupImageWithName(const QString& name, bool squareFrame) {
-    static_cast<PictureView*>(locksImage_)->setImage(atlasImage(name));
+    static_cast<PictureView*>(locksImage_)->setImageSource(atlasSource(name));
     squarePicture_ = squareFrame;
     if (squareFrame) setupImageWithSquareFrame();
 }
