@@ -124,6 +124,21 @@ TEST_F(LogQueue, PastItsBoundTheMemoryQueueMovesToDiskInOrder) {
     EXPECT_LT(LogHelper::shared().queuedCount(), 10);
 }
 
+TEST_F(LogQueue, AFullQueueTheFilesRefuseIsKeptInTheStore) {
+    // A file where the folder of the batch files should be: no file can be made there.
+    QFile blocker(StoredLogBatches::folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const int total = int(LogHelper::kMaxQueuedEntries);
+    for (int i = 0; i < total; ++i) Brelvo::shared().BVLog(QStringLiteral("line %1").arg(i), 2);
+    ASSERT_TRUE(LogHelper::shared().flushSpilled());
+    EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
+    const QStringList messages = everyMessage();
+    ASSERT_EQ(messages.size(), total);
+    EXPECT_EQ(messages.last(), QStringLiteral("line %1").arg(total - 1));
+    QFile::remove(blocker.fileName());
+}
+
 TEST_F(LogQueue, WithoutASessionTheQueueWaitsFailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
     Brelvo::shared().BVLog(QStringLiteral("early"), 2);
     EXPECT_EQ(LogHelper::shared().drainQueue(), 0);
