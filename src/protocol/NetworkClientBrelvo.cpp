@@ -8,9 +8,19 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace brelvo {
+
+namespace {
+
+// Bumped under the client's lock whenever a token changes or a client is
+// made, so that a thread may keep the token it read last and skip the lock
+// while that stands: every logged line reads the token, from many threads.
+std::atomic<quint64> g_tokenGeneration{1};
+
+}  // namespace
 
 NetworkClientBrelvo& NetworkClientBrelvo::shared() {
     static NetworkClientBrelvo* client = new NetworkClientBrelvo;  // lives until the process ends
@@ -18,6 +28,7 @@ NetworkClientBrelvo& NetworkClientBrelvo::shared() {
 }
 
 NetworkClientBrelvo::NetworkClientBrelvo() {
+    ++g_tokenGeneration;  // a client made where another was drops what threads kept of it
     static std::once_flag curlReady;
     std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -76,8 +87,17 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
 }
 
 QString NetworkClientBrelvo::access_token() const {
+    thread_local struct {
+        const NetworkClientBrelvo* client = nullptr;
+        quint64 generation = 0;
+        QString token;
+    } seen;
+    if (seen.client == this && seen.generation == g_tokenGeneration.load(std::memory_order_acquire)) return seen.token;
     QMutexLocker lock(&mutex_);
-    return accessToken_;
+    seen.client = this;
+    seen.generation = g_tokenGeneration.load(std::memory_order_relaxed);
+    seen.token = accessToken_;
+    return seen.token;
 }
 
 void NetworkClientBrelvo::setSessionValue(QString& field, const QString& value) {
@@ -86,6 +106,7 @@ void NetworkClientBrelvo::setSessionValue(QString& field, const QString& value) 
         QMutexLocker lock(&mutex_);
         if (field == value) return;
         field = value;
+        if (&field == &accessToken_) g_tokenGeneration.fetch_add(1, std::memory_order_release);
         observer = sessionObserver_;
     }
     if (observer) observer();  // outside the lock: it may read the values back
