@@ -1,5 +1,6 @@
 #include "platform/BinaryPropertyList.h"
 
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -236,6 +237,45 @@ void restoreNuls(QByteArray& bytes, char16_t standIn) {
         for (quint64 at = object->start; at < object->end; at += 2)
             if (data[at] == high && data[at + 1] == low) data[at] = data[at + 1] = 0;
     }
+}
+
+QByteArray ofData(const QByteArray& data) {
+    const auto size = static_cast<quint64>(data.size());
+    // The marker holds a count below 15; a longer one follows it as an
+    // integer object of 1, 2, 4 or 8 big-endian bytes.
+    int countBytes = 0;
+    if (size >= 15) countBytes = size <= 0xff ? 1 : size <= 0xffff ? 2 : size <= 0xffffffffu ? 4 : 8;
+    const quint64 objectSize = 1 + (countBytes ? 1 + countBytes : 0) + size;
+    const quint64 tableOffset = kHeaderSize + objectSize;
+    // The offset table's one entry, the object's offset 8, is written as wide
+    // as the table's own offset needs, as libplist does.
+    int offsetBytes = 1;
+    while (offsetBytes < 8 && (tableOffset >> (8 * offsetBytes)) != 0) ++offsetBytes;
+    QByteArray out(static_cast<qsizetype>(tableOffset + offsetBytes + kTrailerSize), Qt::Uninitialized);
+    auto* at = reinterpret_cast<uchar*>(out.data());
+    const auto putBigEndian = [&at](quint64 value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) *at++ = static_cast<uchar>(value >> (8 * i));
+    };
+    std::memcpy(at, "bplist00", kHeaderSize);
+    at += kHeaderSize;
+    if (countBytes) {
+        *at++ = (kData << 4) | 0xf;
+        *at++ = static_cast<uchar>((kInteger << 4) | std::countr_zero(static_cast<unsigned>(countBytes)));
+        putBigEndian(size, countBytes);
+    } else {
+        *at++ = static_cast<uchar>((kData << 4) | size);
+    }
+    if (size) std::memcpy(at, data.constData(), size);
+    at += size;
+    putBigEndian(kHeaderSize, offsetBytes);  // the offset table
+    std::memset(at, 0, 6);  // unused, sort version
+    at += 6;
+    *at++ = static_cast<uchar>(offsetBytes);
+    *at++ = 1;  // object reference size
+    putBigEndian(1, 8);  // objects
+    putBigEndian(0, 8);  // the top object
+    putBigEndian(tableOffset, 8);
+    return out;
 }
 
 }  // namespace brelvo::plist::binary

@@ -15,6 +15,11 @@ namespace brelvo::plist::binary {
 // one-byte string holds a NUL (libplist would cut it there).
 bool isSound(const QByteArray& bytes);
 
+// The binary property list of one data object holding the bytes, the same
+// bytes libplist writes, made in a single pass: a large value (a screenshot,
+// a log batch) is not copied three times on its way to the store.
+QByteArray ofData(const QByteArray& data);
+
 // In every UTF-16 string of a binary property list, turns each code unit
 // standIn into U+0000.
 void restoreNuls(QByteArray& bytes, char16_t standIn);

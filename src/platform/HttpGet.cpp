@@ -1,14 +1,12 @@
 #include "platform/HttpGet.h"
 
 #include "platform/CappedBody.h"
+#include "platform/CurlHandle.h"
 #include "platform/Log.h"
 
 #include <QUrl>
 
-#include <curl/curl.h>
-
 #include <atomic>
-#include <mutex>
 
 namespace brelvo::http {
 namespace {
@@ -38,10 +36,8 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
         qCWarning(lcBrelvo) << "not an http(s) address, nothing fetched:" << url.left(200);
         return std::nullopt;
     }
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
-    CURL* curl = curl_easy_init();
+    const curl::Handle handle = curl::newHandle();
+    CURL* curl = handle.get();
     if (!curl) {
         qCWarning(lcBrelvo) << "cannot make an HTTP request for" << url.left(200);
         return std::nullopt;
@@ -53,21 +49,16 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
     if (curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK ||
         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, redirectProtocols(scheme)) != CURLE_OK) {
         qCWarning(lcBrelvo) << "libcurl cannot limit the schemes of" << url.left(200) << "; nothing fetched";
-        curl_easy_cleanup(curl);
         return std::nullopt;
     }
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     const CURLcode result = curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
 
     if (body.tooLarge) {
         qCWarning(lcBrelvo) << "the answer from" << url.left(200) << "is larger than" << kMaxGetBytes << "bytes; dropped";

@@ -294,6 +294,7 @@ QByteArray toXml(const QVariant& value) {
 }
 
 QByteArray toBinary(const QVariant& value) {
+    if (value.typeId() == QMetaType::QByteArray) return binary::ofData(value.toByteArray());
     if (!hasForm(value)) return {};
     StringScan scan;
     scanStrings(value, scan);

@@ -1,7 +1,8 @@
 #pragma once
 
 // System sounds through libcanberra's event sounds, where the library was
-// built with it (BRELVO_HAVE_CANBERRA); silent otherwise. Any thread: calls
+// built with its headers (BRELVO_HAVE_CANBERRA) and libcanberra is installed,
+// loaded at the first sound; silent otherwise. Any thread: calls
 // are serialised, and the sound plays asynchronously. Without a sound server
 // nothing is heard (a debug line says why).
 namespace brelvo::systemsound {

@@ -2,14 +2,12 @@
 
 #include "platform/AppInfo.h"
 #include "platform/CappedBody.h"
+#include "platform/CurlHandle.h"
 #include "platform/Log.h"
 #include "protocol/Connectivity.h"
 #include "protocol/DeliveryId.h"
 
-#include <curl/curl.h>
-
 #include <atomic>
-#include <mutex>
 
 namespace brelvo {
 
@@ -29,8 +27,6 @@ NetworkClientBrelvo& NetworkClientBrelvo::shared() {
 
 NetworkClientBrelvo::NetworkClientBrelvo() {
     ++g_tokenGeneration;  // a client made where another was drops what threads kept of it
-    static std::once_flag curlReady;
-    std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 QString NetworkClientBrelvo::serviceUrl() {
@@ -45,7 +41,8 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
                                                       const QString& deliveryId) const {
     if (!connectivity::reachable()) return QStringLiteral("");
 
-    CURL* curl = curl_easy_init();
+    const curl::Handle handle = curl::newHandle();
+    CURL* curl = handle.get();
     if (!curl) {
         qCWarning(lcBrelvo) << "cannot make an HTTP request for" << method;
         return QString();
@@ -65,14 +62,10 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout().count()));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without SIGALRM: we run on many threads
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
 
     if (answer.tooLarge) {
         qCWarning(lcBrelvo) << "the answer to" << method << "is larger than" << kMaxAnswerBytes << "bytes; dropped";

@@ -7,6 +7,7 @@
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include <limits>
 
@@ -54,6 +55,25 @@ TEST(PropertyList, BinaryAndXmlRoundTripsKeepEveryKindAndValue) {
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
               "<plist version=\"1.0\">\n<array/>\n</plist>\n");
+}
+
+// A value of bytes alone is written without libplist; the bytes must be
+// those libplist writes, at every width of the length.
+TEST(PropertyList, BytesAloneAreWrittenAsLibplistWritesThem) {
+    for (const qsizetype size : {0, 14, 15, 255, 256, 65535, 65536, 70001}) {
+        QByteArray data(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + size);
+        plist_t node = plist_new_data(data.constData(), static_cast<uint64_t>(size));
+        char* out = nullptr;
+        uint32_t length = 0;
+        plist_to_bin(node, &out, &length);
+        const QByteArray expected(out, length);
+        plist_to_bin_free(out);
+        plist_free(node);
+        const QByteArray ours = plist::toBinary(data);
+        EXPECT_EQ(ours, expected) << size;
+        EXPECT_EQ(plist::fromData(ours).toByteArray(), data) << size;
+    }
 }
 
 TEST(PropertyList, DatesAtTheEndsOfTheBinaryRangeKeepTheirSide) {

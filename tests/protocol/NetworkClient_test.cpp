@@ -36,10 +36,12 @@ protected:
 
 }  // namespace
 
-TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
+TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrlOverAConnectionKeptOpen) {
     std::string path, method, contentType, expect, body;
     std::vector<std::string> deliveryIds;
+    std::vector<int> clientPorts;
     server.server().Post(R"(/api/1_0/lib/(\w+))", [&](const httplib::Request& req, httplib::Response& res) {
+        clientPorts.push_back(req.remote_port);
         path = req.path;
         method = req.method;
         contentType = req.get_header_value("Content-Type");
@@ -62,6 +64,9 @@ TEST_F(NetworkClientTest, PostsTheBodyAsJsonToTheMethodsUrl) {
     client.makePOSTRequestWithMethod(QStringLiteral("post_crash"), "{}", id);
     EXPECT_EQ(body, "{}");
     EXPECT_EQ(deliveryIds, (std::vector<std::string>{"(none)", id.toStdString()}));
+    // The second request came over the connection the first left open.
+    ASSERT_EQ(clientPorts.size(), 2u);
+    EXPECT_EQ(clientPorts[0], clientPorts[1]);
     EXPECT_TRUE(brelvo::delivery::isId(id)) << id.toStdString();
     EXPECT_NE(brelvo::delivery::newId(), id);
     EXPECT_EQ(NetworkClientBrelvo::urlForMethod(QStringLiteral("auth")), server.url() + QStringLiteral("api/1_0/lib/auth"));
