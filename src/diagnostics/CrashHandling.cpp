@@ -9,6 +9,7 @@
 #include "diagnostics/CrashWatchdog.h"
 #include "diagnostics/ErrorHandlerFile.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
+#include "diagnostics/LogHelper.h"
 #include "platform/Log.h"
 #include "protocol/NetworkClientBrelvo.h"
 
@@ -59,6 +60,9 @@ void setHandlingHooks(HandlingHooks hooks) {
 void handleException(const BrelvoException& exception) {
     noteHandlingBegun();
     if (g_hooks.saveCriticalData) g_hooks.saveCriticalData();
+    // Log lines on their way to disk are stored before the process may end;
+    // bounded, as the crash may have struck the writer itself.
+    LogHelper::shared().flushSpilled(std::chrono::seconds(2));
     const BrelvoException e = completed(exception);
     const QString log = reportText(e);
 

@@ -1,5 +1,6 @@
 #include "diagnostics/LogHelper.h"
 
+#include "diagnostics/SignalStacks.h"
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -11,9 +12,12 @@
 #include "protocol/NetworkClientBrelvo.h"
 #include "state/SharedState.h"
 
+#include <QMutex>
 #include <QSet>
 
+#include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 namespace brelvo {
@@ -49,7 +53,7 @@ QList<Batch> batchesOf(const QVariantList& entries, const QString& fallbackToken
         if (batches.isEmpty() || batches.last().token != token) batches.append(Batch{token, {}, 0});
         Batch& b = batches.last();
         if (b.count > 0) b.joined.append(',');
-        b.joined.append(LogHelper::entryJson(entry));
+        JSONClientBrelvo::shared().appendLogJSON(b.joined, entry);
         ++b.count;
     }
     return batches;
@@ -74,26 +78,72 @@ QByteArray LogHelper::entryJson(const QVariantMap& entry) {
 
 void LogHelper::enqueue(QVariantMap entry) {
     const qsizetype bytes = entryBytes(entry);
-    QVariantList spill;
-    {
-        QMutexLocker lock(&mutex_);
-        queue_.append(std::move(entry));
-        queuedBytes_ += bytes;
-        if (std::size_t(queue_.size()) < kMaxQueuedEntries && queuedBytes_ < kMaxQueuedBytes) return;
-        spill.swap(queue_);
-        queuedBytes_ = 0;
+    std::unique_lock<std::timed_mutex> lock(mutex_);
+    queue_.append(std::move(entry));
+    queuedBytes_ += bytes;
+    if (overBound()) handOff(lock);
+}
+
+bool LogHelper::overBound() const {
+    return std::size_t(queue_.size()) >= kMaxQueuedEntries || queuedBytes_ >= kMaxQueuedBytes;
+}
+
+void LogHelper::handOff(std::unique_lock<std::timed_mutex>& lock) {
+    // One full queue may wait for the writer beside the one it stores; past
+    // that the loggers wait for it rather than hold ever more in memory.
+    writerProgress_.wait(lock, [this] { return spilled_.empty() || !overBound(); });
+    if (!overBound()) return;  // another thread handed it off meanwhile
+    spilled_.push_back(std::exchange(queue_, {}));
+    queuedBytes_ = 0;
+    if (!writerStarted_) {
+        writerStarted_ = true;
+        // Registered after the store's own exit handler, so it runs before
+        // the store closes its file.
+        Defaults::standard();
+        std::atexit([] { shared().flushSpilled(std::chrono::seconds(10)); });
+        // A thread of its own rather than the global pool, whose threads may
+        // all be busy with service calls, or be loggers waiting for it.
+        std::thread([this] { writeSpilled(); }).detach();
     }
-    // Past the bound: the entries go to disk, outside the lock, so that other
-    // threads keep logging while this one writes.
-    const QList<Batch> batches = batchesOf(spill, QString());
-    for (const Batch& b : batches) addLogs(storedBatch(b.joined, b.token));
-    const quint64 total = spilledEntries_ += quint64(spill.size());
-    qCInfo(lcBrelvo) << "log queue full:" << spill.size() << "entries moved to the stored batches ("
-                     << total << "so far)";
+    writerProgress_.notify_all();
+}
+
+void LogHelper::writeSpilled() {
+    crash::prepareThread();
+    std::unique_lock<std::timed_mutex> lock(mutex_);
+    for (;;) {
+        writerProgress_.wait(lock, [this] { return !spilled_.empty(); });
+        const QVariantList spill = std::move(spilled_.front());
+        spilled_.pop_front();
+        writing_ = true;
+        writerProgress_.notify_all();
+        lock.unlock();
+        for (const Batch& b : batchesOf(spill, QString()))
+            StoredLogBatches::shared().appendAsFile(QString::fromUtf8(b.joined), b.token);
+        spilledEntries_ += quint64(spill.size());  // only this thread counts
+        qCInfo(lcBrelvo) << "log queue full:" << spill.size() << "entries moved to the stored batches ("
+                         << spilledEntries_ << "so far)";
+        lock.lock();
+        writing_ = false;
+        writerProgress_.notify_all();
+    }
+}
+
+bool LogHelper::flushSpilled(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    // Timed, as the crash path calls this and the crash may have struck a
+    // thread inside the lock.
+    std::unique_lock<std::timed_mutex> lock(mutex_, deadline);
+    if (lock.owns_lock() && writerProgress_.wait_until(lock, deadline, [this] { return spilled_.empty() && !writing_; }))
+        return true;
+    qCWarning(lcBrelvo) << "log writer still busy after" << timeout.count() << "ms: log lines handed to it may"
+                        << "not be stored";
+    return false;
 }
 
 QVariantList LogHelper::takeQueued() {
-    QMutexLocker lock(&mutex_);
+    flushSpilled();
+    std::lock_guard<std::timed_mutex> lock(mutex_);
     QVariantList taken;
     taken.swap(queue_);
     queuedBytes_ = 0;
@@ -101,12 +151,12 @@ QVariantList LogHelper::takeQueued() {
 }
 
 QVariantList LogHelper::queued() const {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::timed_mutex> lock(mutex_);
     return queue_;
 }
 
 qsizetype LogHelper::queuedCount() const {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::timed_mutex> lock(mutex_);
     return queue_.size();
 }
 
@@ -126,17 +176,10 @@ int LogHelper::drainQueue() {
         // No session yet (a batch without a token would be refused), or no
         // network: the entries wait in front of anything logged meanwhile,
         // and go to disk in large pieces when the memory bound is reached.
-        QVariantList spill;
-        {
-            QMutexLocker lock(&mutex_);
-            queue_ = entries + queue_;
-            for (const QVariant& v : std::as_const(entries)) queuedBytes_ += entryBytes(v.toMap());
-            if (std::size_t(queue_.size()) >= kMaxQueuedEntries || queuedBytes_ >= kMaxQueuedBytes) {
-                spill.swap(queue_);
-                queuedBytes_ = 0;
-            }
-        }
-        for (const Batch& b : batchesOf(spill, QString())) addLogs(storedBatch(b.joined, b.token));
+        std::unique_lock<std::timed_mutex> lock(mutex_);
+        queue_ = entries + queue_;
+        for (const QVariant& v : std::as_const(entries)) queuedBytes_ += entryBytes(v.toMap());
+        if (overBound()) handOff(lock);
         return 0;
     }
     int delivered = 0;

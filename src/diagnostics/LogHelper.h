@@ -3,13 +3,16 @@
 #include "diagnostics/StoredLogBatches.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <mutex>
 
 namespace brelvo {
 
@@ -22,10 +25,13 @@ namespace brelvo {
 // or sooner when a later batch gets through. Nothing is dropped: when the
 // memory queue grows past kMaxQueuedEntries entries or kMaxQueuedBytes of text
 // (the service unreachable and no session to send with, or the tick stopped)
-// it is spilled to the stored batches on disk. Every change of a stored queue
-// is an atomic read-modify-write that is on disk when the call returns, and
-// an entry leaves a stored queue only once it was delivered or moved on. Safe
-// to use from any thread.
+// it is handed to a writer thread of its own, which stores it as batch files
+// of the stored batches: the thread that logs never waits for the disk, only
+// for the writer when it lags a whole queue behind. Every change of a stored
+// queue is an atomic read-modify-write that is on disk when it returns, and an
+// entry leaves a stored queue only once it was delivered or moved on. What was
+// handed to the writer is stored before the process exits and before a crash
+// report is made. Safe to use from any thread.
 class LogHelper {
 public:
     static LogHelper& shared();
@@ -39,8 +45,12 @@ public:
     // ---- the in-memory queue ----
     // Appends one entry ("log", "level", "ts", "token").
     void enqueue(QVariantMap entry);
-    // Takes every queued entry out, oldest first.
+    // Takes every queued entry out, oldest first, once the entries handed to
+    // the writer before them are stored.
     QVariantList takeQueued();
+    // Waits until every entry handed to the writer is stored; false when the
+    // writer did not finish within the time-out (logged).
+    bool flushSpilled(std::chrono::milliseconds timeout = std::chrono::minutes(1));
     // A copy of the queued entries (for inspection and tests).
     QVariantList queued() const;
     qsizetype queuedCount() const;
@@ -86,11 +96,21 @@ public:
 private:
     LogHelper() = default;
     void moveOldLogsToBatches();
+    bool overBound() const;
+    // Hands the full memory queue to the writer; called with mutex_ held.
+    void handOff(std::unique_lock<std::timed_mutex>& lock);
+    // The writer's thread: stores the handed-off queues, oldest first.
+    [[noreturn]] void writeSpilled();
 
-    mutable QMutex mutex_;
+    mutable std::timed_mutex mutex_;
+    std::condition_variable_any writerProgress_;  // a queue was taken or stored
     QVariantList queue_;
     qsizetype queuedBytes_ = 0;
-    std::atomic<quint64> spilledEntries_{0};
+    // Queues handed to the writer and not yet taken by it, oldest first.
+    std::deque<QVariantList> spilled_;
+    bool writing_ = false;  // the writer holds a queue it has not stored yet
+    bool writerStarted_ = false;
+    quint64 spilledEntries_ = 0;
     std::atomic<bool> draining_{false};
 };
 

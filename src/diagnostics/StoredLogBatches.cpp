@@ -144,6 +144,22 @@ void StoredLogBatches::append(const QString& logs, const QString& token, const Q
         // The files failed (a full disk): the array is the last place left.
         qCWarning(lcBrelvo) << "log batch kept in the defaults store instead";
     }
+    appendToArray(logs, token, id, sentBefore);
+}
+
+void StoredLogBatches::appendAsFile(const QString& logs, const QString& token) {
+    if (logs.isEmpty()) return;
+    QMutexLocker lock(&appendMutex_);
+    const QString id = delivery::newId();
+    if (writeFile(logs, token, id)) {
+        joinable_.clear();  // the array's last batch is no longer the newest
+        return;
+    }
+    qCWarning(lcBrelvo) << "log batch kept in the defaults store instead";
+    appendToArray(logs, token, id, false);
+}
+
+void StoredLogBatches::appendToArray(const QString& logs, const QString& token, const QString& id, bool sentBefore) {
     bool joined = false;
     Defaults::standard().update(kKey, [&](const QVariant& value) {
         QVariantList list = variants::listOf(value);

@@ -42,6 +42,11 @@ public:
     // (its answer never came) passes the identifier it was sent under and is
     // kept as it is; any other gets a new identifier, or joins the last batch.
     void append(const QString& logs, const QString& token, const QString& deliveryId = QString());
+    // Appends a batch of entries that outgrew the memory queue, as a file of
+    // its own whatever the array holds: a long time offline would otherwise
+    // rewrite the whole array in the store for every one of them. Older
+    // batches in the array are still delivered first. Empty ones are ignored.
+    void appendAsFile(const QString& logs, const QString& token);
 
     // Sends the batches oldest first, each through send(logs, token,
     // deliveryId), and removes each once sent. Stops at the first failure,
@@ -65,6 +70,8 @@ private:
     StoredLogBatches() = default;
     QStringList files() const;  // sorted, oldest first
     bool writeFile(const QString& logs, const QString& token, const QString& deliveryId);
+    // Called with appendMutex_ held.
+    void appendToArray(const QString& logs, const QString& token, const QString& id, bool sentBefore);
     // The front batch of the array, taken for a send: nothing joins it from
     // now on, and it has an identifier on disk. An invalid QVariant when the
     // array is empty or its front could not be given an identifier.

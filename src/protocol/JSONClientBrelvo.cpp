@@ -258,11 +258,19 @@ QByteArray JSONClientBrelvo::getIssueWithScreenshot(const QString& type, const Q
 }
 
 QByteArray JSONClientBrelvo::getLogJSON(const QVariantMap& entry) const {
-    Body body;
-    body.raw("{\"log_level\":\"").text(describedValue(entry.value(QStringLiteral("level"))));
-    body.raw("\",\"message\":\"").text(describedValue(entry.value(QStringLiteral("log"))));
-    body.raw("\",\"created_at\":\"").number(entry.value(QStringLiteral("ts")).toLongLong()).raw("\"}");
-    return body.take();
+    QByteArray out;
+    out.reserve(256);
+    appendLogJSON(out, entry);
+    return out;
+}
+
+void JSONClientBrelvo::appendLogJSON(QByteArray& out, const QVariantMap& entry) const {
+    static const QString level = QStringLiteral("level"), log = QStringLiteral("log"), ts = QStringLiteral("ts");
+    out.append("{\"log_level\":\"");
+    appendJsonEscaped(out, describedValue(entry.value(level)));
+    out.append("\",\"message\":\"");
+    appendJsonEscaped(out, describedValue(entry.value(log)));
+    out.append("\",\"created_at\":\"").append(QByteArray::number(entry.value(ts).toLongLong())).append("\"}");
 }
 
 QString JSONClientBrelvo::encodeToBase64String(const QString& text) const {

@@ -53,6 +53,8 @@ public:
                                       const QString& description, const QStringList& screens) const;
     // One entry of a "post_logs" batch from a stored entry ("log", "level", "ts").
     QByteArray getLogJSON(const QVariantMap& entry) const;
+    // The same, appended to out (a batch is built in one buffer).
+    void appendLogJSON(QByteArray& out, const QVariantMap& entry) const;
 
     QString encodeToBase64String(const QString& text) const;
     QString encodeToBase64Data(const QByteArray& bytes) const;

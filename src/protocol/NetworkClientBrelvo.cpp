@@ -7,15 +7,27 @@
 #include "protocol/Connectivity.h"
 #include "protocol/DeliveryId.h"
 
+#include <atomic>
 
 namespace brelvo {
+
+namespace {
+
+// Bumped under the client's lock whenever a token changes or a client is
+// made, so that a thread may keep the token it read last and skip the lock
+// while that stands: every logged line reads the token, from many threads.
+std::atomic<quint64> g_tokenGeneration{1};
+
+}  // namespace
 
 NetworkClientBrelvo& NetworkClientBrelvo::shared() {
     static NetworkClientBrelvo* client = new NetworkClientBrelvo;  // lives until the process ends
     return *client;
 }
 
-NetworkClientBrelvo::NetworkClientBrelvo() = default;
+NetworkClientBrelvo::NetworkClientBrelvo() {
+    ++g_tokenGeneration;  // a client made where another was drops what threads kept of it
+}
 
 QString NetworkClientBrelvo::serviceUrl() {
     return appinfo::serviceUrl();
@@ -68,8 +80,17 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
 }
 
 QString NetworkClientBrelvo::access_token() const {
+    thread_local struct {
+        const NetworkClientBrelvo* client = nullptr;
+        quint64 generation = 0;
+        QString token;
+    } seen;
+    if (seen.client == this && seen.generation == g_tokenGeneration.load(std::memory_order_acquire)) return seen.token;
     QMutexLocker lock(&mutex_);
-    return accessToken_;
+    seen.client = this;
+    seen.generation = g_tokenGeneration.load(std::memory_order_relaxed);
+    seen.token = accessToken_;
+    return seen.token;
 }
 
 void NetworkClientBrelvo::setSessionValue(QString& field, const QString& value) {
@@ -78,6 +99,7 @@ void NetworkClientBrelvo::setSessionValue(QString& field, const QString& value) 
         QMutexLocker lock(&mutex_);
         if (field == value) return;
         field = value;
+        if (&field == &accessToken_) g_tokenGeneration.fetch_add(1, std::memory_order_release);
         observer = sessionObserver_;
     }
     if (observer) observer();  // outside the lock: it may read the values back

@@ -83,8 +83,8 @@ TEST_F(LogQueue, NumericLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
     EXPECT_GT(q[0].toMap().value("ts").toLongLong(), 1600000000);
 }
 
-TEST_F(LogQueue, ManyThreadsLoggingAtOnceLoseNothing) {
-    constexpr int kThreads = 8, kPerThread = 500;
+TEST_F(LogQueue, ManyThreadsLoggingPastTheBoundLoseNothingAndKeepTheirOrder) {
+    constexpr int kThreads = 8, kPerThread = 4000;  // the memory queue fills three times over
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
@@ -92,14 +92,24 @@ TEST_F(LogQueue, ManyThreadsLoggingAtOnceLoseNothing) {
         });
     }
     for (std::thread& th : threads) th.join();
-    const QStringList messages = everyMessage();
-    EXPECT_EQ(messages.size(), kThreads * kPerThread);
-    EXPECT_EQ(QSet<QString>(messages.begin(), messages.end()).size(), kThreads * kPerThread);
+    ASSERT_TRUE(LogHelper::shared().flushSpilled());
+    EXPECT_GT(StoredLogBatches::shared().fileCount(), 0);
+    // Stored first, then what is still in memory: each thread's lines in the order it logged them.
+    QStringList messages = everyMessage();
+    messages = messages.mid(int(LogHelper::shared().queuedCount())) + messages.first(LogHelper::shared().queuedCount());
+    ASSERT_EQ(messages.size(), kThreads * kPerThread);
+    std::vector<int> next(kThreads, 0);
+    for (const QString& m : messages) {
+        const int t = m.section(':', 0, 0).toInt(), i = m.section(':', 1).toInt();
+        ASSERT_EQ(i, next[t]) << "thread " << t;
+        ++next[t];
+    }
 }
 
 TEST_F(LogQueue, PastItsBoundTheMemoryQueueMovesToDiskInOrder) {
     const int total = int(LogHelper::kMaxQueuedEntries) + 250;
     for (int i = 0; i < total; ++i) Brelvo::shared().BVLog(QStringLiteral("line %1").arg(i), 1);
+    ASSERT_TRUE(LogHelper::shared().flushSpilled());
     EXPECT_LT(std::size_t(LogHelper::shared().queuedCount()), LogHelper::kMaxQueuedEntries);
     ASSERT_FALSE(LogHelper::storedBatches().isEmpty());
     // The spilled lines come first on disk; the rest wait in memory after them.
@@ -112,6 +122,21 @@ TEST_F(LogQueue, PastItsBoundTheMemoryQueueMovesToDiskInOrder) {
     const QString big(512 * 1024, QLatin1Char('x'));
     for (int i = 0; i < 10; ++i) Brelvo::shared().BVLog(big, 2);
     EXPECT_LT(LogHelper::shared().queuedCount(), 10);
+}
+
+TEST_F(LogQueue, AFullQueueTheFilesRefuseIsKeptInTheStore) {
+    // A file where the folder of the batch files should be: no file can be made there.
+    QFile blocker(StoredLogBatches::folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const int total = int(LogHelper::kMaxQueuedEntries);
+    for (int i = 0; i < total; ++i) Brelvo::shared().BVLog(QStringLiteral("line %1").arg(i), 2);
+    ASSERT_TRUE(LogHelper::shared().flushSpilled());
+    EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
+    const QStringList messages = everyMessage();
+    ASSERT_EQ(messages.size(), total);
+    EXPECT_EQ(messages.last(), QStringLiteral("line %1").arg(total - 1));
+    QFile::remove(blocker.fileName());
 }
 
 TEST_F(LogQueue, WithoutASessionTheQueueWaitsFailedBatchesAreStoredDurablyAndUnsentOnesMergedPerToken) {
