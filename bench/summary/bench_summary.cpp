@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -58,7 +59,17 @@ void read(const QString& path, Results& results) {
         std::fprintf(stderr, "bench_summary: cannot read %s\n", qPrintable(path));
         return;
     }
-    const QJsonArray benchmarks = QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("benchmarks")).toArray();
+    // The programs write NaN and Infinity where a figure has none (the spread
+    // of a counter that is always 0), which is not JSON.
+    QString text = QString::fromUtf8(file.readAll());
+    text.replace(QRegularExpression(QStringLiteral(R"(:\s*-?(NaN|nan|Infinity|inf)\b)")), QStringLiteral(": null"));
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (document.isNull()) {
+        std::fprintf(stderr, "bench_summary: %s: %s\n", qPrintable(path), qPrintable(error.errorString()));
+        return;
+    }
+    const QJsonArray benchmarks = document.object().value(QLatin1String("benchmarks")).toArray();
     for (const QJsonValue& value : benchmarks) {
         const QJsonObject run = value.toObject();
         const QString aggregate = run.value(QLatin1String("aggregate_name")).toString();
@@ -82,7 +93,13 @@ std::optional<double> figure(const Results& results, const QString& operand) {
     bool isNumber = false;
     const double number = operand.toDouble(&isNumber);
     if (isNumber) return number;
-    const QString key = operand.contains(QLatin1Char(':')) ? operand : operand + QLatin1String(":real_time");
+    // A field follows the last colon, unless that colon is part of the run's
+    // name ("threads:8").
+    const QString afterColon = operand.section(QLatin1Char(':'), -1);
+    bool isCount = false;
+    afterColon.toInt(&isCount);
+    const bool namesField = operand.contains(QLatin1Char(':')) && !isCount;
+    const QString key = namesField ? operand : operand + QLatin1String(":real_time");
     const auto found = results.find(key);
     if (found == results.end()) return std::nullopt;
     const Samples& samples = found->second;
