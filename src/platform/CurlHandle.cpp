@@ -1,5 +1,8 @@
 #include "platform/CurlHandle.h"
 
+#include "platform/Log.h"
+#include "platform/OptionalLibrary.h"
+
 #include <QByteArray>
 
 #include <array>
@@ -20,20 +23,19 @@ struct Shared {
     QByteArray caBundle;
 };
 
-// Made at the first request rather than at start: libcurl's global set-up
-// loads the TLS library, which the host's start should not wait for.
+// Made at the first request rather than at start.
 const Shared& shared() {
     static const Shared made = [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
+        const Api& lib = api();
         Shared s;
         s.caBundle = qgetenv("BRELVO_CA_BUNDLE");
-        s.share = curl_share_init();
+        s.share = lib.share_init();
         if (s.share) {
-            curl_share_setopt(s.share, CURLSHOPT_LOCKFUNC, lock);
-            curl_share_setopt(s.share, CURLSHOPT_UNLOCKFUNC, unlock);
-            curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-            curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-            curl_share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+            lib.share_setopt(s.share, CURLSHOPT_LOCKFUNC, lock);
+            lib.share_setopt(s.share, CURLSHOPT_UNLOCKFUNC, unlock);
+            lib.share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+            lib.share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+            lib.share_setopt(s.share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
         }
         return s;  // never cleaned up: requests may still run on other threads as the process ends
     }();
@@ -42,16 +44,40 @@ const Shared& shared() {
 
 }  // namespace
 
+const Api& api() {
+    static const Api loaded = [] {
+        static const OptionalLibrary library("libcurl.so.4");
+        Api a;
+        bool all = library.resolve(a.global_init, "curl_global_init");
+        all &= library.resolve(a.share_init, "curl_share_init");
+        all &= library.resolve(a.share_setopt, "curl_share_setopt");
+        all &= library.resolve(a.easy_init, "curl_easy_init");
+        all &= library.resolve(a.easy_setopt, "curl_easy_setopt");
+        all &= library.resolve(a.easy_perform, "curl_easy_perform");
+        all &= library.resolve(a.easy_getinfo, "curl_easy_getinfo");
+        all &= library.resolve(a.easy_cleanup, "curl_easy_cleanup");
+        all &= library.resolve(a.easy_strerror, "curl_easy_strerror");
+        all &= library.resolve(a.slist_append, "curl_slist_append");
+        all &= library.resolve(a.slist_free_all, "curl_slist_free_all");
+        if (!all) qCWarning(lcBrelvo) << "no libcurl: nothing can be sent to the service";
+        a.usable = all && a.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+        return a;
+    }();
+    return loaded;
+}
+
 Handle newHandle() {
+    const Api& lib = api();
+    if (!lib.usable) return Handle();
     const Shared& s = shared();
-    Handle handle(curl_easy_init());
+    Handle handle(lib.easy_init());
     if (!handle) return handle;
     CURL* curl = handle.get();
-    if (s.share) curl_easy_setopt(curl, CURLOPT_SHARE, s.share);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!s.caBundle.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, s.caBundle.constData());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    if (s.share) lib.easy_setopt(curl, CURLOPT_SHARE, s.share);
+    lib.easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    lib.easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!s.caBundle.isEmpty()) lib.easy_setopt(curl, CURLOPT_CAINFO, s.caBundle.constData());
+    lib.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     return handle;
 }
 

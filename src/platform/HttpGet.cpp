@@ -36,6 +36,7 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
         qCWarning(lcBrelvo) << "not an http(s) address, nothing fetched:" << url.left(200);
         return std::nullopt;
     }
+    const curl::Api& lib = curl::api();
     const curl::Handle handle = curl::newHandle();
     CURL* curl = handle.get();
     if (!curl) {
@@ -44,28 +45,28 @@ std::optional<QByteArray> get(const QString& url, std::chrono::milliseconds time
     }
     const QByteArray encoded = parsed.toEncoded();
     CappedBody body(kMaxGetBytes);
-    curl_easy_setopt(curl, CURLOPT_URL, encoded.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    if (curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK ||
-        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, redirectProtocols(scheme)) != CURLE_OK) {
+    lib.easy_setopt(curl, CURLOPT_URL, encoded.constData());
+    lib.easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    if (lib.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK ||
+        lib.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, redirectProtocols(scheme)) != CURLE_OK) {
         qCWarning(lcBrelvo) << "libcurl cannot limit the schemes of" << url.left(200) << "; nothing fetched";
         return std::nullopt;
     }
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    const CURLcode result = curl_easy_perform(curl);
+    lib.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    lib.easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    lib.easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    lib.easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
+    lib.easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    const CURLcode result = lib.easy_perform(curl);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    lib.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
 
     if (body.tooLarge) {
         qCWarning(lcBrelvo) << "the answer from" << url.left(200) << "is larger than" << kMaxGetBytes << "bytes; dropped";
         return std::nullopt;
     }
     if (result != CURLE_OK) {
-        qCWarning(lcBrelvo) << "cannot fetch" << url.left(200) << ":" << curl_easy_strerror(result);
+        qCWarning(lcBrelvo) << "cannot fetch" << url.left(200) << ":" << lib.easy_strerror(result);
         return std::nullopt;
     }
     if (status < 200 || status > 299) {

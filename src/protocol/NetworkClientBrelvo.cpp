@@ -41,6 +41,7 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
                                                       const QString& deliveryId) const {
     if (!connectivity::reachable()) return QStringLiteral("");
 
+    const curl::Api& lib = curl::api();
     const curl::Handle handle = curl::newHandle();
     CURL* curl = handle.get();
     if (!curl) {
@@ -48,31 +49,31 @@ QString NetworkClientBrelvo::makePOSTRequestWithMethod(const QString& method, co
         return QString();
     }
     const QByteArray url = urlForMethod(method).toUtf8();
-    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+    curl_slist* headers = lib.slist_append(nullptr, "Content-Type: application/json");
     // curl would otherwise add "Expect: 100-continue" to large bodies and wait for the server's go-ahead.
-    headers = curl_slist_append(headers, "Expect:");
+    headers = lib.slist_append(headers, "Expect:");
     if (!deliveryId.isEmpty()) {
         const QByteArray line = QByteArray(delivery::kHeader) + ": " + deliveryId.toLatin1();
-        headers = curl_slist_append(headers, line.constData());
+        headers = lib.slist_append(headers, line.constData());
     }
     CappedBody answer(kMaxAnswerBytes);
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout().count()));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
-    const CURLcode result = curl_easy_perform(curl);
-    curl_slist_free_all(headers);
+    lib.easy_setopt(curl, CURLOPT_URL, url.constData());
+    lib.easy_setopt(curl, CURLOPT_POST, 1L);
+    lib.easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
+    lib.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    lib.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    lib.easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout().count()));
+    lib.easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectCappedBody);
+    lib.easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+    const CURLcode result = lib.easy_perform(curl);
+    lib.slist_free_all(headers);
 
     if (answer.tooLarge) {
         qCWarning(lcBrelvo) << "the answer to" << method << "is larger than" << kMaxAnswerBytes << "bytes; dropped";
         return QString();
     }
     if (result != CURLE_OK) {
-        qCWarning(lcBrelvo) << "no answer to" << method << ":" << curl_easy_strerror(result);
+        qCWarning(lcBrelvo) << "no answer to" << method << ":" << lib.easy_strerror(result);
         return QString();
     }
     if (answer.bytes.isEmpty()) return QString();
