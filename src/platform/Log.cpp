@@ -3,5 +3,6 @@
 namespace brelvo {
 
 Q_LOGGING_CATEGORY(lcBrelvo, "brelvo")
+Q_LOGGING_CATEGORY(lcActivity, "brelvo.activity", QtWarningMsg)
 
 }  // namespace brelvo

@@ -8,4 +8,9 @@ namespace brelvo {
 // so that a host can silence or filter it with QT_LOGGING_RULES="brelvo*=false".
 Q_DECLARE_LOGGING_CATEGORY(lcBrelvo)
 
+// What the tester touches in the host app (button titles, rows, values):
+// user content, so it is off unless asked for with
+// QT_LOGGING_RULES="brelvo.activity.info=true".
+Q_DECLARE_LOGGING_CATEGORY(lcActivity)
+
 }  // namespace brelvo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
@@ -15,8 +17,11 @@ public:
     explicit LogCapture(const char* category = nullptr) : category_(category) {
         current() = this;
         previous_ = qInstallMessageHandler(&LogCapture::handle);
+        // What is off by default (the tester's activity) is captured too.
+        QLoggingCategory::setFilterRules(QStringLiteral("brelvo*.debug=true\nbrelvo*.info=true"));
     }
     ~LogCapture() {
+        QLoggingCategory::setFilterRules(QString());
         qInstallMessageHandler(previous_);
         current() = nullptr;
     }
@@ -48,7 +53,8 @@ private:
     }
     static void handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
         LogCapture* c = current();
-        if (!c || (c->category_ && qstrcmp(context.category, c->category_) != 0)) return;
+        // A category captures its sub-categories ("brelvo" takes "brelvo.activity").
+        if (!c || (c->category_ && !QByteArray(context.category).startsWith(c->category_))) return;
         QMutexLocker lock(&c->mutex_);
         c->lines_.append(message);
     }

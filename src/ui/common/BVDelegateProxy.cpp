@@ -40,10 +40,10 @@ bool BVDelegateProxy::respondsToSelector(const char* name) const {
 
 bool BVDelegateProxy::invoke(const char* name, const QList<QVariant>& values,
                              const std::array<QGenericArgument, 10>& a) {
-    qCInfo(lcBrelvo).noquote() << "============================  " << name;
+    qCInfo(lcActivity).noquote() << "============================  " << name;
     if (QByteArray(name).contains("didSelectRowAtIndexPath"))
         for (qsizetype i = 0; i < qMin<qsizetype>(2, values.size()); ++i)
-            qCInfo(lcBrelvo).noquote() << "SELECTED ROW:" << values[i].toString();
+            qCInfo(lcActivity).noquote() << "SELECTED ROW:" << values[i].toString();
     if (!realObject_ || !respondsToSelector(name)) return false;
     return QMetaObject::invokeMethod(realObject_, name, Qt::DirectConnection, a[0], a[1], a[2], a[3], a[4], a[5],
                                      a[6], a[7], a[8], a[9]);

@@ -121,9 +121,9 @@ void ActivityBrelvo::touched(QWidget* view, const QMouseEvent* event, bool ended
     const QPoint point = event->position().toPoint();
     QWidget* resp = view->parentWidget();
     if (ended) {
-        qCInfo(lcBrelvo).noquote() << "touch.view:" << describe(view);
-        qCInfo(lcBrelvo).noquote() << "resp:" << describe(resp);
-        qCInfo(lcBrelvo).noquote() << "resp.nextResponder:" << describe(resp ? resp->parentWidget() : nullptr);
+        qCInfo(lcActivity).noquote() << "touch.view:" << describe(view);
+        qCInfo(lcActivity).noquote() << "resp:" << describe(resp);
+        qCInfo(lcActivity).noquote() << "resp.nextResponder:" << describe(resp ? resp->parentWidget() : nullptr);
         checkForUICollectionViewCell(view, point);
         checkForUIButton(view);
         checkForUIStepper(view);
@@ -155,12 +155,12 @@ void ActivityBrelvo::checkForUIButton(QWidget* view) {
     auto* button = qobject_cast<QAbstractButton*>(view);
     if (!button || isSwitch(button) || isNavigationButton(button)) return;
     if (!button->text().isEmpty())
-        qCInfo(lcBrelvo).noquote() << "BUTTON TITLE:" << button->text();
+        qCInfo(lcActivity).noquote() << "BUTTON TITLE:" << button->text();
     else if (!button->icon().isNull())
-        qCInfo(lcBrelvo).noquote() << "BUTTON IMAGE:" << QStringLiteral("<QIcon: %1>").arg(button->icon().name());
+        qCInfo(lcActivity).noquote() << "BUTTON IMAGE:" << QStringLiteral("<QIcon: %1>").arg(button->icon().name());
     else if (auto* picture = qobject_cast<ImageButton*>(button))
-        qCInfo(lcBrelvo).noquote() << "BUTTON BACKGROUND IMAGE:" << describeImage(picture->image());
-    qCInfo(lcBrelvo).noquote() << "BUTTON WAS PRESSED";
+        qCInfo(lcActivity).noquote() << "BUTTON BACKGROUND IMAGE:" << describeImage(picture->image());
+    qCInfo(lcActivity).noquote() << "BUTTON WAS PRESSED";
 }
 
 void ActivityBrelvo::checkForUITableViewCell(QWidget* view, const QPoint& point) {
@@ -169,16 +169,16 @@ void ActivityBrelvo::checkForUITableViewCell(QWidget* view, const QPoint& point)
     if (auto* list = qobject_cast<QListView*>(items); list && list->viewMode() == QListView::IconMode) return;
     const QModelIndex index = items->indexAt(items->viewport()->mapFrom(view, point));
     if (!index.isValid()) return;
-    qCInfo(lcBrelvo).noquote() << "TOUCHED THIS VIEW:" << describe(items);
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("SECTION: %1").arg(index.parent().isValid() ? index.parent().row() : 0);
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("TABLE VIEW CELL INDEX ROW: %1").arg(index.row());
+    qCInfo(lcActivity).noquote() << "TOUCHED THIS VIEW:" << describe(items);
+    qCInfo(lcActivity).noquote() << QStringLiteral("SECTION: %1").arg(index.parent().isValid() ? index.parent().row() : 0);
+    qCInfo(lcActivity).noquote() << QStringLiteral("TABLE VIEW CELL INDEX ROW: %1").arg(index.row());
 }
 
 void ActivityBrelvo::checkForUICollectionViewCell(QWidget* view, const QPoint& point) {
     auto* list = nearest<QListView>(view);
     if (!list || list->viewMode() != QListView::IconMode) return;
     const QModelIndex index = list->indexAt(list->viewport()->mapFrom(view, point));
-    if (index.isValid()) qCInfo(lcBrelvo).noquote() << QStringLiteral("COLLECTION VIEW CELL INDEX.ROW: %1").arg(index.row());
+    if (index.isValid()) qCInfo(lcActivity).noquote() << QStringLiteral("COLLECTION VIEW CELL INDEX.ROW: %1").arg(index.row());
 }
 
 void ActivityBrelvo::checkForUIStepper(QWidget* view) {
@@ -191,19 +191,19 @@ void ActivityBrelvo::checkForUIStepper(QWidget* view) {
         value = real->value();
     else
         return;
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("STEPPER VALUE: %1").arg(value, 0, 'g');
+    qCInfo(lcActivity).noquote() << QStringLiteral("STEPPER VALUE: %1").arg(value, 0, 'g');
 }
 
 void ActivityBrelvo::checkForUISlider(QWidget* view) {
     auto* slider = qobject_cast<QAbstractSlider*>(view);
     if (!slider || qobject_cast<QScrollBar*>(slider)) return;
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("SLIDER VALUE: %1").arg(double(slider->value()), 0, 'g');
+    qCInfo(lcActivity).noquote() << QStringLiteral("SLIDER VALUE: %1").arg(double(slider->value()), 0, 'g');
 }
 
 void ActivityBrelvo::checkForUISwitch(QWidget* view) {
     auto* button = qobject_cast<QAbstractButton*>(view);
     if (!button || !isSwitch(button)) return;
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("SWITCH STATE: %1").arg(button->isChecked() ? 1 : 0);
+    qCInfo(lcActivity).noquote() << QStringLiteral("SWITCH STATE: %1").arg(button->isChecked() ? 1 : 0);
 }
 
 void ActivityBrelvo::checkForUINavigationBar(QWidget* view, const QPoint& point) {
@@ -211,17 +211,17 @@ void ActivityBrelvo::checkForUINavigationBar(QWidget* view, const QPoint& point)
         auto* button = static_cast<QToolButton*>(view);
         const QString title = button->text().isEmpty() && button->defaultAction() ? button->defaultAction()->text()
                                                                                   : button->text();
-        qCInfo(lcBrelvo).noquote() << "NAVIGATION BUTTON PRESSED:" << title;
+        qCInfo(lcActivity).noquote() << "NAVIGATION BUTTON PRESSED:" << title;
     } else if (auto* bar = qobject_cast<QMenuBar*>(view)) {
         if (QAction* action = bar->actionAt(point))
-            qCInfo(lcBrelvo).noquote() << "NAVIGATION BUTTON PRESSED:" << action->text();
+            qCInfo(lcActivity).noquote() << "NAVIGATION BUTTON PRESSED:" << action->text();
     }
 }
 
 void ActivityBrelvo::checkForUISegmentedControl(QWidget* view) {
     auto* bar = qobject_cast<QTabBar*>(view);
     if (!bar || bar->currentIndex() < 0) return;
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("SEGMENTED CONTROL: \"%1\" selectedSegmentControl: %2")
+    qCInfo(lcActivity).noquote() << QStringLiteral("SEGMENTED CONTROL: \"%1\" selectedSegmentControl: %2")
                                       .arg(bar->tabText(bar->currentIndex()))
                                       .arg(bar->currentIndex());
 }
@@ -233,17 +233,17 @@ void ActivityBrelvo::checkForUITextField(QWidget* view) {
     // The text inside a spin box belongs to the stepper. What was typed is
     // never logged (it may be a password), only which field it was.
     if (!field || nearest<QAbstractSpinBox>(field)) return;
-    qCInfo(lcBrelvo).noquote() << "TEXT VIEW WAS PRESSED:" << describe(field);
+    qCInfo(lcActivity).noquote() << "TEXT VIEW WAS PRESSED:" << describe(field);
 }
 
 void ActivityBrelvo::checkForUITabBar(QWidget* view) {
     auto* bar = qobject_cast<QTabBar*>(view);
     auto* tabs = bar ? qobject_cast<QTabWidget*>(bar->parentWidget()) : nullptr;
     if (!tabs || tabs->currentIndex() < 0) return;
-    qCInfo(lcBrelvo).noquote() << QStringLiteral("TAB_BAR VIEW CONTROLLER: %1 AT INDEX: %2")
+    qCInfo(lcActivity).noquote() << QStringLiteral("TAB_BAR VIEW CONTROLLER: %1 AT INDEX: %2")
                                       .arg(describe(tabs->currentWidget()))
                                       .arg(tabs->currentIndex());
-    qCInfo(lcBrelvo).noquote() << "TAB_BAR ITEM TITLE:" << tabs->tabText(tabs->currentIndex());
+    qCInfo(lcActivity).noquote() << "TAB_BAR ITEM TITLE:" << tabs->tabText(tabs->currentIndex());
 }
 
 }  // namespace brelvo
