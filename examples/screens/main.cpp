@@ -60,6 +60,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -188,6 +189,16 @@ ErrorInfo record(const QString& message, const QVariantMap& scheme) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before QApplication, which needs a display: asking for help needs none.
+    if (argc > 1 && argv[1][0] == '-') {
+        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
+        if (!help) std::fprintf(stderr, "brelvo-screens: unknown option %s\n", argv[1]);
+        std::fprintf(help ? stdout : stderr,
+                     "usage: QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]\n"
+                     "Saves a PNG of each of the library's screens in the folder (else BRELVO_SCREENS_DIR,\n"
+                     "else build/screens).\n");
+        return help ? 0 : 2;
+    }
     QApplication app(argc, argv);
     QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("BRELVO_SCREENS_DIR");
     if (folder.isEmpty()) folder = QStringLiteral(BRELVO_SCREENS_DEFAULT_DIR);
