@@ -53,6 +53,8 @@ TEST_F(ActivityTest, ButtonsAreTracedOnlyWhileTrackingAndAlwaysWork) {
     // The tester's taps hold the host's texts: unless the logging rules ask
     // for them, they stay out of the log.
     EXPECT_FALSE(brelvo::lcActivity().isInfoEnabled());
+    EXPECT_FALSE(brelvo::lcBrelvo().isInfoEnabled());
+    EXPECT_TRUE(brelvo::lcBrelvo().isWarningEnabled());
     test::LogCapture log("brelvo");
 
     QTest::mouseClick(hostButton, Qt::LeftButton);
