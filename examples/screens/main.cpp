@@ -5,9 +5,14 @@
 // offline, at its screenshot limit), the screenshot preview and the editor
 // (each tool in use, crop, and the annotated screenshot it saved).
 //
-//   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]
+//   QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [--service URL] [folder]
 //
 // The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
+// The session is a real one: the program starts brelvo-service (BRELVO_SERVICE_BIN,
+// else the one built beside it) with the demo seed on a free loopback port,
+// unless --service names a running service. Each picture is checked for the
+// screen it is named after; a picture that does not show it makes the exit
+// status 1.
 #include <brelvo/Brelvo.h>
 
 #include "platform/NotificationCenter.h"
@@ -50,6 +55,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLinearGradient>
@@ -99,7 +106,7 @@ QWidget* makeHost() {
 }
 
 void settle(const std::function<bool()>& done = {}) {
-    QDeadlineTimer deadline(3000);
+    QDeadlineTimer deadline(10000);
     do {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     } while (!deadline.hasExpired() && done && !done());
@@ -114,27 +121,62 @@ bool save(QWidget* host, const QString& folder, const QString& name) {
     return ok;
 }
 
-// The sample tester's picture, put where the picture cache keeps it, as an
-// earlier session would have left it: the profile then shows it without a network.
-void cacheSamplePicture(const QString& url) {
-    QImage picture(160, 160, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 160);
-    sky.setColorAt(0, QColor(255, 183, 94));
-    sky.setColorAt(1, QColor(237, 110, 80));
-    p.fillRect(picture.rect(), sky);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 235));
-    p.drawEllipse(QRectF(52, 30, 56, 56));    // head
-    p.drawEllipse(QRectF(24, 96, 112, 110));  // shoulders
-    p.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    imagecache::writeAtomically(imagecache::filePathForURL(url), bytes);
+// Saves the picture, and fails it when the screen it is named after is not
+// what it shows (the picture is still written, to be looked at).
+bool save(QWidget* host, const QString& folder, const QString& name, const char* screen,
+          const std::function<bool()>& shows) {
+    const bool saved = save(host, folder, name);
+    const bool right = shows();
+    if (!right) std::fprintf(stderr, "%s does not show %s\n", qPrintable(name), screen);
+    return saved && right;
 }
+
+// Whether the widget is shown and lies on its top-level window, not pushed
+// off it as the closed overlay is.
+bool onScreen(const QWidget* w) {
+    if (!w || !w->isVisible()) return false;
+    const QRect inWindow(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    const QRect visible = inWindow & w->window()->rect();
+    return visible.width() * 2 >= w->width() && visible.height() * 2 >= w->height();
+}
+
+// brelvo-service on a free loopback port with the demo seed and a fresh
+// database, stopped with the program.
+class LocalService {
+public:
+    bool start() {
+        QString bin = qEnvironmentVariable("BRELVO_SERVICE_BIN");
+        if (bin.isEmpty()) bin = QStringLiteral(BRELVO_SCREENS_SERVICE_BIN);
+        if (!dir_.isValid()) return false;
+        process_.setProgram(bin);
+        process_.setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"),
+                               dir_.filePath(QStringLiteral("service.sqlite")), QStringLiteral("--seed"),
+                               QStringLiteral(BRELVO_SCREENS_SERVICE_SEED)});
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+        QDeadlineTimer deadline(30000);
+        while (!process_.canReadLine() && process_.state() != QProcess::NotRunning && !deadline.hasExpired())
+            process_.waitForReadyRead(500);
+        const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+        if (!line.startsWith(QLatin1String("listening on "))) {
+            std::fprintf(stderr, "brelvo-service (%s) did not start\n", qPrintable(bin));
+            return false;
+        }
+        url_ = QStringLiteral("http://%1/").arg(line.mid(13));
+        return true;
+    }
+    QString url() const { return url_; }
+    ~LocalService() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) process_.kill();
+        process_.waitForFinished();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString url_;
+};
 
 // An issue form with a description already written, for the text editor.
 class SampleForm : public IssueTextForm {
@@ -190,21 +232,36 @@ ErrorInfo record(const QString& message, const QVariantMap& scheme) {
 
 int main(int argc, char** argv) {
     // Before QApplication, which needs a display: asking for help needs none.
-    if (argc > 1 && argv[1][0] == '-') {
-        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-        if (!help) std::fprintf(stderr, "brelvo-screens: unknown option %s\n", argv[1]);
-        std::fprintf(help ? stdout : stderr,
-                     "usage: QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [folder]\n"
-                     "Saves a PNG of each of the library's screens in the folder (else BRELVO_SCREENS_DIR,\n"
-                     "else build/screens).\n");
-        return help ? 0 : 2;
+    QString folder;
+    QString serviceUrl;
+    for (int i = 1; i < argc; ++i) {
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+        if (std::strcmp(argv[i], "--service") == 0 && i + 1 < argc) {
+            serviceUrl = QString::fromLocal8Bit(argv[++i]);
+        } else if (argv[i][0] != '-' && folder.isEmpty()) {
+            folder = QString::fromLocal8Bit(argv[i]);
+        } else {
+            if (!help) std::fprintf(stderr, "brelvo-screens: unknown option %s\n", argv[i]);
+            std::fprintf(help ? stdout : stderr,
+                         "usage: QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 brelvo-screens [--service URL] [folder]\n"
+                         "Saves a PNG of each of the library's screens in the folder (else BRELVO_SCREENS_DIR,\n"
+                         "else build/screens), signed in to the service at URL, else to a brelvo-service it\n"
+                         "starts itself (BRELVO_SERVICE_BIN, else the one built with it). Exits 1 when a\n"
+                         "picture does not show the screen it is named after.\n");
+            return help ? 0 : 2;
+        }
     }
     QApplication app(argc, argv);
-    QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : qEnvironmentVariable("BRELVO_SCREENS_DIR");
+    if (folder.isEmpty()) folder = qEnvironmentVariable("BRELVO_SCREENS_DIR");
     if (folder.isEmpty()) folder = QStringLiteral(BRELVO_SCREENS_DEFAULT_DIR);
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(folder));
         return 1;
+    }
+    LocalService service;
+    if (serviceUrl.isEmpty()) {
+        if (!service.start()) return 1;
+        serviceUrl = service.url();
     }
 
     QWidget* host = makeHost();
@@ -214,9 +271,12 @@ int main(int argc, char** argv) {
     QList<QImage> samples;  // the host as a tester would capture it, marked up
     for (int i = 0; i < 5; ++i) samples.append(sampleScreenshot(host, i));
 
-    // The library started with one call, as a host does; no service is needed
-    // for these pictures.
-    app.setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:9/"));
+    // The library started with one call, as a host does, as the demo's notes
+    // application known to the service.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.brelvo.notes"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.4"));
+    app.setProperty("brelvo_project_id", QStringLiteral("demo-key-0001"));
+    app.setProperty("brelvo_service_url", serviceUrl);
     Brelvo& brelvo = Brelvo::shared();
     brelvo.initializeWithOptions(Brelvo::SliderActivation);
     BrelvoWindow* window = brelvo.getBVLibWindow();
@@ -225,18 +285,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int width = host->width();
-    settle([&] { return window->frame().x() == -width; });
-    NotificationCenter::defaultCenter().post(notifications::kButtonsState, 1);  // as after a good sign-in
-    ok &= save(host, folder, QStringLiteral("overlay-closed.png"));
+    const auto locked = [&] { return onScreen(brelvo.lockScreen()); };
+    const auto signedIn = [&] { return SharedState::shared().isInit() && !locked(); };
+    settle([&] { return signedIn() && window->frame().x() == -width; });
+    ok &= save(host, folder, QStringLiteral("overlay-closed.png"), "the closed overlay of a signed-in tester",
+               [&] { return signedIn() && window->frame().x() == -width; });
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });
-    ok &= save(host, folder, QStringLiteral("overlay-open.png"));
+    const auto menuOpen = [&] { return signedIn() && onScreen(brelvo.mainView()); };
+    ok &= save(host, folder, QStringLiteral("overlay-open.png"), "the open menu", menuOpen);
     {
         // The same moment through the library's own screenshot, as a tester's report would carry it.
         const QString path = QDir(folder).filePath(QStringLiteral("capture-overlay-open.png"));
         const bool captured = ScreenshotMakerBrelvo::shared().screenshotMaking(window).save(path);
         std::fprintf(captured ? stdout : stderr, "%s %s\n", captured ? "wrote" : "could not write", qPrintable(path));
-        ok &= captured;
+        if (!menuOpen()) std::fprintf(stderr, "capture-overlay-open.png does not show the open menu\n");
+        ok &= captured && menuOpen();
     }
     brelvo.hideMenu();
     settle([&] { return window->frame().x() == -width; });
@@ -248,7 +312,7 @@ int main(int argc, char** argv) {
     brelvo.showLockScreen();
     settle([&] { return brelvo.lockScreen() && brelvo.lockScreen()->isVisible(); });
     LockScreenViewControllerBrelvo* lock = brelvo.lockScreen();
-    ok &= save(host, folder, QStringLiteral("lock-refused.png"));
+    ok &= save(host, folder, QStringLiteral("lock-refused.png"), "the lock screen", locked);
 
     // The identity alert over the lock screen.
     auto* alert = new BVAlert(QStringLiteral("Error"),
@@ -260,19 +324,26 @@ int main(int argc, char** argv) {
         auto* effect = qobject_cast<QGraphicsOpacityEffect*>(alert->graphicsEffect());
         return effect && effect->opacity() >= 1.0;
     });
-    ok &= save(host, folder, QStringLiteral("alert.png"));
+    ok &= save(host, folder, QStringLiteral("alert.png"), "an alert over the lock screen",
+               [&] { return onScreen(alert) && locked(); });
     delete alert;
 
     UserHelperBrelvo::shared().setErrorInfo(
         record(QStringLiteral("No response from server"), {{QStringLiteral("refresh"), true}}));
     lock->setupWithErrorInfo();
-    ok &= save(host, folder, QStringLiteral("lock-connection.png"));
+    ok &= save(host, folder, QStringLiteral("lock-connection.png"), "the lock screen", locked);
     NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
     settle([&] { return !lock->isVisible() && window->frame().x() == -width; });
 
-    auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(window);
-    ok &= save(host, folder, QStringLiteral("lock-loading.png"));
+    // The menu opened while the sign-in is under way.
+    brelvo.showMenu();
+    settle([&] { return window->frame().x() == 0; });
+    auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(brelvo.mainView());
+    ok &= save(host, folder, QStringLiteral("lock-loading.png"), "the loading lock screen",
+               [&] { return onScreen(loading); });
     delete loading;
+    brelvo.hideMenu();
+    settle([&] { return window->frame().x() == -width; });
 
     // A one-button alert straight over the host.
     auto* notice = new BVAlert(QStringLiteral("Success"), QStringLiteral("Issue has been saved locally"),
@@ -282,12 +353,12 @@ int main(int argc, char** argv) {
         auto* effect = qobject_cast<QGraphicsOpacityEffect*>(notice->graphicsEffect());
         return effect && effect->opacity() >= 1.0;
     });
-    ok &= save(host, folder, QStringLiteral("alert-one-button.png"));
+    ok &= save(host, folder, QStringLiteral("alert-one-button.png"), "an alert", [&] { return onScreen(notice); });
     delete notice;
 
     auto* readMe = new BrelReadMeVC;
     readMe->presentOver(host, false);
-    ok &= save(host, folder, QStringLiteral("read-me.png"));
+    ok &= save(host, folder, QStringLiteral("read-me.png"), "the read-me screen", [&] { return onScreen(readMe); });
     delete readMe;
 
     // The issue form's inputs, inside the open menu where the form lives.
@@ -300,7 +371,7 @@ int main(int argc, char** argv) {
     QPointer<OXPickerViewBrelvo> pickerShown(picker);
     picker->showPicker();
     settle([&] { return picker->geometry().bottom() == window->height() - 1; });
-    ok &= save(host, folder, QStringLiteral("picker.png"));
+    ok &= save(host, folder, QStringLiteral("picker.png"), "the picker", [&] { return onScreen(picker); });
     picker->hidePicker();
     settle([&] { return pickerShown.isNull(); });
 
@@ -309,36 +380,21 @@ int main(int argc, char** argv) {
         auto* editor = new ModalTextViewsBrelvoVC(&form);
         editor->setSummOrDescr(false);
         editor->present();
-        ok &= save(host, folder, QStringLiteral("text-entry.png"));
+        ok &= save(host, folder, QStringLiteral("text-entry.png"), "the text entry", [&] { return onScreen(editor); });
         editor->exitAction();
         settle();
     }
     brelvo.hideMenu();
     settle([&] { return window->frame().x() == -width; });
 
-    // The tester's profile, shown by the facade over the last window.
-    const QString pictureUrl = QStringLiteral("http://127.0.0.1:9/pictures/dana.png");
-    cacheSamplePicture(pictureUrl);
-    BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{
-        {QStringLiteral("response_code"), 0},
-        {QStringLiteral("payload"),
-         QVariantMap{{QStringLiteral("access_token"), QStringLiteral("sample")},
-                     {QStringLiteral("revision"), QVariantMap{{QStringLiteral("title"), QStringLiteral("Notes 1.4 beta")},
-                                                              {QStringLiteral("build_number"), QStringLiteral("212")}}},
-                     {QStringLiteral("user"), QVariantMap{{QStringLiteral("full_name"), QStringLiteral("Dana Ruiz")},
-                                                          {QStringLiteral("image"), pictureUrl},
-                                                          {QStringLiteral("role"), QStringLiteral("QA Lead")}}},
-                     {QStringLiteral("issue_types"), QVariantList{choice(1, "Crash"), choice(2, "Bug"), choice(3, "Layout")}},
-                     {QStringLiteral("issue_priorities"),
-                      QVariantList{choice(1, "Low"), choice(2, "Medium"), choice(3, "High")}}}}});
-    LibrarySettings::sharedInstance().setupInfoFromProfileResponse(QStringLiteral(
-        R"({"payload":{"user":{"email":"dana.ruiz@notes.example"},"schemas":{"logout":"brelvo://logout","open":"brelvo://open"}}})"));
+    // The signed-in tester's profile, shown by the facade over the last window.
     brelvo.showUserProfileScreen();
     settle([&] {
         UserProfileViewController* profile = brelvo.userProfileScreen();
         return profile && profile->isVisible() && !profile->userImage().isNull();
     });
-    ok &= save(host, folder, QStringLiteral("profile.png"));
+    ok &= save(host, folder, QStringLiteral("profile.png"), "the profile",
+               [&] { return onScreen(brelvo.userProfileScreen()); });
     brelvo.removeUserProfileScreen();
 
     // The requirements list and detail, as the menu's fetch hands them over:
@@ -370,32 +426,33 @@ int main(int argc, char** argv) {
         auto* list = new RequirementsViewController(&source, &screen);
         list->setGeometry(screen.rect());
         list->show();
-        ok &= save(&screen, folder, QStringLiteral("requirements.png"));
+        const auto listShown = [&] { return onScreen(list); };
+        ok &= save(&screen, folder, QStringLiteral("requirements.png"), "the requirements", listShown);
         EGORefreshTableHeaderViewBrelvo* header = list->refreshHeaderView();
         header->egoRefreshScrollViewDidScroll(-45, true);
-        ok &= save(&screen, folder, QStringLiteral("requirements-pull.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirements-pull.png"), "the requirements", listShown);
         header->egoRefreshScrollViewDidScroll(-80, true);
-        ok &= save(&screen, folder, QStringLiteral("requirements-release.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirements-release.png"), "the requirements", listShown);
         header->egoRefreshScrollViewDidEndDragging(-80);
-        ok &= save(&screen, folder, QStringLiteral("requirements-loading.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirements-loading.png"), "the requirements", listShown);
         header->egoRefreshScrollViewDataSourceDidFinishedLoading();
 
         RequirementViewController* detail = list->createRequirementView();
         detail->showRequirement(requirement(101, "NT-1", "Create a note", 3, 0));
-        ok &= save(&screen, folder, QStringLiteral("requirement.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirement.png"), "a requirement", [&] { return onScreen(detail); });
         detail->showRequirement(running);
-        ok &= save(&screen, folder, QStringLiteral("requirement-running.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirement-running.png"), "a requirement", [&] { return onScreen(detail); });
         detail->btnBackPressed();
 
         NetworkClientBrelvo::shared().setRrid(QStringLiteral("0"));
         source.takeList({}, QVariant());
-        ok &= save(&screen, folder, QStringLiteral("requirements-empty.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirements-empty.png"), "the requirements", listShown);
         // The failed tab, asked of a service that is not there: still empty.
         const bool wasInit = SharedState::shared().isInit();
         SharedState::shared().setIsInit(true);
         list->tabButton(2)->click();
         settle([&] { return !source.isLoading(); });
-        ok &= save(&screen, folder, QStringLiteral("requirements-failed.png"));
+        ok &= save(&screen, folder, QStringLiteral("requirements-failed.png"), "the requirements", listShown);
         SharedState::shared().setIsInit(wasInit);
     }
 
@@ -408,7 +465,8 @@ int main(int argc, char** argv) {
     panel->btnPostIssuePressed();
     FeedbackViewControllerBrelvo* issueForm = panel->issueForm();
     settle([&] { return issueForm && issueForm->isVisible(); });
-    ok &= save(host, folder, QStringLiteral("form-empty.png"));
+    const auto formShown = [&] { return onScreen(issueForm); };
+    ok &= save(host, folder, QStringLiteral("form-empty.png"), "the issue form", formShown);
 
     issueForm->setTypeIndex();
     issueForm->chooseValueIndex(1);
@@ -419,11 +477,12 @@ int main(int argc, char** argv) {
     issueForm->setSummaryText(QStringLiteral("Saving a note twice loses the first"));
     issueForm->setDescriptionText(
         QStringLiteral("1. Write a note\n2. Tap Save twice quickly\n\nThe first version is gone from the list."));
-    ok &= save(host, folder, QStringLiteral("form-filled.png"));
+    ok &= save(host, folder, QStringLiteral("form-filled.png"), "the issue form", formShown);
 
     for (int i = 0; i < 3; ++i) ScreenshotStore::shared().saveCapture(samples[i]);
     settle([&] { return issueForm->strip()->paths().size() == 3; });
-    ok &= save(host, folder, QStringLiteral("form-screenshots.png"));
+    ok &= save(host, folder, QStringLiteral("form-screenshots.png"), "the issue form with three screenshots",
+               [&] { return formShown() && issueForm->strip()->paths().size() == 3; });
 
     issueForm->tapOnScreenshot(1);
     ScreenshotEditBrelvoVC* preview = nullptr;
@@ -431,7 +490,7 @@ int main(int argc, char** argv) {
         preview = issueForm->findChild<ScreenshotEditBrelvoVC*>();
         return preview && preview->isVisible();
     });
-    ok &= save(host, folder, QStringLiteral("preview.png"));
+    ok &= save(host, folder, QStringLiteral("preview.png"), "the screenshot preview", [&] { return onScreen(preview); });
 
     // The editor over that screenshot: each tool in use, then the result saved.
     if (preview) preview->editButton()->click();
@@ -450,10 +509,10 @@ int main(int argc, char** argv) {
             QList<QPointF> onCanvas;
             for (const QPointF& p : points) onCanvas.append(at + p * k);
             if (!onCanvas.isEmpty()) drag(canvas, onCanvas);
-            ok &= save(host, folder, QString::fromLatin1(name));
+            ok &= save(host, folder, QString::fromLatin1(name), "the editor", [&] { return onScreen(editor); });
             if (apply) editor->saveButtonTapped();
         };
-        ok &= save(host, folder, QStringLiteral("editor.png"));
+        ok &= save(host, folder, QStringLiteral("editor.png"), "the editor", [&] { return onScreen(editor); });
         scene(0, 0, {{40, 300}, {70, 290}, {110, 310}, {150, 295}, {190, 305}, {230, 300}}, "editor-pencil.png", true);
         scene(1, 2, {{30, 150}, {290, 150}}, "editor-marker.png", true);
         scene(4, 0, {{280, 470}, {200, 380}}, "editor-arrow.png", true);
@@ -486,20 +545,21 @@ int main(int argc, char** argv) {
     }
 
     issueForm->showOfflineModeMessage(true);
-    ok &= save(host, folder, QStringLiteral("form-offline.png"));
+    ok &= save(host, folder, QStringLiteral("form-offline.png"), "the issue form", formShown);
     issueForm->showOfflineModeMessage(false);
 
     for (int i = 3; i < ScreenshotStore::kMaxScreenshots; ++i) ScreenshotStore::shared().saveCapture(samples[i]);
     settle([&] { return issueForm->strip()->paths().size() == ScreenshotStore::kMaxScreenshots; });
     issueForm->allowAnotherScreenshot();
-    settle([&] {
+    const auto limitAlert = [] {
         BVAlert* shown = nullptr;
         for (QWidget* w : windows::all())
             if (auto* a = w->findChild<BVAlert*>()) shown = a;
         auto* effect = shown ? qobject_cast<QGraphicsOpacityEffect*>(shown->graphicsEffect()) : nullptr;
-        return effect && effect->opacity() >= 1.0;
-    });
-    ok &= save(host, folder, QStringLiteral("form-limit-alert.png"));
+        return effect && effect->opacity() >= 1.0 && onScreen(shown);
+    };
+    settle(limitAlert);
+    ok &= save(host, folder, QStringLiteral("form-limit-alert.png"), "the screenshot limit's alert", limitAlert);
 
     // The editor held sideways on a phone (the strip moves into the top bar)
     // and on a tablet both ways, on a screen of that size.
