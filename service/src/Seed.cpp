@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <stdexcept>
 
@@ -229,6 +230,47 @@ bool loadSeed(Database& db, const QByteArray& json, QString* error) {
   if (!tx.commit()) {
     if (error) *error = QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError()));
     return false;
+  }
+  return true;
+}
+
+bool addApp(Database& db, const QString& apiKey, const QString& bundleId, const QString& version, QString* message) {
+  const auto fail = [message](const QString& why) {
+    if (message) *message = why;
+    return false;
+  };
+  if (bundleId.trimmed().isEmpty() || version.trimmed().isEmpty())
+    return fail(QStringLiteral("the application's identifier and version must not be empty"));
+  std::optional<DbRows> projects =
+      apiKey.isEmpty() ? db.query("SELECT id, api_key, title FROM projects ORDER BY id")
+                       : db.query("SELECT id, api_key, title FROM projects WHERE api_key = ?1", {apiKey.toStdString()});
+  if (!projects) return fail(QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError())));
+  if (projects->empty())
+    return fail(apiKey.isEmpty() ? QStringLiteral("the database holds no project yet: load one with --seed")
+                                 : QStringLiteral("no project has the API key %1").arg(apiKey));
+  if (projects->size() > 1) {
+    QStringList keys;
+    for (const DbRow& row : *projects) keys << QString::fromStdString(row.text(1));
+    return fail(QStringLiteral("several projects: choose one with --project-key (%1)").arg(keys.join(QStringLiteral(", "))));
+  }
+  const DbRow& project = projects->front();
+  const QJsonArray apps{QJsonObject{
+      {QStringLiteral("bundle_id"), bundleId},
+      {QStringLiteral("revisions"),
+       QJsonArray{QJsonObject{{QStringLiteral("bundle_version"), version},
+                              {QStringLiteral("title"), bundleId + QLatin1Char(' ') + version},
+                              {QStringLiteral("build_number"), QStringLiteral("1")}}}}}};
+  Transaction tx(db);
+  try {
+    loadApps(db, project.integer(0), apps, QStringLiteral("app"));
+  } catch (const SeedError& e) {
+    return fail(QString::fromStdString(e.what()));
+  }
+  if (!tx.commit()) return fail(QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError())));
+  if (message) {
+    *message = QStringLiteral("added %1 %2 to the project \"%3\"; its testers sign in with the API key %4")
+                   .arg(bundleId, version, QString::fromStdString(project.text(2)),
+                        QString::fromStdString(project.text(1)));
   }
   return true;
 }

@@ -15,4 +15,11 @@ class Database;
 // leaving the database as it was.
 bool loadSeed(Database& db, const QByteArray& json, QString* error);
 
+// Adds one build of an application (its desktop file name or identifier, and
+// its version) to the project with the API key, or to the only project when
+// the key is empty, so that the library in that build can sign in. Adding it
+// again changes nothing. The message says what was added and with which API
+// key, or why nothing was.
+bool addApp(Database& db, const QString& apiKey, const QString& bundleId, const QString& version, QString* message);
+
 }  // namespace brelvo::service

@@ -29,6 +29,7 @@ void usage(FILE* out) {
                "usage: brelvo-service [--host ADDR] [--port N] [--db FILE] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
                "                     [--request-time SECONDS] [--max-client-connections N]\n"
                "       brelvo-service --db FILE --summary\n"
+               "       brelvo-service --db FILE [--seed FILE] --add-app APP_ID VERSION [--project-key KEY]\n"
                "  --host      address to listen on (default 127.0.0.1)\n"
                "  --port      port (default 8642; 0 picks a free one)\n"
                "  --db        SQLite database, created when missing (default brelvo-service.sqlite)\n"
@@ -37,7 +38,10 @@ void usage(FILE* out) {
                "  --max-body  largest accepted request body (default 67108864)\n"
                "  --request-time  seconds for a whole request (headers and body) to arrive (default 5)\n"
                "  --max-client-connections  connections served at once per client address (default 16)\n"
-               "  --summary   print what the database holds and exit\n");
+               "  --summary   print what the database holds and exit\n"
+               "  --add-app   let a build sign in: APP_ID is the application's desktop file name (else its\n"
+               "              organisation domain, a dot and its name), VERSION its version; added to the\n"
+               "              project with the API key, or to the only project; prints the key and exits\n");
 }
 
 bool parseInt(const char* text, long long low, long long high, long long* out) {
@@ -56,6 +60,7 @@ int main(int argc, char** argv) {
   QString dbPath = QStringLiteral("brelvo-service.sqlite");
   QString seedPath, filesDir;
   bool summary = false;
+  QString addAppId, addAppVersion, projectKey;
 
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -65,6 +70,15 @@ int main(int argc, char** argv) {
     }
     if (arg == "--summary") {
       summary = true;
+      continue;
+    }
+    if (arg == "--add-app") {
+      if (i + 2 >= argc) {
+        std::fprintf(stderr, "brelvo-service: --add-app needs an application identifier and a version\n");
+        return 2;
+      }
+      addAppId = QString::fromLocal8Bit(argv[++i]);
+      addAppVersion = QString::fromLocal8Bit(argv[++i]);
       continue;
     }
     if (i + 1 >= argc) {
@@ -86,6 +100,8 @@ int main(int argc, char** argv) {
       dbPath = QString::fromLocal8Bit(value);
     } else if (arg == "--seed") {
       seedPath = QString::fromLocal8Bit(value);
+    } else if (arg == "--project-key") {
+      projectKey = QString::fromLocal8Bit(value);
     } else if (arg == "--files") {
       filesDir = QString::fromLocal8Bit(value);
     } else if (arg == "--max-body") {
@@ -154,6 +170,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "brelvo-service: bad seed %s: %s\n", qPrintable(seedPath), qPrintable(seedError));
       return 1;
     }
+  }
+
+  if (!addAppId.isNull()) {
+    QString message;
+    const bool added = addApp(db, projectKey, addAppId, addAppVersion, &message);
+    std::fprintf(added ? stdout : stderr, "brelvo-service: %s\n", qPrintable(message));
+    return added ? 0 : 1;
   }
 
   // Signals go to one thread that waits for them, so that stopping the server

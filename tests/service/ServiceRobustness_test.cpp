@@ -393,6 +393,29 @@ TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesN
   std::filesystem::remove_all(dir, ignored);
 }
 
+TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
+  char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  const std::string db = dir + "/service.sqlite";
+  ServiceProcess tool;
+  EXPECT_EQ(tool.runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);  // no project yet
+  EXPECT_EQ(tool.runToExit({"--db", db, "--seed", BRELVO_DEMO_SEED, "--add-app", "org.example.todo", "1.0",
+                            "--project-key", "no-such-key"}),
+            1);
+  EXPECT_EQ(tool.runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 0);
+  {
+    ServiceProcess service;
+    ASSERT_TRUE(service.start(dir));
+    ServiceClient client(service.port());
+    EXPECT_EQ(code(client.call("auth", authBody(kDemoKey, appId("org.example.todo", "1.0")))), 0);
+    EXPECT_EQ(code(client.call("auth", authBody(kDemoKey, appId("org.example.todo", "1.1")))), 77);
+    EXPECT_EQ(service.stop(), 0);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
+
 TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
