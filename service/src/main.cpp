@@ -12,12 +12,15 @@
 #include <QFileInfo>
 
 #include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
+#include <set>
 #include <string>
+#include <unistd.h>
 #include <thread>
 
 using namespace brelvo::service;
@@ -32,7 +35,7 @@ void usage(FILE* out) {
                "       brelvo-service --db FILE [--seed FILE] --add-app APP_ID VERSION [--project-key KEY]\n"
                "  --host      address to listen on (default 127.0.0.1)\n"
                "  --port      port (default 8642; 0 picks a free one)\n"
-               "  --db        SQLite database, created when missing (default brelvo-service.sqlite)\n"
+               "  --db        SQLite database, created when missing in an existing folder (default brelvo-service.sqlite)\n"
                "  --seed      JSON seed loaded at start (projects, apps, testers, requirements)\n"
                "  --files     folder for attachments and crash logs (default: beside the database)\n"
                "  --max-body  largest accepted request body (default 67108864)\n"
@@ -41,7 +44,8 @@ void usage(FILE* out) {
                "  --summary   print what the database holds and exit\n"
                "  --add-app   let a build sign in: APP_ID is the application's desktop file name (else its\n"
                "              organisation domain, a dot and its name), VERSION its version; added to the\n"
-               "              project with the API key, or to the only project; prints the key and exits\n");
+               "              project with the API key, or to the only project; prints the key and exits\n"
+               "  --project-key  the API key of the project --add-app adds to\n");
 }
 
 bool parseInt(const char* text, long long low, long long high, long long* out) {
@@ -80,6 +84,13 @@ int main(int argc, char** argv) {
       addAppId = QString::fromLocal8Bit(argv[++i]);
       addAppVersion = QString::fromLocal8Bit(argv[++i]);
       continue;
+    }
+    static const std::set<std::string> withValue{"--port", "--host", "--db", "--seed", "--project-key", "--files",
+                                                 "--max-body", "--request-time", "--max-client-connections"};
+    if (!withValue.count(arg)) {
+      std::fprintf(stderr, "brelvo-service: unknown option %s\n", arg.c_str());
+      usage(stderr);
+      return 2;
     }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "brelvo-service: %s needs a value\n", arg.c_str());
@@ -122,10 +133,6 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.connectionsPerClient = static_cast<int>(n);
-    } else {
-      std::fprintf(stderr, "brelvo-service: unknown option %s\n", arg.c_str());
-      usage(stderr);
-      return 2;
     }
   }
 
@@ -144,6 +151,16 @@ int main(int argc, char** argv) {
     }
     std::fputs(recordsSummary(db).toUtf8().constData(), stdout);
     return 0;
+  }
+  // A mistyped folder must not silently become a new, empty service.
+  if (!dbInfo.absoluteDir().exists()) {
+    std::fprintf(stderr, "brelvo-service: no folder %s for the database\n", qPrintable(dbInfo.absolutePath()));
+    return 1;
+  }
+  if (access(QFile::encodeName(dbInfo.absolutePath()).constData(), W_OK) != 0) {
+    std::fprintf(stderr, "brelvo-service: cannot write in %s: %s\n", qPrintable(dbInfo.absolutePath()),
+                 std::strerror(errno));
+    return 1;
   }
   if (filesDir.isEmpty()) filesDir = dbInfo.absoluteDir().filePath(dbInfo.completeBaseName() + QStringLiteral("-files"));
   if (!QDir().mkpath(filesDir)) {

@@ -398,12 +398,11 @@ TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
   const std::string db = dir + "/service.sqlite";
-  ServiceProcess tool;
-  EXPECT_EQ(tool.runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);  // no project yet
-  EXPECT_EQ(tool.runToExit({"--db", db, "--seed", BRELVO_DEMO_SEED, "--add-app", "org.example.todo", "1.0",
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);  // no project yet
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", BRELVO_DEMO_SEED, "--add-app", "org.example.todo", "1.0",
                             "--project-key", "no-such-key"}),
             1);
-  EXPECT_EQ(tool.runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 0);
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 0);
   {
     ServiceProcess service;
     ASSERT_TRUE(service.start(dir));
@@ -432,6 +431,10 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
   EXPECT_EQ(ServiceProcess::runToExit({"--port", "70000"}), 2);
   EXPECT_EQ(ServiceProcess::runToExit({"--bogus", "1"}), 2);
   EXPECT_EQ(ServiceProcess::runToExit({"--port"}), 2);
+  EXPECT_EQ(ServiceProcess::runToExit({"--bogus"}), 2);
+  // A database in a folder that does not exist is a mistake to report, not a folder to make.
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", dir + "/missing/s.sqlite"}), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir + "/missing"));
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", dir + "/missing.json"}), 1);
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", writeSeed("a.json", "{not json")}), 1);
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", writeSeed("b.json", R"({"projects":[{"title":"no key"}]})")}), 1);
