@@ -11,7 +11,7 @@ service_bin=$1 notes_bin=$2 seed=$3
 source "$(dirname "$0")/service_up.sh"
 
 status=0
-BRELVO_HOME="$work/home" QT_QPA_PLATFORM=offscreen \
+BRELVO_HOME="$work/home" QT_QPA_PLATFORM="${NOTES_PLATFORM:-offscreen}" \
   "$notes_bin" --tour --service-url "$url" --screens "$work/screens" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "the tour exited with $status" >&2
