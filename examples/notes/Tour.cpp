@@ -44,16 +44,15 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPushButton>
-#include <QPointer>
-#include <QTextEdit>
 #include <QLineEdit>
+#include <QPointer>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -114,20 +113,25 @@ bool loadingShown() {
 Tour::Outcome pass(const QString& detail = {}) { return {true, detail}; }
 Tour::Outcome fail(const QString& detail) { return {false, detail}; }
 
+// A key goes where a typed one goes: to the focused widget, through its window.
+void sendKey(QWidget* target, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+    target->activateWindow();
+    target->setFocus(Qt::OtherFocusReason);
+    QKeyEvent event(type, key, modifiers, text);
+    QWindow* window = target->window()->windowHandle();
+    QCoreApplication::sendEvent(window ? static_cast<QObject*>(window) : target, &event);
+}
+
 void typeText(QWidget* target, const QString& text) {
     for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(target, &release);
+        sendKey(target, QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        sendKey(target, QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
     }
 }
 
 void pressKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
-    QKeyEvent press(QEvent::KeyPress, key, modifiers);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
-    QCoreApplication::sendEvent(target, &release);
+    sendKey(target, QEvent::KeyPress, key, modifiers, QString());
+    sendKey(target, QEvent::KeyRelease, key, modifiers, QString());
 }
 
 void tap(QWidget* target, const QPoint& at) {
