@@ -1,28 +1,25 @@
 // The dashboard a QA lead keeps open: what it shows of testers' reports, its
 // filters, and the admin forms behind it.
-#include "ServiceHarness.h"
-
 #include <QBuffer>
 #include <QImage>
 #include <QJsonDocument>
+
+#include "ServiceHarness.h"
 
 namespace brelvo::service::test {
 namespace {
 
 class Dashboard : public ServiceFixture {
  protected:
-  // A second tester, chosen for devices whose id starts with "B-".
-  std::vector<std::string> extraArgs() const override {
-    return {"--seed", writeSeed(dir_, [](QJsonObject& project) {
-              QJsonArray testers = project.value("testers").toArray();
-              testers.append(QJsonObject{{"uid", "tester-002"}, {"full_name", "Bo Lindqvist"}, {"udid_prefix", "B-"}});
-              project.insert("testers", testers);
-            })};
-  }
+  std::vector<std::string> extraArgs() const override { return {"--seed", seedWithSecondTester(dir_)}; }
 
   std::string signInTo(const std::string& version, const std::string& udid) {
     return client_->call("auth", authBody(kDemoKey, appId(kDemoBundle, version), udid))
-        .value("payload").toObject().value("access_token").toString().toStdString();
+        .value("payload")
+        .toObject()
+        .value("access_token")
+        .toString()
+        .toStdString();
   }
   void postIssue(const std::string& token, const std::string& subject, const std::string& attachments = "[]") {
     const std::string issue = R"({"tracker":"1","priority":"3","subject":")" + subject +
@@ -42,7 +39,11 @@ class Dashboard : public ServiceFixture {
     return {r->status, body.value(r->status == 200 ? "message" : "error").toString()};
   }
   QJsonObject requirement(const std::string& token, const char* rid) {
-    return client_->call("requirement", requirementBody(token, rid)).value("payload").toObject().value("requirement").toObject();
+    return client_->call("requirement", requirementBody(token, rid))
+        .value("payload")
+        .toObject()
+        .value("requirement")
+        .toObject();
   }
 };
 
@@ -78,12 +79,17 @@ TEST_F(Dashboard, FiltersNarrowTheListsToOneBuildAndOneTester) {
   postIssue(bo24, "issue-bo-24");
   postIssue(mira25, "issue-mira-25");
   // A crash sent before signing in names its build by app_id alone.
-  ASSERT_EQ(client_->call("post_crash", crashBodyWithKey(appId(kDemoBundle, "2.5"), kDemoKey, "AD-3", base64("crash-before-25"), "{}"))
-                .value("response_code").toInt(-1),
+  ASSERT_EQ(client_
+                ->call("post_crash",
+                       crashBodyWithKey(appId(kDemoBundle, "2.5"), kDemoKey, "AD-3", base64("crash-before-25"), "{}"))
+                .value("response_code")
+                .toInt(-1),
             0);
 
   const QJsonArray sessions = client_->records().value("sessions").toArray();
-  const auto idOf = [&](int session, const char* key) { return std::to_string(sessions.at(session).toObject().value(key).toInt()); };
+  const auto idOf = [&](int session, const char* key) {
+    return std::to_string(sessions.at(session).toObject().value(key).toInt());
+  };
   const std::string build24 = idOf(0, "revision_id"), build25 = idOf(2, "revision_id"), mira = idOf(0, "tester_id"),
                     bo = idOf(1, "tester_id");
   const auto shown = [&](const std::string& query) {
@@ -106,17 +112,21 @@ TEST_F(Dashboard, FiltersNarrowTheListsToOneBuildAndOneTester) {
 
 TEST_F(Dashboard, AdminFormsAddBuildsEditRequirementsResetStatusesAndRefuseBadInput) {
   EXPECT_EQ(admin("/admin/apps", "project_key=" + kDemoKey + "&app_id=org.example.cam&version=1.0").first, 200);
-  EXPECT_EQ(client_->call("auth", authBody(kDemoKey, appId("org.example.cam", "1.0"))).value("response_code").toInt(-1), 0);
+  EXPECT_EQ(client_->call("auth", authBody(kDemoKey, appId("org.example.cam", "1.0"))).value("response_code").toInt(-1),
+            0);
 
   const std::string token = signIn();
-  const std::string build = std::to_string(client_->records().value("sessions").toArray().last().toObject().value("revision_id").toInt());
+  const std::string build =
+      std::to_string(client_->records().value("sessions").toArray().last().toObject().value("revision_id").toInt());
   EXPECT_EQ(admin("/admin/requirements", "build=" + build + "&code=NT-13&title=Print%20a%20note").first, 200);
   EXPECT_EQ(requirement(token, "113").value("title").toString(), "Print a note");
   EXPECT_EQ(admin("/admin/requirements", "build=" + build + "&rid=101&title=Create%20a%20note%20quickly").first, 200);
   EXPECT_EQ(requirement(token, "101").value("title").toString(), "Create a note quickly");
   EXPECT_EQ(requirement(token, "101").value("code").toString(), "NT-1");  // what the form left empty stays
 
-  ASSERT_EQ(client_->call("requirement_result", requirementResultBody(token, "101", "2")).value("response_code").toInt(-1), 0);
+  ASSERT_EQ(
+      client_->call("requirement_result", requirementResultBody(token, "101", "2")).value("response_code").toInt(-1),
+      0);
   EXPECT_EQ(admin("/admin/reset-statuses", "build=" + build + "&rid=101").first, 200);
   EXPECT_EQ(requirement(token, "101").value("status").toInt(-1), 0);
   EXPECT_EQ(client_->records().value("requirement_results").toArray().size(), 1);  // the history stays
