@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QJsonDocument>
 
+#include "Browser.h"
 #include "ServiceHarness.h"
 
 namespace brelvo::service::test {
@@ -119,10 +120,10 @@ TEST_F(Dashboard, AdminFormsAddBuildsEditRequirementsResetStatusesAndRefuseBadIn
   const std::string build =
       std::to_string(client_->records().value("sessions").toArray().last().toObject().value("revision_id").toInt());
   EXPECT_EQ(admin("/admin/requirements", "build=" + build + "&code=NT-13&title=Print%20a%20note").first, 200);
-  EXPECT_EQ(requirement(token, "113").value("title").toString(), "Print a note");
+  EXPECT_EQ(requirement(token, "113").value("title").toString().toStdString(), "Print a note");
   EXPECT_EQ(admin("/admin/requirements", "build=" + build + "&rid=101&title=Create%20a%20note%20quickly").first, 200);
-  EXPECT_EQ(requirement(token, "101").value("title").toString(), "Create a note quickly");
-  EXPECT_EQ(requirement(token, "101").value("code").toString(), "NT-1");  // what the form left empty stays
+  EXPECT_EQ(requirement(token, "101").value("title").toString().toStdString(), "Create a note quickly");
+  EXPECT_EQ(requirement(token, "101").value("code").toString().toStdString(), "NT-1");  // what the form left empty stays
 
   ASSERT_EQ(
       client_->call("requirement_result", requirementResultBody(token, "101", "2")).value("response_code").toInt(-1),
@@ -147,7 +148,25 @@ TEST_F(Dashboard, AdminFormsAddBuildsEditRequirementsResetStatusesAndRefuseBadIn
     EXPECT_FALSE(error.isEmpty()) << path << " " << form;
   }
   EXPECT_TRUE(admin("/admin/apps", "project_key=no-such-key&app_id=x&version=1").second.contains("no-such-key"));
-  EXPECT_EQ(requirement(token, "101").value("title").toString(), "Create a note quickly");
+  EXPECT_EQ(requirement(token, "101").value("title").toString().toStdString(), "Create a note quickly");
+}
+
+TEST_F(Dashboard, InABrowserScreenshotsLoadDeviceTextStaysTextAndNewReportsAppearUnasked) {
+  if (Browser::executable().empty()) GTEST_SKIP() << "no chromium to look at the page with (scripts/deps installs it)";
+  const std::string token = signIn();
+  postIssue(token, "%3Cscript%3Ewindow.ran%3D1%3C/script%3E%3Cimg%20src%3Dx%20onerror%3Dwindow.ran%3D1%3E",
+            R"([{"name":"Screenshot1.png","file":")" + base64(solidPng(Qt::green)) + R"("}])");
+
+  Browser browser;
+  ASSERT_TRUE(browser.open("http://127.0.0.1:" + std::to_string(service_.port()) + "/", dir_ + "/browser"));
+  ASSERT_TRUE(browser.waitUntil("document.readyState === 'complete' && document.querySelector('.shot img').complete"));
+  EXPECT_EQ(browser.evaluate("document.querySelector('.shot img').naturalWidth").toInt(), 64);
+  EXPECT_EQ(browser.evaluate("document.querySelector('h3.summary').textContent").toString().toStdString(),
+            "<script>window.ran=1</script><img src=x onerror=window.ran=1>");
+  EXPECT_TRUE(browser.evaluate("window.ran === undefined").toBool());
+
+  postIssue(token, "arrives-while-the-page-is-open");
+  EXPECT_TRUE(browser.waitUntil("document.body.textContent.includes('arrives-while-the-page-is-open')"));
 }
 
 }  // namespace
