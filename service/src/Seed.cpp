@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +15,9 @@
 
 namespace brelvo::service {
 namespace {
+
+// The largest rid a device can ask for.
+constexpr std::int64_t kLargestRid = INT64_C(9000000000000000);
 
 struct SeedError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -293,6 +297,7 @@ bool saveRequirement(Database& db, std::int64_t revisionId, const QJsonObject& f
       return fail(QStringLiteral("no build has the id %1").arg(revisionId));
     QJsonObject r = fields;
     const std::int64_t rid = integer(fields, "rid", p, 0);
+    if (rid > kLargestRid) return fail(QStringLiteral("requirement.rid must be at most %1").arg(kLargestRid));
     std::optional<DbRows> current =
         db.query("SELECT rid, code, kind, priority, title, description, actor, action, exp_result, reference, number, status"
                  " FROM requirements WHERE revision_id = ?1 AND rid = ?2",
@@ -301,10 +306,21 @@ bool saveRequirement(Database& db, std::int64_t revisionId, const QJsonObject& f
     const bool adding = current->empty();
     if (adding) {
       if (text(fields, "title", p).empty()) return fail(QStringLiteral("a new requirement needs a title"));
-      // A new one goes after the build's others unless it says where.
-      if (rid == 0) r.insert(QStringLiteral("rid"), qint64(must(db, "SELECT COALESCE(MAX(rid), 0) + 1 FROM requirements WHERE revision_id = ?1", {revisionId})));
-      if (!r.contains(QStringLiteral("number")))
-        r.insert(QStringLiteral("number"), qint64(must(db, "SELECT COALESCE(MAX(number), 0) + 1 FROM requirements WHERE revision_id = ?1", {revisionId})));
+      // A new one goes after the build's others unless it says where. Counted
+      // here rather than in SQL, where one past the largest integer turns real.
+      const auto after = [&](const char* column) {
+        return must(db, std::string("SELECT COALESCE(MAX(") + column + "), 0) FROM requirements WHERE revision_id = ?1",
+                    {revisionId});
+      };
+      if (rid == 0) {
+        const std::int64_t last = after("rid");
+        if (last >= kLargestRid) return fail(QStringLiteral("the build's rids reach %1: give the new one's rid").arg(last));
+        r.insert(QStringLiteral("rid"), qint64(last + 1));
+      }
+      if (!r.contains(QStringLiteral("number"))) {
+        const std::int64_t last = after("number");
+        r.insert(QStringLiteral("number"), qint64(last < INT64_MAX ? last + 1 : last));
+      }
     } else {
       // Only what the request names changes; the rest stays as it was.
       const DbRow& row = current->front();

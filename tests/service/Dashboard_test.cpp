@@ -139,6 +139,7 @@ TEST_F(Dashboard, AdminFormsAddBuildsEditRequirementsResetStatusesAndRefuseBadIn
       {"/admin/requirements", "build=999&title=t"},
       {"/admin/requirements", "build=" + build + "&code=no-title"},
       {"/admin/requirements", "build=" + build + "&rid=101&status=7"},
+      {"/admin/requirements", "build=" + build + "&rid=9000000000000001&title=t"},
       {"/admin/reset-statuses", "build=" + build + "&rid=999"},
       {"/admin/reset-statuses", "build=" + build + "&tester=x"},
   };
