@@ -407,7 +407,7 @@ QString adminSection(Database& db, const std::vector<std::pair<std::int64_t, QSt
   for (const DbRow& p : queryRows(db, "SELECT api_key, title FROM projects ORDER BY id"))
     projects += QStringLiteral("<option value=\"%1\">%2</option>").arg(html(p.text(0)), html(p.text(1)));
   const QString buildOptions = options(QStringLiteral("Choose a build"), 0, builds);
-  QString out = QStringLiteral("<section class=\"card\" id=\"admin\"><h2>Administration</h2><div class=\"forms\">");
+  QString out = QStringLiteral("<div class=\"below\"><section class=\"card\" id=\"admin\"><h2>Administration</h2><div class=\"forms\">");
   out += QStringLiteral(
              "<form class=\"admin\" method=\"post\" action=\"/admin/apps\"><h3>Add a build</h3>"
              "<label>Project<select name=\"project_key\">%1</select></label>"
@@ -433,7 +433,7 @@ QString adminSection(Database& db, const std::vector<std::pair<std::int64_t, QSt
              "<p class=\"hint\">Testers see each requirement's starting status again; the history stays.</p>"
              "<button>Reset</button><output class=\"result\"></output></form>")
              .arg(buildOptions, options(QStringLiteral("Every tester"), 0, testers));
-  out += QStringLiteral("</div></section>");
+  out += QStringLiteral("</div></section></div>");
   return out;
 }
 

@@ -24,7 +24,8 @@ button:hover{filter:brightness(1.1)}
 .clear{color:#c9cfdb}
 .live{font-size:12px;color:#9ae6b4;white-space:nowrap}.live.off{color:#feb2b2}
 .toc{display:flex;gap:18px;padding:10px 28px;background:#fff;border-bottom:1px solid var(--line);font-size:13px}
-main,#admin{max-width:1240px;margin:0 auto;padding:0 20px}
+main,.below{max-width:1240px;margin:0 auto;padding:0 20px}
+section{scroll-margin-top:72px}
 .card{background:var(--card);border:1px solid var(--line);border-radius:10px;padding:16px 20px;margin:20px auto;
 box-shadow:0 1px 2px rgba(16,24,40,.04)}
 h2{margin:0 0 12px;font-size:16px}h3{margin:0;font-size:15px}
@@ -71,7 +72,7 @@ text-transform:uppercase;padding:1px 6px}
 .history{margin:6px 0;padding-left:18px;font-size:13px}
 .badges{max-width:360px}
 .paging{display:flex;gap:16px;justify-content:center;margin:10px 0 24px}
-.forms{display:grid;grid-template-columns:repeat(3,1fr);gap:18px}
+.forms{display:grid;grid-template-columns:repeat(3,1fr);gap:18px;align-items:start}
 form.admin{display:flex;flex-direction:column;gap:8px;padding:14px;border:1px solid var(--line);border-radius:8px}
 form.admin label{display:flex;flex-direction:column;gap:3px;font-size:12px;color:var(--muted)}
 form.admin button{align-self:flex-start}
