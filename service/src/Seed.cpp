@@ -7,10 +7,17 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <cstdint>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
+#include <variant>
 
 namespace brelvo::service {
 namespace {
+
+// The largest rid a device can ask for.
+constexpr std::int64_t kLargestRid = INT64_C(9000000000000000);
 
 struct SeedError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -83,27 +90,30 @@ std::int64_t must(Database& db, const std::string& sql, std::initializer_list<Db
   return rows->empty() ? 0 : rows->front().integer(0);
 }
 
+// One requirement of a build, added or, by its rid, updated in place.
+void loadRequirement(Database& db, std::int64_t revisionId, const QJsonObject& r, const QString& p) {
+  std::int64_t rid = integer(r, "rid", p, 0, true);
+  if (rid < 1) throw SeedError(where(p) + ".rid must be 1 or more");
+  std::int64_t status = integer(r, "status", p, 0);
+  if (status < 0 || status > 3) throw SeedError(where(p) + ".status must be 0, 1, 2 or 3");
+  // The status is only the starting point: once a tester reported a result,
+  // reloading the seed must not undo it.
+  must(db,
+       "INSERT INTO requirements (revision_id, rid, code, kind, priority, title, description, actor, action,"
+       " exp_result, reference, number, status) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"
+       " ON CONFLICT (revision_id, rid) DO UPDATE SET code = excluded.code, kind = excluded.kind,"
+       " priority = excluded.priority, title = excluded.title, description = excluded.description,"
+       " actor = excluded.actor, action = excluded.action, exp_result = excluded.exp_result,"
+       " reference = excluded.reference, number = excluded.number",
+       {revisionId, rid, text(r, "code", p), integer(r, "kind", p, 1), integer(r, "priority", p, 0),
+        text(r, "title", p), text(r, "description", p), optionalText(r, "actor", p), optionalText(r, "action", p),
+        text(r, "exp_result", p), optionalText(r, "reference", p), integer(r, "number", p, rid), status});
+}
+
 void loadRequirements(Database& db, std::int64_t revisionId, const QJsonArray& list, const QString& path) {
   for (int i = 0; i < list.size(); ++i) {
     QString p = QStringLiteral("%1.requirements[%2]").arg(path).arg(i);
-    QJsonObject r = object(list.at(i), p);
-    std::int64_t rid = integer(r, "rid", p, 0, true);
-    if (rid < 1) throw SeedError(where(p) + ".rid must be 1 or more");
-    std::int64_t status = integer(r, "status", p, 0);
-    if (status < 0 || status > 3) throw SeedError(where(p) + ".status must be 0, 1, 2 or 3");
-    // The status is only the starting point: once a tester reported a result,
-    // reloading the seed must not undo it.
-    must(db,
-         "INSERT INTO requirements (revision_id, rid, code, kind, priority, title, description, actor, action,"
-         " exp_result, reference, number, status) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"
-         " ON CONFLICT (revision_id, rid) DO UPDATE SET code = excluded.code, kind = excluded.kind,"
-         " priority = excluded.priority, title = excluded.title, description = excluded.description,"
-         " actor = excluded.actor, action = excluded.action, exp_result = excluded.exp_result,"
-         " reference = excluded.reference, number = excluded.number",
-         {revisionId, rid, text(r, "code", p), integer(r, "kind", p, 1), integer(r, "priority", p, 0),
-          text(r, "title", p), text(r, "description", p), optionalText(r, "actor", p),
-          optionalText(r, "action", p), text(r, "exp_result", p), optionalText(r, "reference", p),
-          integer(r, "number", p, rid), status});
+    loadRequirement(db, revisionId, object(list.at(i), p), p);
   }
 }
 
@@ -273,6 +283,91 @@ bool addApp(Database& db, const QString& apiKey, const QString& bundleId, const 
                         QString::fromStdString(project.text(1)));
   }
   return true;
+}
+
+bool saveRequirement(Database& db, std::int64_t revisionId, const QJsonObject& fields, QString* message) {
+  const auto fail = [message](const QString& why) {
+    if (message) *message = why;
+    return false;
+  };
+  Transaction tx(db);
+  try {
+    const QString p = QStringLiteral("requirement");
+    if (!must(db, "SELECT COUNT(*) FROM revisions WHERE id = ?1", {revisionId}))
+      return fail(QStringLiteral("no build has the id %1").arg(revisionId));
+    QJsonObject r = fields;
+    const std::int64_t rid = integer(fields, "rid", p, 0);
+    if (rid > kLargestRid) return fail(QStringLiteral("requirement.rid must be at most %1").arg(kLargestRid));
+    std::optional<DbRows> current =
+        db.query("SELECT rid, code, kind, priority, title, description, actor, action, exp_result, reference, number, status"
+                 " FROM requirements WHERE revision_id = ?1 AND rid = ?2",
+                 {revisionId, rid});
+    if (!current) throw SeedError("database: " + db.lastError());
+    const bool adding = current->empty();
+    if (adding) {
+      if (text(fields, "title", p).empty()) return fail(QStringLiteral("a new requirement needs a title"));
+      // A new one goes after the build's others unless it says where. Counted
+      // here rather than in SQL, where one past the largest integer turns real.
+      const auto after = [&](const char* column) {
+        return must(db, std::string("SELECT COALESCE(MAX(") + column + "), 0) FROM requirements WHERE revision_id = ?1",
+                    {revisionId});
+      };
+      if (rid == 0) {
+        const std::int64_t last = after("rid");
+        if (last >= kLargestRid) return fail(QStringLiteral("the build's rids reach %1: give the new one's rid").arg(last));
+        r.insert(QStringLiteral("rid"), qint64(last + 1));
+      }
+      if (!r.contains(QStringLiteral("number"))) {
+        const std::int64_t last = after("number");
+        r.insert(QStringLiteral("number"), qint64(last < INT64_MAX ? last + 1 : last));
+      }
+    } else {
+      // Only what the request names changes; the rest stays as it was.
+      const DbRow& row = current->front();
+      static const char* kColumns[] = {"rid",        "code",   "kind",       "priority",  "title",  "description",
+                                       "actor",      "action", "exp_result", "reference", "number", "status"};
+      for (std::size_t c = 0; c < std::size(kColumns); ++c) {
+        const QString key = QLatin1String(kColumns[c]);
+        if (r.contains(key)) continue;
+        if (row.isNull(c)) r.insert(key, QJsonValue());
+        else if (std::holds_alternative<std::int64_t>(row.values[c])) r.insert(key, qint64(row.integer(c)));
+        else r.insert(key, QString::fromStdString(row.text(c)));
+      }
+    }
+    loadRequirement(db, revisionId, r, p);
+    if (!tx.commit()) return fail(QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError())));
+    if (message) {
+      *message = QStringLiteral("%1 requirement %2").arg(adding ? QStringLiteral("added") : QStringLiteral("changed"))
+                     .arg(r.value(QStringLiteral("rid")).toVariant().toLongLong());
+    }
+    return true;
+  } catch (const SeedError& e) {
+    return fail(QString::fromStdString(e.what()));
+  }
+}
+
+bool resetStatuses(Database& db, std::int64_t revisionId, std::int64_t rid, std::int64_t testerId, QString* message) {
+  const auto fail = [message](const QString& why) {
+    if (message) *message = why;
+    return false;
+  };
+  Transaction tx(db);
+  try {
+    if (!must(db, "SELECT COUNT(*) FROM revisions WHERE id = ?1", {revisionId}))
+      return fail(QStringLiteral("no build has the id %1").arg(revisionId));
+    if (rid != 0 && !must(db, "SELECT COUNT(*) FROM requirements WHERE revision_id = ?1 AND rid = ?2", {revisionId, rid}))
+      return fail(QStringLiteral("the build has no requirement %1").arg(rid));
+    must(db,
+         "DELETE FROM requirement_statuses WHERE requirement_id IN"
+         " (SELECT id FROM requirements WHERE revision_id = ?1 AND (?2 = 0 OR rid = ?2)) AND (?3 = 0 OR tester_id = ?3)",
+         {revisionId, rid, testerId});
+    const std::int64_t removed = must(db, "SELECT changes()", {});
+    if (!tx.commit()) return fail(QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError())));
+    if (message) *message = QStringLiteral("%1 statuses reset to where every tester starts").arg(removed);
+    return true;
+  } catch (const SeedError& e) {
+    return fail(QString::fromStdString(e.what()));
+  }
 }
 
 }  // namespace brelvo::service

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
+
+#include <cstdint>
 
 namespace brelvo::service {
 
@@ -21,5 +24,17 @@ bool loadSeed(Database& db, const QByteArray& json, QString* error);
 // again changes nothing. The message says what was added and with which API
 // key, or why nothing was.
 bool addApp(Database& db, const QString& apiKey, const QString& bundleId, const QString& version, QString* message);
+
+// Adds a requirement to the build with the revision id (at the rid of
+// `fields`, or after the build's others when it has none), or changes the one
+// with that rid: only the members `fields` holds change, as texts or numbers
+// of the seed's requirement members. False with a message when the build is
+// unknown, a new requirement has no title or a member is malformed.
+bool saveRequirement(Database& db, std::int64_t revisionId, const QJsonObject& fields, QString* message);
+
+// Testers' own statuses of the build's requirements (only requirement `rid`
+// unless 0, only tester `testerId` unless 0) are forgotten: they see each
+// requirement's starting status again. Their results stay in the history.
+bool resetStatuses(Database& db, std::int64_t revisionId, std::int64_t rid, std::int64_t testerId, QString* message);
 
 }  // namespace brelvo::service

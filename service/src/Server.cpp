@@ -1,9 +1,11 @@
 #include "Server.h"
 
+#include "Dashboard.h"
 #include "Database.h"
 #include "Images.h"
 #include "Protocol.h"
 #include "Records.h"
+#include "Seed.h"
 
 #include <httplib.h>
 
@@ -43,6 +45,27 @@ std::optional<PageRequest> pageRequest(const httplib::Request& req, std::int64_t
   return page;
 }
 
+// A record's id from the query or a posted form: 0 when absent or empty, no
+// value when it is not a whole number from 1 up.
+std::optional<std::int64_t> idParam(const httplib::Request& req, const char* name) {
+  const std::string text = req.get_param_value(name);
+  if (text.empty()) return 0;
+  bool ok = false;
+  const std::int64_t id = QString::fromStdString(text).toLongLong(&ok);
+  if (!ok || id < 1) return std::nullopt;
+  return id;
+}
+
+void sendMessage(httplib::Response& res, bool ok, const QString& message) {
+  sendJson(res, QJsonObject{{ok ? "message" : "error", message}}, ok ? 200 : 400);
+}
+
+// The page draws nothing from elsewhere and runs only its own script, so
+// nothing a device sent can run in the reader's browser even if it slipped
+// through unescaped.
+constexpr const char* kDashboardPolicy =
+    "default-src 'self'; img-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'";
+
 }  // namespace
 
 Server::Server(Database& db, Protocol& protocol, ServerOptions options)
@@ -70,13 +93,54 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
 
   http.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
     std::optional<PageRequest> page = pageRequest(req, kDashboardPage);
-    std::optional<QByteArray> html = page ? dashboardHtml(db_, *page) : std::nullopt;
+    std::optional<std::int64_t> build = idParam(req, "build"), tester = idParam(req, "tester");
+    std::optional<QByteArray> html =
+        page && build && tester ? dashboardHtml(db_, DashboardRequest{.page = *page, .build = *build, .tester = *tester})
+                                : std::nullopt;
     if (!html) {
       res.status = 400;
-      res.set_content("bad limit or cursor\n", "text/plain");
+      res.set_content("bad limit, cursor, build or tester\n", "text/plain");
       return;
     }
+    res.set_header("Content-Security-Policy", kDashboardPolicy);
     res.set_content(html->toStdString(), "text/html; charset=utf-8");
+  });
+  http.Get("/dashboard.css", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kDashboardCss, "text/css; charset=utf-8");
+  });
+  http.Get("/dashboard.js", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(kDashboardScript, "text/javascript; charset=utf-8");
+  });
+  http.Get("/admin/stamp", [this](const httplib::Request&, httplib::Response& res) {
+    sendJson(res, QJsonObject{{"stamp", dashboardStamp(db_)}});
+  });
+  http.Post("/admin/apps", [this](const httplib::Request& req, httplib::Response& res) {
+    QString message;
+    const bool ok = addApp(db_, QString::fromStdString(req.get_param_value("project_key")),
+                           QString::fromStdString(req.get_param_value("app_id")),
+                           QString::fromStdString(req.get_param_value("version")), &message);
+    sendMessage(res, ok, message);
+  });
+  http.Post("/admin/requirements", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::optional<std::int64_t> build = idParam(req, "build");
+    if (!build || !*build) return sendMessage(res, false, QStringLiteral("build must name a build by its id"));
+    QJsonObject fields;
+    for (const char* key : {"rid", "code", "kind", "priority", "title", "description", "actor", "action", "exp_result",
+                            "reference", "number", "status"}) {
+      const std::string value = req.get_param_value(key);
+      if (!value.empty()) fields.insert(QLatin1String(key), QString::fromStdString(value));
+    }
+    QString message;
+    const bool ok = saveRequirement(db_, *build, fields, &message);
+    sendMessage(res, ok, message);
+  });
+  http.Post("/admin/reset-statuses", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::optional<std::int64_t> build = idParam(req, "build"), rid = idParam(req, "rid"), tester = idParam(req, "tester");
+    if (!build || !*build) return sendMessage(res, false, QStringLiteral("build must name a build by its id"));
+    if (!rid || !tester) return sendMessage(res, false, QStringLiteral("rid and tester must be whole numbers when given"));
+    QString message;
+    const bool ok = resetStatuses(db_, *build, *rid, *tester, &message);
+    sendMessage(res, ok, message);
   });
   http.Get("/admin/records", [this](const httplib::Request& req, httplib::Response& res) {
     std::optional<PageRequest> page = pageRequest(req, PageRequest().limit);

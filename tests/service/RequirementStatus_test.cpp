@@ -13,14 +13,7 @@ namespace {
 
 class RequirementStatus : public ServiceFixture {
  protected:
-  // A second tester, chosen for devices whose id starts with "B-".
-  std::vector<std::string> extraArgs() const override {
-    return {"--seed", writeSeed(dir_, [](QJsonObject& project) {
-              QJsonArray testers = project.value("testers").toArray();
-              testers.append(QJsonObject{{"uid", "tester-002"}, {"full_name", "Bo Lindqvist"}, {"udid_prefix", "B-"}});
-              project.insert("testers", testers);
-            })};
-  }
+  std::vector<std::string> extraArgs() const override { return {"--seed", seedWithSecondTester(dir_)}; }
 
   QList<int> rids(const std::string& token, int status) {
     QJsonObject answer = client_->call("requirements", requirementsBody(token, "0", std::to_string(status)));

@@ -256,6 +256,14 @@ std::string writeSeed(const std::string& dir, const std::function<void(QJsonObje
   return path;
 }
 
+std::string seedWithSecondTester(const std::string& dir) {
+  return writeSeed(dir, [](QJsonObject& project) {
+    QJsonArray testers = project.value("testers").toArray();
+    testers.append(QJsonObject{{"uid", "tester-002"}, {"full_name", "Bo Lindqvist"}, {"udid_prefix", "B-"}});
+    project.insert("testers", testers);
+  });
+}
+
 QJsonObject demoRevision(const QJsonObject& project) {
   return project.value("apps").toArray().at(0).toObject().value("revisions").toArray().at(0).toObject();
 }

@@ -80,6 +80,9 @@ QByteArray readFile(const QString& path);
 // The demo seed with its one project changed by `change`, written to
 // <dir>/seed.json; the path, for a second --seed (the last one counts).
 std::string writeSeed(const std::string& dir, const std::function<void(QJsonObject& project)>& change);
+// The demo seed with a second tester, Bo Lindqvist ("tester-002"), chosen for
+// devices whose id starts with "B-"; the path, as writeSeed gives it.
+std::string seedWithSecondTester(const std::string& dir);
 // The demo project's first app's first revision (the "2.4" build).
 QJsonObject demoRevision(const QJsonObject& project);
 void setDemoRevision(QJsonObject& project, const QJsonObject& revision);

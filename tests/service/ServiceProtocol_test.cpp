@@ -257,15 +257,11 @@ TEST_F(ServiceProtocol, PostIssueStoresTheIssueAndWritesEachScreenshot) {
   EXPECT_EQ(readFile(attachments[1].toObject().value("path").toString()), shot2);
   EXPECT_TRUE(issues[1].toObject().value("attachments").toArray().isEmpty());
 
-  // The dashboard shows the decoded summary and links the pictures it serves.
+  // The dashboard's pictures come from here.
   std::string id = std::to_string(attachments[1].toObject().value("id").toInt());
   httplib::Result picture = client_->http().Get(("/attachments/" + id).c_str());
   ASSERT_TRUE(picture);
   EXPECT_EQ(QByteArray::fromStdString(picture->body), shot2);
-  httplib::Result page = client_->http().Get("/");
-  ASSERT_TRUE(page);
-  EXPECT_NE(page->body.find("Crash on save"), std::string::npos);
-  EXPECT_NE(page->body.find("/attachments/" + id), std::string::npos);
 }
 
 TEST_F(ServiceProtocol, PostIssueWithAnAttachmentThatIsNotBase64StoresNothing) {
