@@ -19,6 +19,7 @@
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
 #include "ui/issue/IssueOutbox.h"
 #include "ui/issue/OXPickerViewBrelvo.h"
+#include "protocol/BVReachability.h"
 #include "protocol/NetworkClientBrelvo.h"
 #include "ui/issue/ScreenshotStrip.h"
 #include "ui/requirements/RequirementReporter.h"
@@ -51,10 +52,14 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 using brelvo::Brelvo;
 using brelvo::LockScreenViewControllerBrelvo;
@@ -81,7 +86,8 @@ const QStringList kNames{QStringLiteral("wait-session"), QStringLiteral("shot"),
                          QStringLiteral("send-logs"),    QStringLiteral("screenshot"),   QStringLiteral("fill-issue"),
                          QStringLiteral("post-issue"),   QStringLiteral("annotate"),     QStringLiteral("open-requirements"),
                          QStringLiteral("start-test"),   QStringLiteral("open-running"), QStringLiteral("pass-test"),
-                         QStringLiteral("fail-test"),    QStringLiteral("quit")};
+                         QStringLiteral("fail-test"),    QStringLiteral("go-offline"),   QStringLiteral("go-online"),
+                         QStringLiteral("check-update"), QStringLiteral("crash-child"),  QStringLiteral("quit")};
 
 QWidget* visibleWithTag(QWidget* root, int tag) {
     if (!root) return nullptr;
@@ -154,11 +160,14 @@ QList<Tour::Step> Tour::builtIn() {
                          "open-profile\nshot 04-profile\nclose-profile\nclose-menu\nscreenshot 05-preview\nshot 06-issue-screenshot\n"
                          "screenshot\nannotate\nfill-issue\nshot 07-issue-filled\npost-issue\nlock\nshot 08-locked\n"
                          "unlock\nshot 09-unlocked\n"
+                         // An issue sent while the service is out of reach waits on the
+                         // device and goes when the network is back.
+                         "screenshot\nfill-issue\ngo-offline\npost-issue\ngo-online\ncheck-update\n"
                          // The demo build has a test under way: its page opens first, and it is
                          // passed, so the list lets another one start.
                          "open-requirements\nshot 10-requirement\npass-test\nshot 11-requirements\n"
                          "start-test\nopen-running\nfail-test\nshot 12-issue-requirement\nfill-issue\npost-issue\n"
-                         "open-requirements\nstart-test\nopen-requirements\npass-test\nquit\n"),
+                         "open-requirements\nstart-test\nopen-requirements\npass-test\ncrash-child\nquit\n"),
           &steps, &error);
     for (Step& s : steps) s.line = 0;
     return steps;
@@ -237,6 +246,10 @@ Tour::Outcome Tour::runStep(const Step& step) {
     if (n == QLatin1String("lock")) return lock();
     if (n == QLatin1String("unlock")) return unlock();
     if (n == QLatin1String("edit-note")) return editNote();
+    if (n == QLatin1String("go-offline")) return goOffline();
+    if (n == QLatin1String("go-online")) return goOnline();
+    if (n == QLatin1String("check-update")) return checkUpdate();
+    if (n == QLatin1String("crash-child")) return crashChild();
     if (n == QLatin1String("send-logs")) return sendLogs();
     if (n == QLatin1String("screenshot")) return takeScreenshot(step.argument);
     if (n == QLatin1String("fill-issue")) return fillIssue();
@@ -546,11 +559,16 @@ Tour::Outcome Tour::postIssue() {
         return fail(QStringLiteral("no answer shown %1 s after \"Send\"").arg(kSessionMs / 1000));
     brelvo::BVAlert* alert = shownAlert();
     const QString said = alert->titleLabel()->text() + QStringLiteral(": ") + alert->messageView()->toPlainText().simplified();
-    if (!brelvo::IssueOutbox::shared().pending().isEmpty()) return fail(QStringLiteral("not delivered (%1)").arg(said));
+    const bool kept = !brelvo::IssueOutbox::shared().pending().isEmpty();
+    if (kept != !onlineUrl_.isEmpty())
+        return fail(kept ? QStringLiteral("not delivered (%1)").arg(said) : QStringLiteral("delivered while offline"));
     alert->cancelButton()->click();
     if (!waitFor([this] { return sessionReady() && !brelvo::UserHelperBrelvo::shared().isOpen(); }, kMenuMs))
         return fail(QStringLiteral("the menu did not close after the answer: %1").arg(sessionState()));
-    return pass(QStringLiteral("delivered with %1 screenshot(s); the form said \"%2\"").arg(screenshots).arg(said));
+    return pass(QStringLiteral("%1 with %2 screenshot(s); the form said \"%3\"")
+                    .arg(kept ? QStringLiteral("kept on the device") : QStringLiteral("delivered"))
+                    .arg(screenshots)
+                    .arg(said));
 }
 
 namespace {
@@ -786,4 +804,108 @@ Tour::Outcome Tour::failTest() {
     if (!waitFor(attached, kScreenMs))
         return fail(QStringLiteral("no issue form attached to %1: %2").arg(what, requirementsState()));
     return pass(QStringLiteral("%1 failed; \"%2\" - YES; the form says \"%3\"").arg(what, asked, issueForm()->requirementLabel()->text()));
+}
+
+Tour::Outcome Tour::goOffline() {
+    if (!onlineUrl_.isEmpty()) return fail(QStringLiteral("already offline"));
+    onlineUrl_ = qApp->property("brelvo_service_url").toString();
+    // A closed port on this machine: every request fails at once, as without a network.
+    qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:1/"));
+    return pass(QStringLiteral("the service is out of reach"));
+}
+
+Tour::Outcome Tour::goOnline() {
+    if (onlineUrl_.isEmpty()) return fail(QStringLiteral("not offline"));
+    qApp->setProperty("brelvo_service_url", onlineUrl_);
+    onlineUrl_.clear();
+    const int waiting = int(brelvo::IssueOutbox::shared().pending().size());
+    const int before = recordCount(QStringLiteral("issues"));
+    // The network is back: what the library's network watcher reports then.
+    brelvo::IssueOutbox::shared().startWatchingNetwork();
+    const auto probe = brelvo::BVReachability::reachabilityForInternetConnection();
+    brelvo::NotificationCenter::defaultCenter().post(brelvo::kReachabilityChangedNotificationBrelvo,
+                                                     QVariant::fromValue<QObject*>(probe.get()));
+    if (!waitFor([] { return brelvo::IssueOutbox::shared().pending().isEmpty(); }, kSessionMs))
+        return fail(QStringLiteral("%1 kept issue(s) still wait").arg(brelvo::IssueOutbox::shared().pending().size()));
+    const int after = recordCount(QStringLiteral("issues"));
+    if (after - before != waiting)
+        return fail(QStringLiteral("the service holds %1 issue(s) more, not %2").arg(after - before).arg(waiting));
+    return pass(QStringLiteral("back online: %1 kept issue(s) delivered, the service holds %2").arg(waiting).arg(after));
+}
+
+Tour::Outcome Tour::checkUpdate() {
+    // Blocking, so off the GUI thread, as a host would call it.
+    QString offered;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        offered = Brelvo::shared().checkForUpdate();
+        done = true;
+    });
+    const bool answered = waitFor([&] { return done.load(); }, kSessionMs);
+    worker.join();
+    if (!answered) return fail(QStringLiteral("no answer within %1 s").arg(kSessionMs / 1000));
+    if (offered.isEmpty()) return fail(QStringLiteral("no newer build offered"));
+    return pass(QStringLiteral("a newer build is offered at %1").arg(offered));
+}
+
+Tour::Outcome Tour::crashChild() {
+    // A second copy of the application, in a home of its own, crashes while
+    // the service is out of reach: its report stays on the device. Its next
+    // start, with the service back, delivers it.
+    QTemporaryDir home;
+    if (!home.isValid()) return fail(QStringLiteral("no folder for the child's home"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("BRELVO_HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // In a sanitizer build the library's handlers must see the fault first, as in a
+    // release build; other builds ignore these.
+    const QString handledByTheLibrary = QStringLiteral("handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:handle_sigill=0");
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), handledByTheLibrary +
+                       QStringLiteral(":detect_leaks=0:allow_user_segv_handler=1:use_sigaltstack=0"));
+    environment.insert(QStringLiteral("UBSAN_OPTIONS"), handledByTheLibrary);
+    const QString key = qApp->property("brelvo_project_id").toString();
+    const auto run = [&](const QStringList& arguments, QProcess::ExitStatus* status, int* code) {
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), arguments + QStringList{QStringLiteral("--api-key"), key});
+        if (!waitFor([&] { return child.state() == QProcess::NotRunning; }, 60000)) {
+            child.kill();
+            child.waitForFinished();
+            return false;
+        }
+        *status = child.exitStatus();
+        *code = child.exitCode();
+        return true;
+    };
+    const int before = recordCount(QStringLiteral("crashes"));
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    int code = 0;
+    if (!run({QStringLiteral("--crash"), QStringLiteral("--service-url"), QStringLiteral("http://127.0.0.1:1/")}, &status,
+             &code))
+        return fail(QStringLiteral("the crashing child did not end within 60 s"));
+    if (status != QProcess::CrashExit) return fail(QStringLiteral("the child did not crash (it exited with %1)").arg(code));
+    if (recordCount(QStringLiteral("crashes")) != before) return fail(QStringLiteral("the crash reached the service at once"));
+    if (!run({QStringLiteral("--deliver-kept-reports"), QStringLiteral("--service-url"),
+              qApp->property("brelvo_service_url").toString()},
+             &status, &code) ||
+        status != QProcess::NormalExit || code != 0)
+        return fail(QStringLiteral("the child's next start did not deliver its kept crash report"));
+    const int after = recordCount(QStringLiteral("crashes"));
+    if (after != before + 1) return fail(QStringLiteral("the service holds %1 crash(es) more, not 1").arg(after - before));
+    return pass(QStringLiteral("a child crashed offline; its next start delivered the report (the service holds %1)").arg(after));
+}
+
+int Tour::recordCount(const QString& kind) {
+    if (!adminUrl_.isValid() || adminUrl_.host().isEmpty()) return -1;
+    httplib::Client client(adminUrl_.host().toStdString(), adminUrl_.port(80));
+    client.set_connection_timeout(5);
+    client.set_read_timeout(10);
+    std::string path = adminUrl_.path().toStdString();
+    if (!path.empty() && path.back() == '/') path.pop_back();
+    const auto result = client.Get(path + "/admin/records");
+    if (!result || result->status != 200) return -1;
+    const QJsonObject records = QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object();
+    const QJsonValue list = records.value(kind);
+    return list.isArray() ? int(list.toArray().size()) : -1;
 }

@@ -11,7 +11,9 @@ class NotesWindow;
 // Drives the notes application and the library step by step, as a tester
 // would: waits for the session, opens the menu and the profile, locks and
 // unlocks the build through the service's fault switch, edits a note, posts
-// issues, works through test requirements, and saves PNGs of the window
+// issues (one while the service is out of reach, delivered when it is back),
+// works through test requirements, checks for an update, has a child process
+// crash and report it at its next start, and saves PNGs of the window
 // between steps. Every step waits for what it
 // expects with a deadline; the first step that misses its deadline ends the
 // run.
@@ -57,14 +59,21 @@ private:
     Outcome openRunning();
     Outcome passTest();
     Outcome failTest();
+    Outcome goOffline();
+    Outcome goOnline();
+    Outcome checkUpdate();
+    Outcome crashChild();
 
     // Runs the event loop until done() holds or the deadline passes.
     static bool waitFor(const std::function<bool()>& done, int timeoutMs);
     bool admin(const QString& path, const QByteArray& body, QString* error);
+    // How many records of the kind ("issues", "crashes") the service holds; -1 when it does not say.
+    int recordCount(const QString& kind);
     bool sessionReady() const;
     QString sessionState() const;  // for failure messages
 
     NotesWindow* window_;
     QString screensDir_;
     QUrl adminUrl_;
+    QString onlineUrl_;  // the service's address while go-offline has put it out of reach
 };

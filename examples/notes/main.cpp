@@ -3,24 +3,48 @@
 //   brelvo-notes [--shake|--manual] [--locking] [--no-offline-mode]
 //                [--service-url URL] [--api-key KEY]
 //                [--tour | --script FILE] [--screens DIR] [--admin URL]
+//                [--crash | --deliver-kept-reports]
 //
 // Without --tour or --script it is an ordinary interactive application. With
 // them it runs the steps (see Tour.h), prints one line per step and exits 0
-// only when every step passed.
+// only when every step passed. --crash starts the library and then fails with
+// a real segmentation fault, as a bug in the host would; --deliver-kept-reports
+// starts it, waits until the crash reports an earlier run kept are delivered,
+// and exits (1 when they are not within 30 s).
 #include "NoteStore.h"
 #include "NotesWindow.h"
 #include "Tour.h"
 
 #include <brelvo/Brelvo.h>
 
+#include "diagnostics/CrashHelper.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+// A real fault, not one the sanitizers stop first: a write to the unmapped
+// first page, outside their checks. No core file: the library reports it.
+[[noreturn, gnu::noinline, gnu::no_sanitize("address", "undefined")]] void crashLikeABug() {
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    volatile std::uintptr_t address = 16;
+    *reinterpret_cast<volatile int*>(address) = 42;
+    std::abort();  // not reached
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -42,7 +66,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption script(QStringLiteral("script"), QStringLiteral("Run the steps in FILE, one a line, and exit."), QStringLiteral("FILE"));
     const QCommandLineOption screens(QStringLiteral("screens"), QStringLiteral("Folder for the PNGs of \"shot\" steps (default: ./screens)."), QStringLiteral("DIR"));
     const QCommandLineOption admin(QStringLiteral("admin"), QStringLiteral("The service's base address for fault injection (default: the service URL)."), QStringLiteral("URL"));
-    parser.addOptions({shake, manual, locking, noOffline, serviceUrl, apiKey, tour, script, screens, admin});
+    const QCommandLineOption crash(QStringLiteral("crash"), QStringLiteral("Start the library, then crash as a bug would."));
+    const QCommandLineOption deliverKept(QStringLiteral("deliver-kept-reports"),
+                                         QStringLiteral("Start the library, deliver the crash reports kept by an earlier run, and exit."));
+    parser.addOptions({shake, manual, locking, noOffline, serviceUrl, apiKey, tour, script, screens, admin, crash, deliverKept});
     parser.process(app);
 
     if (parser.isSet(shake) && parser.isSet(manual)) {
@@ -107,6 +134,15 @@ int main(int argc, char** argv) {
     if (parser.isSet(noOffline)) brelvo::Brelvo::shared().setOfflineMode(false);
     brelvo::Brelvo::shared().initializeWithOptions(options);
 
+    if (parser.isSet(crash)) QTimer::singleShot(300, &app, [] { crashLikeABug(); });
+    if (parser.isSet(deliverKept)) {
+        auto* poll = new QTimer(&app);
+        QObject::connect(poll, &QTimer::timeout, &app, [started = QDateTime::currentDateTime()] {
+            if (brelvo::CrashHelper::queuedCrashes().isEmpty()) QApplication::exit(0);
+            else if (started.secsTo(QDateTime::currentDateTime()) > 30) QApplication::exit(1);
+        });
+        poll->start(50);
+    }
     if (!steps.isEmpty()) {
         const QString folder = parser.isSet(screens) ? parser.value(screens) : QDir::current().filePath(QStringLiteral("screens"));
         // The folder by value: this block's locals are gone when the timer fires.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The notes application's built-in tour against a fresh brelvo-service:
 # every step must pass, every screen must be saved, and the service must
-# have recorded the tour's session, its issue with two screenshots, the app's
-# log line, a failed and a passed test, and an issue about the failed one.
+# have recorded the tour's session, its issue with two screenshots and one sent
+# while offline, the app's log line, a failed and a passed test, an issue about
+# the failed one, the update check and the crash report of a child process.
 #
 #   notes_tour.sh SERVICE_BIN NOTES_BIN SEED
 set -euo pipefail
@@ -37,8 +38,12 @@ if ! grep -Eq '^sessions: +[1-9]' <<<"$summary" || ! grep -Eq '^requests: .*\bau
   echo "the service did not record the tour's session and its renewed authentications" >&2
   exit 1
 fi
-if ! grep -Eq '^issues: +2 +\(2 screenshots' <<<"$summary"; then
-  echo "the service did not receive the tour's two issues, the first with its two screenshots" >&2
+if ! grep -Eq '^issues: +3 +\(3 screenshots' <<<"$summary"; then
+  echo "the service did not receive the tour's three issues (two screenshots, then one sent offline)" >&2
+  exit 1
+fi
+if ! grep -Eq '^crashes: +1$' <<<"$summary" || ! grep -Eq '\bcheck_for_update 1\b' <<<"$summary"; then
+  echo "the service did not receive the child's crash report and the update check" >&2
   exit 1
 fi
 if ! grep -Eq '^log batches: +1 +\(1 entries\)' <<<"$summary"; then
