@@ -10,6 +10,7 @@
 // The folder is the argument, else BRELVO_SCREENS_DIR, else build/screens.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
@@ -219,7 +220,7 @@ int main(int argc, char** argv) {
     app.setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:9/"));
     Brelvo& brelvo = Brelvo::shared();
     brelvo.initializeWithOptions(Brelvo::SliderActivation);
-    BrelvoWindow* window = brelvo.getBVLibWindow();
+    BrelvoWindow* window = components().getBVLibWindow();
     if (!window) {
         std::fprintf(stderr, "the library did not start\n");
         return 1;
@@ -245,9 +246,9 @@ int main(int argc, char** argv) {
         record(QStringLiteral("Build 1.4 (212) of Notes is no longer open for testing."),
                {{QStringLiteral("title"), QStringLiteral("Open Brelvo")},
                 {QStringLiteral("url"), QStringLiteral("brelvo://builds/notes")}}));
-    brelvo.showLockScreen();
-    settle([&] { return brelvo.lockScreen() && brelvo.lockScreen()->isVisible(); });
-    LockScreenViewControllerBrelvo* lock = brelvo.lockScreen();
+    components().showLockScreen();
+    settle([&] { return components().lockScreen() && components().lockScreen()->isVisible(); });
+    LockScreenViewControllerBrelvo* lock = components().lockScreen();
     ok &= save(host, folder, QStringLiteral("lock-refused.png"));
 
     // The identity alert over the lock screen.
@@ -333,13 +334,13 @@ int main(int argc, char** argv) {
                       QVariantList{choice(1, "Low"), choice(2, "Medium"), choice(3, "High")}}}}});
     LibrarySettings::sharedInstance().setupInfoFromProfileResponse(QStringLiteral(
         R"({"payload":{"user":{"email":"dana.ruiz@notes.example"},"schemas":{"logout":"brelvo://logout","open":"brelvo://open"}}})"));
-    brelvo.showUserProfileScreen();
+    components().showUserProfileScreen();
     settle([&] {
-        UserProfileViewController* profile = brelvo.userProfileScreen();
+        UserProfileViewController* profile = components().userProfileScreen();
         return profile && profile->isVisible() && !profile->userImage().isNull();
     });
     ok &= save(host, folder, QStringLiteral("profile.png"));
-    brelvo.removeUserProfileScreen();
+    components().removeUserProfileScreen();
 
     // The requirements list and detail, as the menu's fetch hands them over:
     // the build's test cases, one of them under way.
@@ -401,7 +402,7 @@ int main(int argc, char** argv) {
 
     // The issue form, as "Post issue" in the open menu shows it.
     Defaults::standard().removeObject(ScreenshotStore::kListKey);
-    CustomViewBrelvo* panel = brelvo.mainView();
+    CustomViewBrelvo* panel = components().mainView();
     NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });
