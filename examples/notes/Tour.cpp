@@ -6,6 +6,7 @@
 
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "diagnostics/LogHelper.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
@@ -106,12 +107,12 @@ QWidget* profileScreen() {
 }
 
 int sessionMode() {
-    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
     return panel ? panel->buttonMode() : -1;
 }
 
 bool loadingShown() {
-    QWidget* overlay = Brelvo::shared().getBVLibWindow();
+    QWidget* overlay = brelvo::components().getBVLibWindow();
     QWidget* loading = overlay ? brelvo::tags::viewWithTag(overlay, LockScreenViewControllerBrelvo::kLoadingTag) : nullptr;
     return loading && !loading->isHidden();
 }
@@ -282,7 +283,7 @@ QString Tour::sessionState() const {
     QStringList parts;
     const int mode = sessionMode();
     parts << (mode < 0 ? QStringLiteral("no menu panel") : QStringLiteral("button mode %1").arg(mode));
-    if (const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow()) {
+    if (const brelvo::BrelvoWindow* overlay = brelvo::components().getBVLibWindow()) {
         parts << QStringLiteral("overlay at x = %1").arg(overlay->frame().x());
     } else {
         parts << QStringLiteral("no overlay");
@@ -298,7 +299,7 @@ QString Tour::sessionState() const {
 bool Tour::sessionReady() const {
     // Usable, nothing covering the host, and the overlay at rest where the
     // menu's state puts it: on screen when open, a width aside when closed.
-    const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    const brelvo::BrelvoWindow* overlay = brelvo::components().getBVLibWindow();
     const int rest = brelvo::UserHelperBrelvo::shared().isOpen() ? 0 : -window_->width();
     return sessionMode() == 1 && !loadingShown() && !visibleWithTag(window_, LockScreenViewControllerBrelvo::kTag) &&
            overlay && overlay->frame().x() == rest;
@@ -321,7 +322,7 @@ Tour::Outcome Tour::shot(const QString& name) {
 }
 
 Tour::Outcome Tour::moveMenu(bool open) {
-    brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    brelvo::BrelvoWindow* overlay = brelvo::components().getBVLibWindow();
     if (!overlay) return fail(QStringLiteral("the library has no overlay window"));
     const int target = open ? 0 : -window_->width();
     if (open) {
@@ -336,7 +337,7 @@ Tour::Outcome Tour::moveMenu(bool open) {
 }
 
 Tour::Outcome Tour::openProfile() {
-    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
     if (!panel) return fail(QStringLiteral("the library has no menu panel"));
     panel->makeProfileRequest();
     if (!waitFor([] { return profileScreen() != nullptr; }, kScreenMs)) {
@@ -431,7 +432,7 @@ Tour::Outcome Tour::sendLogs() {
     // What the app logged goes out with the next tick; this one comes now.
     const qsizetype queued = brelvo::LogHelper::shared().queuedCount();
     if (queued == 0) return fail(QStringLiteral("the app logged nothing to send"));
-    Brelvo::shared().checkLogs();
+    brelvo::components().checkLogs();
     if (!waitFor([] { return brelvo::LogHelper::shared().queuedCount() == 0 && brelvo::LogHelper::storedBatches().isEmpty(); },
                  kScreenMs)) {
         return fail(QStringLiteral("%1 log lines still waiting").arg(brelvo::LogHelper::shared().queuedCount()));
@@ -483,7 +484,7 @@ Tour::Outcome Tour::editNote() {
 namespace {
 
 brelvo::FeedbackViewControllerBrelvo* issueForm() {
-    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
     return panel ? panel->issueForm() : nullptr;
 }
 
@@ -504,7 +505,7 @@ Tour::Outcome Tour::takeScreenshot(const QString& previewShot) {
         if (const Outcome closed = moveMenu(false); !closed.ok) return closed;
     }
     const int before = form ? int(form->strip()->paths().size()) : 0;
-    brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+    brelvo::BrelvoWindow* overlay = brelvo::components().getBVLibWindow();
     QAbstractButton* button = overlay ? overlay->brelvoMakeScreenshot() : nullptr;
     if (!button || !button->isVisible() || !button->isEnabled()) return fail(QStringLiteral("no screenshot button to tap"));
     tap(button, button->rect().center());
@@ -647,7 +648,7 @@ Tour::Outcome Tour::annotate() {
 namespace {
 
 brelvo::RequirementsViewController* requirementsList() {
-    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
     brelvo::RequirementsViewController* list = panel ? panel->requirementsView() : nullptr;
     return list && list->isVisible() ? list : nullptr;
 }
@@ -703,7 +704,7 @@ Tour::Outcome Tour::openRequirements() {
     if (!brelvo::UserHelperBrelvo::shared().isOpen()) {
         if (const Outcome opened = moveMenu(true); !opened.ok) return opened;
     }
-    brelvo::CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
     // The menu's test box: with a test under way the whole box opens the list,
     // else its "CHOOSE TEST" button does.
     const bool running = runningTest() >= 1;
@@ -739,7 +740,7 @@ Tour::Outcome Tour::startTest() {
     if (!tapButton(page->btnStartTesting())) return fail(QStringLiteral("%1 shows no \"Test\" button").arg(what));
     // Started, the test is the menu's; the list steps aside for it.
     const auto started = [list, &rid] {
-        const brelvo::BrelvoWindow* overlay = Brelvo::shared().getBVLibWindow();
+        const brelvo::BrelvoWindow* overlay = brelvo::components().getBVLibWindow();
         return list->isHidden() && overlay && overlay->frame().x() == 0 && brelvo::NetworkClientBrelvo::shared().rrid() == rid &&
                resultsDelivered();
     };

@@ -15,6 +15,7 @@
 // status 1.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
@@ -279,20 +280,20 @@ int main(int argc, char** argv) {
     app.setProperty("brelvo_service_url", serviceUrl);
     Brelvo& brelvo = Brelvo::shared();
     brelvo.initializeWithOptions(Brelvo::SliderActivation);
-    BrelvoWindow* window = brelvo.getBVLibWindow();
+    BrelvoWindow* window = components().getBVLibWindow();
     if (!window) {
         std::fprintf(stderr, "the library did not start\n");
         return 1;
     }
     const int width = host->width();
-    const auto locked = [&] { return onScreen(brelvo.lockScreen()); };
+    const auto locked = [&] { return onScreen(components().lockScreen()); };
     const auto signedIn = [&] { return SharedState::shared().isInit() && !locked(); };
     settle([&] { return signedIn() && window->frame().x() == -width; });
     ok &= save(host, folder, QStringLiteral("overlay-closed.png"), "the closed overlay of a signed-in tester",
                [&] { return signedIn() && window->frame().x() == -width; });
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });
-    const auto menuOpen = [&] { return signedIn() && onScreen(brelvo.mainView()); };
+    const auto menuOpen = [&] { return signedIn() && onScreen(components().mainView()); };
     ok &= save(host, folder, QStringLiteral("overlay-open.png"), "the open menu", menuOpen);
     {
         // The same moment through the library's own screenshot, as a tester's report would carry it.
@@ -309,9 +310,9 @@ int main(int argc, char** argv) {
         record(QStringLiteral("Build 1.4 (212) of Notes is no longer open for testing."),
                {{QStringLiteral("title"), QStringLiteral("Open Brelvo")},
                 {QStringLiteral("url"), QStringLiteral("brelvo://builds/notes")}}));
-    brelvo.showLockScreen();
-    settle([&] { return brelvo.lockScreen() && brelvo.lockScreen()->isVisible(); });
-    LockScreenViewControllerBrelvo* lock = brelvo.lockScreen();
+    components().showLockScreen();
+    settle([&] { return components().lockScreen() && components().lockScreen()->isVisible(); });
+    LockScreenViewControllerBrelvo* lock = components().lockScreen();
     ok &= save(host, folder, QStringLiteral("lock-refused.png"), "the lock screen", locked);
 
     // The identity alert over the lock screen.
@@ -338,7 +339,7 @@ int main(int argc, char** argv) {
     // The menu opened while the sign-in is under way.
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });
-    auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(brelvo.mainView());
+    auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(components().mainView());
     ok &= save(host, folder, QStringLiteral("lock-loading.png"), "the loading lock screen",
                [&] { return onScreen(loading); });
     delete loading;
@@ -388,14 +389,14 @@ int main(int argc, char** argv) {
     settle([&] { return window->frame().x() == -width; });
 
     // The signed-in tester's profile, shown by the facade over the last window.
-    brelvo.showUserProfileScreen();
+    components().showUserProfileScreen();
     settle([&] {
-        UserProfileViewController* profile = brelvo.userProfileScreen();
+        UserProfileViewController* profile = components().userProfileScreen();
         return profile && profile->isVisible() && !profile->userImage().isNull();
     });
     ok &= save(host, folder, QStringLiteral("profile.png"), "the profile",
-               [&] { return onScreen(brelvo.userProfileScreen()); });
-    brelvo.removeUserProfileScreen();
+               [&] { return onScreen(components().userProfileScreen()); });
+    components().removeUserProfileScreen();
 
     // The requirements list and detail, as the menu's fetch hands them over:
     // the build's test cases, one of them under way.
@@ -458,7 +459,7 @@ int main(int argc, char** argv) {
 
     // The issue form, as "Post issue" in the open menu shows it.
     Defaults::standard().removeObject(ScreenshotStore::kListKey);
-    CustomViewBrelvo* panel = brelvo.mainView();
+    CustomViewBrelvo* panel = components().mainView();
     NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
     brelvo.showMenu();
     settle([&] { return window->frame().x() == 0; });

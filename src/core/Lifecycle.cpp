@@ -2,6 +2,8 @@
 
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
+
 #include "platform/DesktopNotifications.h"
 #include "platform/Dispatch.h"
 #include "platform/Log.h"
@@ -29,7 +31,7 @@ QString sessionToken() {
 
 QString post(const char* method, const QByteArray& body) {
     const QString answer = NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QString::fromLatin1(method), body);
-    if (!answer.isEmpty()) Brelvo::shared().setBrelTrigger(0);
+    if (!answer.isEmpty()) components().setBrelTrigger(0);
     return answer;
 }
 
@@ -67,7 +69,7 @@ void Lifecycle::attach() {
         auto* timer = new QTimer(app);  // lives until the process ends
         timer->setInterval(kEmptyBatchIntervalMs);
         // The request runs on the pool so that the GUI never waits on the network.
-        QObject::connect(timer, &QTimer::timeout, app, [] { dispatch::toGlobal([] { Brelvo::shared().sendEmptyArray(); }); });
+        QObject::connect(timer, &QTimer::timeout, app, [] { dispatch::toGlobal([] { components().sendEmptyArray(); }); });
         timer->start();
     };
     if (dispatch::isMainThread())
@@ -122,7 +124,7 @@ void Lifecycle::didEnterForeground() {
             dispatch::toMain([reauthenticate] {
                 if (reauthenticate) {
                     reauthenticate();
-                } else if (CustomViewBrelvo* view = Brelvo::shared().mainView()) {
+                } else if (CustomViewBrelvo* view = components().mainView()) {
                     view->authentication(QStringLiteral(""));
                 }
             });
@@ -162,7 +164,7 @@ void Lifecycle::playSystemSound(int soundId) {
 
 void Lifecycle::sendEmptyArray() {
     const QByteArray xml = plist::toXml(QVariantList());
-    if (xml.isEmpty() || !Brelvo::shared().reachable()) return;
+    if (xml.isEmpty() || !components().reachable()) return;
     // The answer is not examined: the call tells the service the library is alive.
     NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_logs"), xml);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <brelvo/BrelvoException.h>
+#include "diagnostics/BrelvoException.h"
 
 #include <atomic>
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
+#include "platform/HostEvents.h"
 #include "platform/Log.h"
 #include "platform/VariantKinds.h"
 #include "protocol/DeliveryId.h"
@@ -50,6 +51,7 @@ bool sendCrash(const QString& log, const QString& token, const QByteArray& state
         NetworkClientBrelvo::shared().makePOSTRequestWithMethod(QStringLiteral("post_crash"), body, deliveryId);
     if (answer.isEmpty()) return false;
     SharedState::shared().setBrelTrigger(0);  // any answer counts as delivered
+    hostevents::emitEvent(&BrelvoEvents::crashReportSent);
     return true;
 }
 
@@ -76,6 +78,7 @@ void CrashHelper::postCrash(const QString& log, const QString& token, const QByt
     if (sendCrash(log, token, state, rid, uid, id)) return;
     qCInfo(lcBrelvo) << "crash report not delivered; kept for the next session";
     appendEntry(makeEntry(log, state, token, rid, uid, id));
+    hostevents::emitEvent(&BrelvoEvents::crashReportQueued);
 }
 
 void CrashHelper::queueCrash(const QString& log, const QByteArray& state, const QString& rid) {

@@ -3,6 +3,7 @@
 #include "diagnostics/SignalStacks.h"
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
+#include "platform/HostEvents.h"
 #include "platform/Log.h"
 #include "platform/VariantKinds.h"
 #include "protocol/AnalizeResponseBrelvo.h"
@@ -201,6 +202,7 @@ bool LogHelper::sendBatch(const QByteArray& joinedEntries, const QString& token,
     const QVariant code = AnalizeResponseBrelvo::shared().getResponseCode(answer);
     if (!code.isValid() || code.toLongLong() != 0) qCWarning(lcBrelvo) << "Error";
     SharedState::shared().setBrelTrigger(0);
+    hostevents::emitEvent(&BrelvoEvents::logBatchSent);
     return true;
 }
 
@@ -213,6 +215,7 @@ bool LogHelper::postLogs(const QByteArray& joinedEntries, const QString& token) 
         storedBatch(joinedEntries, token.isEmpty() ? NetworkClientBrelvo::shared().access_token() : token);
     batch.insert(delivery::kEntryKey, deliveryId);
     shared().addLogs(batch);
+    hostevents::emitEvent(&BrelvoEvents::logBatchQueued);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMutex>
 
 namespace brelvo::appinfo {
 
@@ -27,8 +28,32 @@ QString bundleVersion() {
     return QCoreApplication::applicationVersion();
 }
 
+namespace {
+
+// Read by requests on any thread, up to the process's end.
+struct UrlInCode {
+    QMutex mutex;
+    QString url;
+};
+UrlInCode& urlInCode() {
+    static UrlInCode* instance = new UrlInCode;  // lives until the process ends
+    return *instance;
+}
+
+}  // namespace
+
+void setServiceUrl(const QString& url) {
+    QMutexLocker lock(&urlInCode().mutex);
+    urlInCode().url = url;
+}
+
 QString serviceUrl() {
-    QString url = value(QStringLiteral("brelvo_service_url")).toString();
+    QString url;
+    {
+        QMutexLocker lock(&urlInCode().mutex);
+        url = urlInCode().url;
+    }
+    if (url.isEmpty()) url = value(QStringLiteral("brelvo_service_url")).toString();
     if (url.isEmpty()) url = QStringLiteral("http://127.0.0.1:8642/");
     if (!url.endsWith(QLatin1Char('/'))) url += QLatin1Char('/');
     return url;

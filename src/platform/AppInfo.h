@@ -15,7 +15,11 @@ QVariant value(const QString& key);
 QString bundleIdentifier();
 QString bundleVersion();
 
-// "brelvo_service_url", else the local brelvo-service; always ends with "/".
+// The address set in code, else "brelvo_service_url", else the local
+// brelvo-service; always ends with "/".
 QString serviceUrl();
+// Sets the address in code (any thread); an empty one gives the property and
+// the environment back their say.
+void setServiceUrl(const QString& url);
 
 }  // namespace brelvo::appinfo

@@ -3,6 +3,7 @@
 // harmless where the desktop lacks them.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "core/Lifecycle.h"
 #include "state/BrelAuthenticationDM.h"
 
@@ -26,7 +27,7 @@ int runningLogTimers() {
 }  // namespace
 
 TEST(Lifecycle, EnableTimerKeepsExactlyOneRunningLogTimerAndPlatformServicesAreHarmless) {
-    Brelvo& facade = Brelvo::shared();
+    BrelvoComponents& facade = components();
     const int before = runningLogTimers();
     facade.enableTimer(true);
     facade.enableTimer(true);

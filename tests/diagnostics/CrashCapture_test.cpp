@@ -1,5 +1,6 @@
 // The crash path's parts that run inside one process: descriptions, the crash
 // file, readable stacks, the error-handler file and handler chaining.
+#include "core/BrelvoComponents.h"
 #include "diagnostics/CrashCapture.h"
 #include "diagnostics/CrashFile.h"
 #include "diagnostics/CrashHelper.h"
@@ -35,18 +36,18 @@ QVariantMap readPlist() {
 }  // namespace
 
 TEST(SignalDefenition, DescribesSignalsByNameWithThisSystemsNumbers) {
-    EXPECT_EQ(Brelvo::signalDefenition(0), "Signal defenition not found");
-    EXPECT_EQ(Brelvo::signalDefenition(-3), "Signal defenition not found");
-    EXPECT_EQ(Brelvo::signalDefenition(SIGUSR1), "Signal defenition not found");
-    EXPECT_EQ(Brelvo::signalDefenition(SIGINT), "Signal 2 - SIGINT\t-\tinterrupt program\t-\tControl-C was pressed");
-    EXPECT_TRUE(Brelvo::signalDefenition(SIGSEGV).startsWith("Signal 11 - SIGSEGV\t-\tsegmentation violation\t-\t"));
+    EXPECT_EQ(BrelvoComponents::signalDefenition(0), "Signal defenition not found");
+    EXPECT_EQ(BrelvoComponents::signalDefenition(-3), "Signal defenition not found");
+    EXPECT_EQ(BrelvoComponents::signalDefenition(SIGUSR1), "Signal defenition not found");
+    EXPECT_EQ(BrelvoComponents::signalDefenition(SIGINT), "Signal 2 - SIGINT\t-\tinterrupt program\t-\tControl-C was pressed");
+    EXPECT_TRUE(BrelvoComponents::signalDefenition(SIGSEGV).startsWith("Signal 11 - SIGSEGV\t-\tsegmentation violation\t-\t"));
     // SIGBUS is 7 here: its own text, with its own number, not the SIGEMT row.
-    EXPECT_EQ(Brelvo::signalDefenition(SIGBUS),
+    EXPECT_EQ(BrelvoComponents::signalDefenition(SIGBUS),
               QStringLiteral("Signal %1 - SIGBUS\t-\tbus error\t-\tIncorrect memory access (generally due to incorrect use "
                              "of retain and release)").arg(SIGBUS));
-    EXPECT_TRUE(Brelvo::signalDefenition(SIGSYS).contains("SIGSYS\t-\tnon-existent system call invoked"));
+    EXPECT_TRUE(BrelvoComponents::signalDefenition(SIGSYS).contains("SIGSYS\t-\tnon-existent system call invoked"));
 #ifndef SIGEMT
-    EXPECT_EQ(Brelvo::signalDefenition(26), "Signal defenition not found");
+    EXPECT_EQ(BrelvoComponents::signalDefenition(26), "Signal defenition not found");
 #endif
 }
 
@@ -221,13 +222,13 @@ TEST(CrashSymbols, NamesFunctionsAndSourceLines) {
     EXPECT_TRUE(lines[0].contains("CrashCapture_test.cpp:")) << lines[0].toStdString();
     EXPECT_TRUE(lines[1].contains("???")) << "an address outside every module keeps its number: " << lines[1].toStdString();
 
-    const QStringList here = Brelvo::backtrace();
+    const QStringList here = BrelvoComponents::backtrace();
     ASSERT_FALSE(here.isEmpty());
     EXPECT_TRUE(here[0].contains("CrashSymbols_NamesFunctionsAndSourceLines")) << here[0].toStdString();
 }
 
 TEST(ErrorHandlerFile, CreatedOnceThenOnlyTheExitCodeChanges) {
-    Brelvo& facade = Brelvo::shared();
+    BrelvoComponents& facade = components();
     facade.setAppStatus(2);
     EXPECT_FALSE(QFile::exists(errorhandler::plistPath())) << "no file: nothing is written";
 
@@ -271,15 +272,15 @@ TEST(ReplaceHandler, KeepsTheHostsHandlerAndTakesDefaultOnes) {
     sigemptyset(&library.sa_mask);
 
     ::signal(SIGUSR1, &hostHandler);
-    Brelvo::replaceBrelvoHandlerByUserHandler(SIGUSR1, library);
+    BrelvoComponents::replaceBrelvoHandlerByUserHandler(SIGUSR1, library);
     EXPECT_EQ(currentHandler(SIGUSR1), &hostHandler);
 
     ::signal(SIGUSR2, SIG_IGN);
-    Brelvo::replaceBrelvoHandlerByUserHandler(SIGUSR2, library);
+    BrelvoComponents::replaceBrelvoHandlerByUserHandler(SIGUSR2, library);
     EXPECT_EQ(currentHandler(SIGUSR2), SIG_IGN) << "an ignored signal stays ignored";
 
     ::signal(SIGURG, SIG_DFL);
-    Brelvo::replaceBrelvoHandlerByUserHandler(SIGURG, library);
+    BrelvoComponents::replaceBrelvoHandlerByUserHandler(SIGURG, library);
     EXPECT_EQ(currentHandler(SIGURG), &libraryHandler);
 
     for (int s : {SIGUSR1, SIGUSR2, SIGURG}) ::signal(s, SIG_DFL);

@@ -11,6 +11,7 @@
 // "notify" asks for a local notification 1.5 s later and exits 2 s after it.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "diagnostics/CrashHandlers.h"
 #include "diagnostics/CrashHelper.h"
 #include "platform/Dispatch.h"
@@ -132,7 +133,7 @@ void fail(const QString& mode) {
     }
     if (mode == QLatin1String("notify")) {
         // A notification due in 1.5 s; the host lives on for 2 s after that.
-        brelvo::Brelvo::shared().registerLocalNotificationWithText(QStringLiteral("Build 2.5 \"Notes\" is ready"),
+        brelvo::components().registerLocalNotificationWithText(QStringLiteral("Build 2.5 \"Notes\" is ready"),
                                                                   QDateTime::currentDateTime().addMSecs(1500));
         QTimer::singleShot(3500, qApp, [] { QCoreApplication::exit(0); });
         return;
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
     clock.start();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        brelvo::CustomViewBrelvo* panel = brelvo::Brelvo::shared().mainView();
+        brelvo::CustomViewBrelvo* panel = brelvo::components().mainView();
         const bool session = panel && panel->buttonMode() == 1;
         const QString rid = brelvo::NetworkClientBrelvo::shared().rrid();
         const bool ready = session && (!waitForRequirement || !rid.isEmpty());

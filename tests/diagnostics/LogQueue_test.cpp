@@ -61,7 +61,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LogQueue, NumericLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
+TEST_F(LogQueue, NumericAndNamedLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
     Brelvo& facade = Brelvo::shared();
     NetworkClientBrelvo::shared().setToken(QStringLiteral("tok-1"));
     facade.BVLog(QStringLiteral("a"), 2);
@@ -70,8 +70,10 @@ TEST_F(LogQueue, NumericLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
     facade.BVLog(QStringLiteral("d"), 5);
     facade.BVLog(QStringLiteral("e"), QVariant(QStringLiteral("custom")));
     facade.didReceiveMemWarning();
+    facade.BVLog(QStringLiteral("f"), LogLevel::Error);
+    facade.BVLog(QStringLiteral("g"), LogLevel::Info);
     const QVariantList q = LogHelper::shared().queued();
-    ASSERT_EQ(q.size(), 6);
+    ASSERT_EQ(q.size(), 8);
     EXPECT_EQ(q[0].toMap().value("level").toString(), "info");
     EXPECT_EQ(q[1].toMap().value("level").toString(), "warning");
     EXPECT_EQ(q[2].toMap().value("level").toString(), "error");
@@ -79,6 +81,8 @@ TEST_F(LogQueue, NumericLevelsBecomeNamesAndOthersLeaveTheLevelOut) {
     EXPECT_EQ(q[4].toMap().value("level").toString(), "custom");
     EXPECT_EQ(q[5].toMap().value("log").toString(), "didReceiveMemWarning");
     EXPECT_EQ(q[5].toMap().value("level").toString(), "warning");
+    EXPECT_EQ(q[6].toMap().value("level").toString(), "error");
+    EXPECT_EQ(q[7].toMap().value("level").toString(), "info");
     EXPECT_EQ(q[0].toMap().value("token").toString(), "tok-1");
     EXPECT_GT(q[0].toMap().value("ts").toLongLong(), 1600000000);
 }

@@ -3,6 +3,7 @@
 // arrive later and leave their queue empty.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "core/Lifecycle.h"
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/LogHelper.h"
@@ -89,7 +90,7 @@ TEST_F(Diagnostics, ADrainedQueueArrivesAsOneBatchWithItsEntriesAndTheEmptyBatch
     EXPECT_EQ(entries[2].toObject().value("log_level").toString(), "error");
     EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
 
-    Brelvo::shared().sendEmptyArray();
+    components().sendEmptyArray();
     ASSERT_EQ(records("log_batches").size(), 2);
     EXPECT_EQ(records("log_batches")[1].toObject().value("format").toString(), "plist");
     EXPECT_EQ(records("log_batches")[1].toObject().value("entry_count").toInt(), 0);
@@ -108,12 +109,12 @@ TEST_F(Diagnostics, EightThreadsLoggingWhileTheTimerDrainsLoseNothing) {
     }
     // The ticks come while the threads log.
     EXPECT_TRUE(test::waitFor([&] {
-        Brelvo::shared().checkLogs();
+        components().checkLogs();
         return finished == kThreads;
     }));
     for (std::thread& th : threads) th.join();
     EXPECT_TRUE(test::waitFor([&] {
-        Brelvo::shared().checkLogs();
+        components().checkLogs();
         return loggedEntries() == kThreads * kPerThread;
     }, std::chrono::seconds(30))) << loggedEntries();
     EXPECT_EQ(LogHelper::shared().queuedCount(), 0);
@@ -163,8 +164,8 @@ TEST_F(Diagnostics, StoredBatchesFollowWhenALaterBatchGetsThroughAndStoredEntrie
 
 TEST_F(Diagnostics, ACrashReachesTheServiceOrWaitsForTheNextSession) {
     const QString token = authenticate();
-    const QByteArray state = Brelvo::shared().getPhoneState().toUtf8();
-    Brelvo::shared().postCrash(QStringLiteral("first crash"), token, state, QString(), QString());
+    const QByteArray state = components().getPhoneState().toUtf8();
+    components().postCrash(QStringLiteral("first crash"), token, state, QString(), QString());
     ASSERT_EQ(records("crashes").size(), 1);
     EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
 

@@ -2,6 +2,7 @@
 // started by its one call, answering authentication in each of its ways.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ViewTags.h"
@@ -57,13 +58,13 @@ protected:
     void useService() { qApp->setProperty("brelvo_service_url", QStringLiteral("http://127.0.0.1:%1/").arg(service_.port())); }
     void goOffline() { qApp->setProperty("brelvo_service_url", QStringLiteral("http://brelvo-service.invalid/")); }
 
-    static CustomViewBrelvo* panel() { return Brelvo::shared().mainView(); }
+    static CustomViewBrelvo* panel() { return components().mainView(); }
     static bool waitMode(int mode) {
         return test::waitFor([mode] { return panel() && panel()->buttonMode() == mode; }, std::chrono::seconds(20));
     }
     // The lock screen over the overlay, once it shows.
     static LockScreenViewControllerBrelvo* lockScreen() {
-        BrelvoWindow* w = Brelvo::shared().getBVLibWindow();
+        BrelvoWindow* w = components().getBVLibWindow();
         auto* lock = w ? qobject_cast<LockScreenViewControllerBrelvo*>(tags::viewWithTag(w, 991)) : nullptr;
         return lock && lock->isVisible() ? lock : nullptr;
     }
@@ -149,7 +150,7 @@ TEST_F(SessionTest, RefusalWithAnErrorTextLocksWithThatText) {
     ASSERT_TRUE(test::waitFor([] { return lockScreen() != nullptr; }));
     EXPECT_EQ(message(), QStringLiteral("This build is locked by its owner"));
     EXPECT_FALSE(Brelvo::shared().isInit());
-    EXPECT_EQ(Brelvo::shared().getBVLibWindow()->frame().topLeft(), QPoint(0, 0));  // on screen, taking input
+    EXPECT_EQ(components().getBVLibWindow()->frame().topLeft(), QPoint(0, 0));  // on screen, taking input
     EXPECT_TRUE(test::waitFor([] { return !loadingShown(); }));
 
     // Refresh on the lock screen: the service accepts again and the lock goes.
@@ -159,7 +160,7 @@ TEST_F(SessionTest, RefusalWithAnErrorTextLocksWithThatText) {
     EXPECT_TRUE(test::waitFor([] { return lockScreen() == nullptr; }));
     EXPECT_TRUE(Brelvo::shared().isInit());
     // The overlay goes back aside and its floating buttons show at the edge again.
-    BrelvoWindow* w = Brelvo::shared().getBVLibWindow();
+    BrelvoWindow* w = components().getBVLibWindow();
     EXPECT_TRUE(test::waitFor([w] { return w->frame().x() == -w->frame().width(); }));
     EXPECT_TRUE(w->brelvoSlider()->isVisible());
 }
@@ -245,10 +246,10 @@ TEST_F(SessionTest, CachedUnknownRevisionInLockingModeShowsNoResponse) {
     reauthenticate();
     // The facade's lock screen shows the missing answer, with its refresh button.
     ASSERT_TRUE(test::waitFor([] {
-        LockScreenViewControllerBrelvo* lock = Brelvo::shared().lockScreen();
+        LockScreenViewControllerBrelvo* lock = components().lockScreen();
         return lock && lock->isVisible() && lock->errorMessageView()->toPlainText() == QStringLiteral("No response from server");
     }, std::chrono::seconds(20)));
-    EXPECT_TRUE(Brelvo::shared().lockScreen()->refreshButton()->isVisible());
+    EXPECT_TRUE(components().lockScreen()->refreshButton()->isVisible());
     EXPECT_EQ(panel()->buttonMode(), 2);
 }
 

@@ -2,6 +2,7 @@
 // offscreen platform and clicks delivered through the window system.
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "diagnostics/GetSystemInfoBrelvo.h"
 #include "platform/MotionSource.h"
 #include "platform/Defaults.h"
@@ -88,13 +89,13 @@ protected:
     void TearDown() override { center().removeObserver(this); }
 
     static NotificationCenter& center() { return NotificationCenter::defaultCenter(); }
-    static BrelvoWindow* overlay() { return Brelvo::shared().getBVLibWindow(); }
+    static BrelvoWindow* overlay() { return components().getBVLibWindow(); }
 
     void start(int options = 0) {
         Brelvo::shared().initializeWithOptions(options);
         ASSERT_NE(overlay(), nullptr);
         // The session is accepted and the menu closed: the overlay is at rest.
-        ASSERT_TRUE(test::waitFor([] { return Brelvo::shared().mainView()->buttonMode() == 1; }));
+        ASSERT_TRUE(test::waitFor([] { return components().mainView()->buttonMode() == 1; }));
         waitClosed();
         QTest::qWait(1);
     }
@@ -144,7 +145,7 @@ TEST_F(OverlayTest, OptionMaskGivesLockingAndActivationModes) {
 TEST_F(OverlayTest, EmulatorsAreRefusedWithoutInstallingAnything) {
     GetSystemInfoBrelvo::setPlatformOverride(QStringLiteral("x86_64"));
     Brelvo::shared().initialize();
-    EXPECT_EQ(Brelvo::shared().getBVLibWindow(), nullptr);
+    EXPECT_EQ(components().getBVLibWindow(), nullptr);
     EXPECT_TRUE(WindowLayer::layers().isEmpty());
     EXPECT_EQ(UserHelperBrelvo::shared().errorInfo().errorMessage(), QStringLiteral("Not supported emulators"));
     GetSystemInfoBrelvo::setPlatformOverride(QString());
@@ -154,10 +155,10 @@ TEST_F(OverlayTest, DisabledAdvertisingIdentifierShowsTheLockScreenAndStillInsta
     qputenv("BRELVO_AD_ID", "off");
     Brelvo::shared().initialize();
     qunsetenv("BRELVO_AD_ID");
-    ASSERT_TRUE(test::waitFor([] { return Brelvo::shared().lockScreen() && Brelvo::shared().lockScreen()->isVisible(); }));
-    EXPECT_EQ(tags::tag(Brelvo::shared().lockScreen()), 991);
+    ASSERT_TRUE(test::waitFor([] { return components().lockScreen() && components().lockScreen()->isVisible(); }));
+    EXPECT_EQ(tags::tag(components().lockScreen()), 991);
     EXPECT_NE(windows::withTag(BrelvoWindow::kTag), nullptr);
-    EXPECT_EQ(Brelvo::shared().lockScreen()->errorMessageView()->toPlainText(),
+    EXPECT_EQ(components().lockScreen()->errorMessageView()->toPlainText(),
               QStringLiteral("Advertisement id is disabled. Please Turn it on"));
 }
 
@@ -241,12 +242,12 @@ TEST_F(OverlayTest, DraggingMovesThePairAndStopsAtTheLowestPosition) {
 
 TEST_F(OverlayTest, LockScreenRemovalBeforeAndAfterShowing) {
     start();
-    Brelvo::shared().removeLockScreen();  // nothing shown yet: nothing happens
+    components().removeLockScreen();  // nothing shown yet: nothing happens
     QCoreApplication::processEvents();
     EXPECT_EQ(overlay()->frame().x(), -kW);
 
     UserHelperBrelvo::shared().updateErrorInfo([](ErrorInfo& e) { e.setErrorMessage(QStringLiteral("Build expired")); });
-    Brelvo::shared().showLockScreen();
+    components().showLockScreen();
     ASSERT_TRUE(test::waitFor([&] { return tags::viewWithTag(overlay(), 991) != nullptr; }));
     EXPECT_EQ(overlay()->frame().topLeft(), QPoint(0, 0));  // centred to show it
     EXPECT_EQ(tags::viewWithTag(overlay(), 991)->geometry(), QRect(0, 0, kW, kH + 20));
@@ -283,7 +284,7 @@ TEST_F(OverlayTest, ShakesOpenTheMenuOnlyWhenAShakeShould) {
     // Manual mode stops the sensor and never starts it again.
     center().post(notifications::kActivationMode, 2);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(static_cast<CustomViewBrelvoiPhone*>(Brelvo::shared().mainView())->isDetectingShakes());
+    EXPECT_FALSE(static_cast<CustomViewBrelvoiPhone*>(components().mainView())->isDetectingShakes());
     EXPECT_EQ(HandShaken::started, 1);
     MotionSource::setFactory({});
 }
@@ -324,7 +325,7 @@ TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTh
         << "the host's button is";
 
     // The form shows over the open menu, and the buttons are back.
-    FeedbackViewControllerBrelvo* form = Brelvo::shared().mainView()->issueForm();
+    FeedbackViewControllerBrelvo* form = components().mainView()->issueForm();
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(test::waitFor([&] { return w->brelvoSlider()->isVisible(); }));
@@ -343,17 +344,17 @@ TEST_F(OverlayTest, TheScreenshotHoldsTheHostWithoutTheFloatingButtonsAndOpensTh
 TEST_F(OverlayTest, WithoutASessionTheScreenshotActionTakesNothingAndTheOfflineBadgeFollowsTheService) {
     start();
     Defaults::standard().removeObject(ScreenshotStore::kListKey);
-    Brelvo::shared().setIsInit(false);
+    components().setIsInit(false);
     int asked = 0;
     center().addObserver(notifications::kMainOrScreenshot, [&](const Notification&) { ++asked; }, this);
     center().post(notifications::kMakeScreenshot);
     ASSERT_TRUE(test::waitFor([&] { return asked == 1; }));
     EXPECT_TRUE(test::waitFor([] { return overlay()->brelvoSlider()->isVisible(); }));
     EXPECT_TRUE(ScreenshotStore::shared().list().isEmpty());
-    Brelvo::shared().setIsInit(true);
+    components().setIsInit(true);
 
     // The offline badge is one view that comes and goes with the service.
-    CustomViewBrelvo* panel = Brelvo::shared().mainView();
+    CustomViewBrelvo* panel = components().mainView();
     QWidget* slider = overlay()->brelvoSlider();
     const auto badges = [slider] {
         int n = 0;

@@ -5,6 +5,7 @@
 
 #include <brelvo/Brelvo.h>
 
+#include "core/BrelvoComponents.h"
 #include "platform/HttpGet.h"
 #include "platform/ImageButton.h"
 #include "platform/UrlOpener.h"
@@ -178,7 +179,7 @@ TEST_F(UserProfileTest, ThePictureComesThroughTheCacheAndStaysEmptyWithoutOne) {
 }
 
 TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButtonTakesItAway) {
-    Brelvo& brelvo = Brelvo::shared();
+    BrelvoComponents& brelvo = components();
     layer->setFrame(QRect(-320, 0, 320, 568));  // as the overlay sits with its menu closed
     brelvo.showUserProfileScreen();
     ASSERT_TRUE(test::waitFor([&] { return brelvo.userProfileScreen() && brelvo.userProfileScreen()->isVisible(); }));

@@ -2,6 +2,7 @@
 
 #include "platform/Defaults.h"
 #include "platform/Dispatch.h"
+#include "platform/HostEvents.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -135,9 +136,11 @@ int IssueOutbox::deliverNow() {
         resetInactivityTriggerFor(answer);
         if (!isDelivered(answer)) {
             qCInfo(lcBrelvo) << "issue not delivered; kept with" << waiting.size() - 1 << "more";
+            hostevents::emitEvent(&BrelvoEvents::issueQueued);
             break;
         }
         removeDelivered(first.id);
+        hostevents::emitEvent(&BrelvoEvents::issueSent);
         ++count;
     }
     return count;

@@ -2,8 +2,10 @@
 
 #include "diagnostics/CrashHelper.h"
 #include "diagnostics/LogHelper.h"
+#include "platform/AppInfo.h"
 #include "platform/CategoryHelper.h"
 #include "platform/Dispatch.h"
+#include "platform/HostEvents.h"
 #include "platform/Json.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -32,6 +34,39 @@ namespace {
 const QString kOfflineDisabled = QStringLiteral("Offline mode was disabled.");
 const QString kOfflineNoCache = QStringLiteral("Offline mode was disabled.\n There is no cached data!");
 const QString kUnknownRevision = QStringLiteral("Unknown Revision");
+
+// The service's codes for a key that names no project and for an application
+// the project does not know.
+constexpr qint64 kUnknownApiKey = 3;
+constexpr qint64 kUnknownApp = 5;
+
+// The host learns that the service was not reached, and its developer what to
+// check, in one warning line.
+void reportServiceNotReached() {
+    qCWarning(lcBrelvo).noquote() << "no session: the service at" << appinfo::serviceUrl()
+                                  << "did not answer as the service; check BRELVO_SERVICE_URL (or the"
+                                  << "\"brelvo_service_url\" property) and that the service runs";
+    hostevents::emitEvent(&BrelvoEvents::serviceUnreachable);
+}
+
+// The host learns the refusal with the lock screen's text; its developer gets
+// one warning line saying what to do. The key itself is not written.
+void reportRefusal(const QString& reason, const QVariant& code, bool hasKey) {
+    QString advice;
+    if (code.toLongLong() == kUnknownApiKey)
+        advice = QStringLiteral("the API key (%1) names no project: check BRELVO_PROJECT_ID or the "
+                                "\"brelvo_project_id\" property")
+                     .arg(hasKey ? QStringLiteral("set") : QStringLiteral("not set"));
+    else if (code.toLongLong() == kUnknownApp)
+        advice = QStringLiteral("register the application \"%1\" version \"%2\" with the service's project (its "
+                                "identity is QGuiApplication::desktopFileName, else organizationDomain.applicationName, "
+                                "and applicationVersion)")
+                     .arg(appinfo::bundleIdentifier(), appinfo::bundleVersion());
+    else
+        advice = QStringLiteral("the service's code is %1").arg(code.toString());
+    qCWarning(lcBrelvo).noquote() << "the service refused the session:" << reason << "-" << advice;
+    hostevents::emitEvent(&BrelvoEvents::sessionRefused, reason);
+}
 
 }  // namespace
 
@@ -84,10 +119,16 @@ void SessionController::authenticateNow(const Receiver& to) {
             // The whole refusal fills the lock screen: its text, its action
             // button and whether it offers a refresh; an empty answer offers
             // a refresh; a web page keeps the message the analysis gave it.
+            const bool webPage = answer.contains(QLatin1String("<html"));
             if (answer.isEmpty())
                 analyser.updateLockScreenWhenConectionError();
-            else if (!answer.contains(QLatin1String("<html")))
+            else if (!webPage)
                 analyser.updateLockScreenContentWithResponse(answer);
+            if (answer.isEmpty() || webPage)
+                reportServiceNotReached();
+            else
+                reportRefusal(UserHelperBrelvo::shared().errorInfo().errorMessage(), analyser.getResponseCode(answer),
+                              !apiKey().isEmpty());
             lock(to, 2, QString());
             return;
         }
@@ -98,6 +139,7 @@ void SessionController::authenticateNow(const Receiver& to) {
         fetchActiveRequirement(to);
         return;
     }
+    reportServiceNotReached();
     const SharedState& state = SharedState::shared();
     if (!state.offlineMode()) {
         lock(to, 2, kOfflineDisabled);
@@ -116,6 +158,7 @@ void SessionController::authenticateNow(const Receiver& to) {
         deliver(to, [](SessionView* view) { view->sessionButtonMode(2); });
         AnalizeResponseBrelvo::shared().handleErrorFromResponse(QString());
     } else {
+        hostevents::emitEvent(&BrelvoEvents::sessionRefused, kUnknownRevision);
         lock(to, 3, kUnknownRevision);
     }
 }
@@ -166,6 +209,7 @@ void SessionController::accept(const Receiver& to) {
         for (const BrelIssuePriorityDM& p : payload->issue_priorities()) session.issueSeverityIcons.append(p.icon());
     }
     deliver(to, [session](SessionView* view) { view->sessionAccepted(session); });
+    hostevents::emitEvent(&BrelvoEvents::sessionStarted, session.users.value(0));
 }
 
 // ---- requirements --------------------------------------------------------------
