@@ -8,11 +8,13 @@
 #include "platform/SystemSound.h"
 #include "platform/WindowLayer.h"
 #include "protocol/Connectivity.h"
+#include "state/BrelAuthenticationDM.h"
 #include "state/NotificationNames.h"
 #include "state/RecordValues.h"
 #include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/Card.h"
+#include "ui/common/InitialsPicture.h"
 #include "ui/common/NavBar.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/BrelvoImageManager.h"
@@ -146,9 +148,10 @@ void CustomViewBrelvoiPhone::createGUI() {
     userIcon_ = label(userButton_, QString());
     userIcon_->setGeometry(0, 0, 36, 36);
     userIcon_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QImage placeholder(72, 72, QImage::Format_ARGB32_Premultiplied);
-    placeholder.fill(QColor(154, 163, 174));
-    setUserPicture(placeholder);  // until the session's picture, if it came already, replaces it
+    // The tester's initials until the session's picture, if it came already, replaces them.
+    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
+    const std::optional<BrelUserDM> user = payload ? payload->user() : std::nullopt;
+    setUserPicture(initials::picture(user ? user->full_name() : QString(), 72));
 
     backButton_ = new ImageButton(this);
     backButton_->setObjectName(QStringLiteral("backToApplication"));
