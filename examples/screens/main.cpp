@@ -270,9 +270,13 @@ int main(int argc, char** argv) {
     NotificationCenter::defaultCenter().post(notifications::kCloseLockScreen);
     settle([&] { return !lock->isVisible() && window->frame().x() == -width; });
 
+    brelvo.showMenu();  // on screen, as the session brings the window for a lock screen
+    settle([&] { return window->frame().x() == 0; });
     auto* loading = LockScreenViewControllerBrelvo::showLoadingOver(window);
     ok &= save(host, folder, QStringLiteral("lock-loading.png"));
     delete loading;
+    brelvo.hideMenu();
+    settle([&] { return window->frame().x() == -width; });
 
     // A one-button alert straight over the host.
     auto* notice = new BVAlert(QStringLiteral("Success"), QStringLiteral("Issue has been saved locally"),
