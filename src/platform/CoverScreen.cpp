@@ -1,9 +1,16 @@
 #include "platform/CoverScreen.h"
 
+#include "platform/LibraryFont.h"
+
 #include <QEvent>
 #include <QPropertyAnimation>
 
 namespace brelvo {
+
+CoverScreen::CoverScreen(QWidget* parent) : QWidget(parent) {
+    // Presented over host views too, whose font is the host's.
+    libraryfont::adopt(this);
+}
 
 void CoverScreen::presentOver(QWidget* view, bool animated) {
     if (!view) return;

@@ -21,7 +21,7 @@ public:
     bool isLeaving() const { return leaving_; }
 
 protected:
-    explicit CoverScreen(QWidget* parent = nullptr) : QWidget(parent) {}
+    explicit CoverScreen(QWidget* parent = nullptr);
     // Runs once the screen is out of sight, before it is deleted.
     virtual void left() {}
     bool eventFilter(QObject* watched, QEvent* event) override;

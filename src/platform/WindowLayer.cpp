@@ -1,5 +1,6 @@
 #include "platform/WindowLayer.h"
 
+#include "platform/LibraryFont.h"
 #include "platform/Log.h"
 #include "platform/Screen.h"
 #include "platform/ViewTags.h"
@@ -71,6 +72,7 @@ WindowLayer::WindowLayer(const QRect& frame, QWidget* screenWindow)
     setProperty("brelvoLayer", true);
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
+    libraryfont::adopt(this);
     registry().append(this);
     if (parentWidget()) ScreenWatcher::ensure(parentWidget());
     applyGeometry();

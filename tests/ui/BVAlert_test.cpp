@@ -3,10 +3,13 @@
 // screen's "OK".
 #include "ui/SessionTestHost.h"
 
+#include "platform/LibraryFont.h"
 #include "support/TestSupport.h"
 #include "ui/session/BVAlert.h"
 #include "ui/session/BrelReadMeVC.h"
+#include "ui/session/BrelvoWindow.h"
 
+#include <QFontInfo>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QSignalSpy>
@@ -49,12 +52,12 @@ TEST_F(BVAlertTest, TwoButtonsOnAPhoneOf568PointsStayOnTheScreenWhenTheLastWindo
     EXPECT_EQ(alert->parentWidget(), layer.get());
     EXPECT_TRUE(alert->isVisible());
     EXPECT_EQ(alert->geometry(), QRect(0, 0, 320, 568));
-    EXPECT_EQ(alert->bvAlertFrame(), QRect(22, 213, 290, 165));
+    EXPECT_EQ(alert->bvAlertFrame(), QRect(15, 213, 290, 165));  // centred
     EXPECT_EQ(alert->box()->geometry(), alert->bvAlertFrame());
-    EXPECT_EQ(alert->titleLabel()->geometry(), QRect(32, 223, 270, 30));
-    EXPECT_EQ(alert->messageView()->geometry(), QRect(32, 253, 270, 60));
-    EXPECT_EQ(alert->cancelButton()->geometry(), QRect(42, 313, 115, 45));
-    EXPECT_EQ(alert->otherButton()->geometry(), QRect(175, 313, 115, 45));
+    EXPECT_EQ(alert->titleLabel()->geometry(), QRect(25, 223, 270, 30));
+    EXPECT_EQ(alert->messageView()->geometry(), QRect(25, 253, 270, 60));
+    EXPECT_EQ(alert->cancelButton()->geometry(), QRect(35, 313, 115, 45));
+    EXPECT_EQ(alert->otherButton()->geometry(), QRect(170, 313, 115, 45));
     EXPECT_EQ(alert->titleLabel()->text(), QStringLiteral("Warning"));
     EXPECT_EQ(alert->messageView()->toPlainText(), QStringLiteral("Do you want to delete this image?"));
     alert->close();
@@ -91,7 +94,7 @@ TEST_F(BVAlertTest, OnlyTheOtherTitleGivesOneWideButtonThatSucceeds) {
     QPointer<BVAlert> alert = showAlert(QString(), QStringLiteral("OK"), &controller);
     EXPECT_EQ(alert->cancelButton(), nullptr);
     ASSERT_NE(alert->otherButton(), nullptr);
-    EXPECT_EQ(alert->otherButton()->geometry(), QRect(42, 313, 250, 45));
+    EXPECT_EQ(alert->otherButton()->geometry(), QRect(35, 313, 250, 45));
 
     EXPECT_FALSE(controller.isEnabled());
     QTest::mouseClick(alert->otherButton(), Qt::LeftButton);
@@ -129,7 +132,7 @@ TEST_F(BVAlertTest, CancelCallsBackAndTheViewTakesInputAgain) {
 TEST_F(BVAlertTest, DelegatesWithoutCallbacksOrGoneStillClose) {
     Silent silent;
     QPointer<BVAlert> first = showAlert(QStringLiteral("OK"), QString(), &silent);
-    EXPECT_EQ(first->cancelButton()->geometry(), QRect(42, 313, 250, 45));
+    EXPECT_EQ(first->cancelButton()->geometry(), QRect(35, 313, 250, 45));
     QTest::mouseClick(first->cancelButton(), Qt::LeftButton);
     ASSERT_TRUE(test::waitFor([&] { return gone(first); }));
 
@@ -140,11 +143,23 @@ TEST_F(BVAlertTest, DelegatesWithoutCallbacksOrGoneStillClose) {
     ASSERT_TRUE(test::waitFor([&] { return gone(second); }));
 }
 
+TEST_F(BVAlertTest, AHostApplicationStyleSheetLeavesTheAlertsButtonsAlone) {
+    qApp->setStyleSheet(QStringLiteral("QPushButton { background: red; color: black; border: 3px solid black;"
+                                       " font-family: \"DejaVu Serif\"; }"));
+    QPointer<BVAlert> alert = showAlert(QStringLiteral("No"), QStringLiteral("Yes"));
+    QPushButton* button = alert->cancelButton();
+    const QImage shot = button->grab().toImage();
+    const QString family = QFontInfo(button->font()).family();
+    qApp->setStyleSheet(QString());
+    EXPECT_EQ(shot.pixelColor(shot.width() / 2, 4 * shot.devicePixelRatio()), QColor(32, 144, 192));
+    EXPECT_EQ(family, QFontInfo(libraryfont::font()).family());
+}
+
 TEST_F(BVAlertTest, OtherScreenHeightsAndTablets) {
     makeHost(QSize(320, 480));
     QPointer<BVAlert> alert = showAlert(QStringLiteral("No"), QStringLiteral("Yes"));
-    EXPECT_EQ(alert->bvAlertFrame(), QRect(22, 125, 290, 165));
-    EXPECT_EQ(alert->cancelButton()->geometry(), QRect(42, 225, 115, 45));
+    EXPECT_EQ(alert->bvAlertFrame(), QRect(15, 125, 290, 165));
+    EXPECT_EQ(alert->cancelButton()->geometry(), QRect(35, 225, 115, 45));
     delete alert;
 
     qApp->setProperty("brelvo_idiom", QStringLiteral("tablet"));
@@ -172,18 +187,27 @@ TEST_F(BVAlertTest, ShowAndCloseFromAnotherThread) {
     ASSERT_TRUE(test::waitFor([&] { return gone(guard); }));
 }
 
-TEST_F(BVAlertTest, ReadMeCoversTheViewAndOkDismissesIt) {
+TEST_F(BVAlertTest, ReadMeCoversTheViewAndItsFloatingButtonsAndOkDismissesIt) {
+    BrelvoWindow overlay(QRect(-320, 0, 320, 568), host.get());  // the menu closed: its buttons at the left edge
+    overlay.show();
+    ASSERT_TRUE(overlay.brelvoSlider()->isVisible());
     QPointer<BrelReadMeVC> readMe = new BrelReadMeVC;
     QSignalSpy dismissed(readMe.data(), &BrelReadMeVC::dismissed);
     readMe->presentOver(layer.get());
     ASSERT_TRUE(test::waitFor([&] { return readMe->geometry() == QRect(0, 0, 320, 568); }));
+    EXPECT_FALSE(overlay.brelvoSlider()->isVisible());
+    EXPECT_FALSE(overlay.brelvoMakeScreenshot()->isVisible());
     EXPECT_EQ(readMe->textView()->toPlainText(), BrelReadMeVC::kText);
-    EXPECT_TRUE(readMe->textView()->toPlainText().startsWith(QStringLiteral("  Offline mode is activated")));
+    EXPECT_TRUE(readMe->textView()->toPlainText().startsWith(QStringLiteral("Offline mode is activated")));
+    const QTextCursor start(readMe->textView()->document());
+    EXPECT_GE(readMe->textView()->x() + readMe->textView()->cursorRect(start).left(), 12) << "the text's margin";
     EXPECT_EQ(readMe->okButton()->geometry(), QRect(0, 518, 320, 50));
     EXPECT_EQ(readMe->okButton()->text(), QStringLiteral("OK"));
     QTest::mouseClick(readMe->okButton(), Qt::LeftButton);
     ASSERT_TRUE(test::waitFor([&] { return dismissed.count() == 1; }));
     ASSERT_TRUE(test::waitFor([&] { return readMe.isNull(); }));
+    EXPECT_TRUE(overlay.brelvoSlider()->isVisible());
+    EXPECT_TRUE(overlay.brelvoMakeScreenshot()->isVisible());
 }
 
 }  // namespace

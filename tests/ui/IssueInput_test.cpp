@@ -117,6 +117,14 @@ TEST_F(PickerTest, DoneReportsTheValueThenTheIndexTheSheetLeavesWithItsDimmingAn
     ASSERT_TRUE(dimming);
     EXPECT_EQ(dimming->geometry(), layer->rect()) << "the dimming covers the window";
     EXPECT_EQ(sheet->x(), (layer->width() - sheet->width()) / 2);
+    // As a picker's toolbar: the title at the left, Done against the right edge.
+    QLabel* title = nullptr;
+    for (QLabel* label : sheet->findChildren<QLabel*>())
+        if (label->text() == QStringLiteral("Severity:")) title = label;
+    ASSERT_NE(title, nullptr);
+    EXPECT_LT(title->x(), 20);
+    EXPECT_GT(sheet->doneButton()->geometry().right(), sheet->width() - 20);
+    EXPECT_LE(sheet->doneButton()->geometry().right(), sheet->width());
 
     // The tester taps the third row, then Done.
     QListWidget* list = sheet->picker();
@@ -165,6 +173,8 @@ TEST_F(TextEntryTest, TheSummaryIsPrefilledDoneWritesItBackAndBackLeavesTheFormA
     QPointer<ModalTextViewsBrelvoVC> editor = open(true);
     EXPECT_EQ(editor->navLabel()->text(), "Summary");
     EXPECT_EQ(editor->textView()->toPlainText(), "Crash on save");
+    const QTextCursor start(editor->textView()->document());
+    EXPECT_GE(editor->textView()->x() + editor->textView()->cursorRect(start).left(), 12) << "the text's margin";
     QTest::keyClicks(editor->textView(), " twice");
     QTest::mouseClick(editor->doneButton(), Qt::LeftButton);
     EXPECT_EQ(form->calls, (QStringList{"summary"}));

@@ -3,6 +3,7 @@
 // loading variant and the profile request, driven by real clicks.
 #include "ui/SessionTestHost.h"
 
+#include "platform/ActivityIndicator.h"
 #include "platform/ImageButton.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UrlOpener.h"
@@ -19,6 +20,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QTextEdit>
+
+#include <cstdlib>
 
 #include <httplib.h>
 
@@ -152,6 +155,7 @@ TEST_F(LockScreenTest, PhoneAndTabletLayouts) {
     host->resize(1024, 768);
     ASSERT_TRUE(test::waitFor([&] { return lock->width() == 1024; }));
     EXPECT_EQ(lock->logo()->geometry(), QRect(341, 172, 341, 56));
+    EXPECT_EQ(lock->refreshButton()->geometry(), QRect(1024 - 28 - 40, 50, 40, 40)) << "in its corner";
 }
 
 TEST_F(LockScreenTest, HostStyleSheetsDoNotPaintOverTheScreen) {
@@ -276,6 +280,12 @@ TEST_F(LockScreenTest, LoadingVariantOverTheOverlay) {
     const QRect picture = lock->locksImage()->geometry();
     EXPECT_EQ(picture.width(), picture.height());
     EXPECT_EQ(picture.left() * 2 + picture.width(), lock->width());  // centred
+    ActivityIndicator* spinner = lock->activityIndicator();
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isVisible());
+    EXPECT_TRUE(spinner->isAnimating());
+    EXPECT_GT(spinner->y(), picture.bottom());
+    EXPECT_LE(std::abs(spinner->x() * 2 + spinner->width() - lock->width()), 1) << "centred";
 }
 
 TEST(UrlOpener, WebMailAndFileAlwaysOpenOtherSchemesNeedAHandler) {

@@ -14,10 +14,13 @@
 #include "state/LibrarySettings.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestSupport.h"
+#include "ui/common/InitialsPicture.h"
 #include "ui/session/BVAlert.h"
+#include "ui/session/LockScreenViewControllerBrelvo.h"
 #include "ui/session/UserProfileCell.h"
 #include "ui/session/UserProfileViewController.h"
 
+#include <QFontInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -31,9 +34,9 @@ using namespace brelvo;
 namespace {
 
 void signIn(const QString& role, const QString& name, const QString& image = {},
-            const QString& revision = QStringLiteral("R"), const QString& build = QStringLiteral("1")) {
+            const QString& revision = QStringLiteral("R"), const QString& project = QStringLiteral("P")) {
     const QVariantMap payload{{"access_token", "token"},
-                              {"revision", QVariantMap{{"title", revision}, {"build_number", build}}},
+                              {"revision", QVariantMap{{"title", revision}, {"build_number", "212"}, {"project", project}}},
                               {"user", QVariantMap{{"full_name", name}, {"image", image}, {"role", role}}}};
     BrelAuthenticationDM::shared().initWithDictionary(QVariantMap{{"response_code", 0}, {"payload", payload}});
 }
@@ -74,7 +77,7 @@ protected:
             [this](const QString& scheme) { return openableSchemes.contains(scheme); });
         qApp->setProperty("brelvo_service_url", QStringLiteral("https://brelvo.example/"));
         signIn(QStringLiteral("QA lead"), QStringLiteral("Dana Ruiz"), QString(), QStringLiteral("Notes 1.4"),
-               QStringLiteral("212"));
+               QStringLiteral("Notes"));
         profileAnswer(QStringLiteral("dana@notes.example"), QStringLiteral("abc://logout"),
                       QStringLiteral("abc://open"));
     }
@@ -108,8 +111,12 @@ TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneAndTabletLayouts) {
     EXPECT_EQ(profile->revisionCell()->titleLbl()->text(), QStringLiteral("REVISION"));
     EXPECT_EQ(profile->revisionCell()->valueLbl()->text(), QStringLiteral("Notes 1.4"));
     EXPECT_EQ(profile->projectCell()->titleLbl()->text(), QStringLiteral("PROJECT"));
-    EXPECT_EQ(profile->projectCell()->valueLbl()->text(), QStringLiteral("212"));
+    EXPECT_EQ(profile->projectCell()->valueLbl()->text(), QStringLiteral("Notes"));
     EXPECT_TRUE(profile->userImage().isNull());
+    // Without a picture, the tester's initials on the name's colour.
+    const QImage disc = profile->userImageView()->grab().toImage();
+    EXPECT_EQ(disc.pixelColor((QPointF(20, 4) * disc.devicePixelRatio()).toPoint()),
+              initials::colourFor(QStringLiteral("Dana Ruiz")));
 
     EXPECT_EQ(profile->btnBack()->geometry(), QRect(7, 7, 40, 30));
     // Mark and wordmark side by side in the bar, clear of the back button.
@@ -124,7 +131,18 @@ TEST_F(UserProfileTest, ShowsTheTestersValuesInThePhoneAndTabletLayouts) {
     EXPECT_EQ(profile->userImageView()->geometry(), QRect(260, 20, 40, 40));
     EXPECT_EQ(profile->revisionCell()->geometry(), QRect(0, 80, 320, 50));
     EXPECT_EQ(profile->projectCell()->geometry(), QRect(0, 140, 320, 50));  // after a 10-point band
-    EXPECT_EQ(profile->revisionCell()->backgroundFrame(), QRect(20, 0, 300, 50));
+    // The cards keep the header's margins on both sides, at any width.
+    for (const int width : {320, 414}) {
+        host->resize(width, 568);
+        ASSERT_TRUE(test::waitFor([&] { return profile->width() == width; }));
+        for (UserProfileCell* cell : {profile->revisionCell(), profile->projectCell()}) {
+            const QRect card = cell->backgroundFrame().translated(cell->mapTo(profile, QPoint(0, 0)));
+            EXPECT_EQ(card.left(), 20) << width;
+            EXPECT_EQ(profile->width() - 1 - card.right(), 20) << width;
+        }
+    }
+    host->resize(320, 568);
+    ASSERT_TRUE(test::waitFor([&] { return profile->width() == 320; }));
     EXPECT_EQ(profile->btnLogout()->geometry(), QRect(0, 508, 160, 60));
     EXPECT_EQ(profile->btnBV()->geometry(), QRect(160, 508, 160, 60));
     EXPECT_EQ(profile->btnLogout()->text(), QStringLiteral("Logout"));
@@ -198,7 +216,7 @@ TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButton
     ASSERT_FALSE(first.isNull());
 
     signIn(QStringLiteral("Developer"), QStringLiteral("Eli Moss"), QString(), QStringLiteral("Notes 1.5"),
-           QStringLiteral("230"));
+           QStringLiteral("Notes Pro"));
     profileAnswer(QStringLiteral("eli@notes.example"), QString(), QString());
     brelvo.showUserProfileScreen();
     ASSERT_TRUE(test::waitFor([&] { return first->isVisible(); }));
@@ -208,14 +226,14 @@ TEST_F(UserProfileTest, TheFacadeReusesItsScreenShowsFreshValuesAndTheBackButton
     EXPECT_EQ(first->userName()->text(), QStringLiteral("Eli Moss"));
     EXPECT_EQ(first->email()->text(), QStringLiteral("eli@notes.example"));
     EXPECT_EQ(first->revisionCell()->valueLbl()->text(), QStringLiteral("Notes 1.5"));
-    EXPECT_EQ(first->projectCell()->valueLbl()->text(), QStringLiteral("230"));
+    EXPECT_EQ(first->projectCell()->valueLbl()->text(), QStringLiteral("Notes Pro"));
 
     // Shown again while still on screen: the values are read again all the same.
     signIn(QStringLiteral("Developer"), QStringLiteral("Eli M."), QString(), QStringLiteral("Notes 1.5"),
-           QStringLiteral("231"));
+           QStringLiteral("Notes Max"));
     brelvo.showUserProfileScreen();
     ASSERT_TRUE(test::waitFor([&] { return first->userName()->text() == QStringLiteral("Eli M."); }));
-    EXPECT_EQ(first->projectCell()->valueLbl()->text(), QStringLiteral("231"));
+    EXPECT_EQ(first->projectCell()->valueLbl()->text(), QStringLiteral("Notes Max"));
     EXPECT_EQ(layer->findChildren<UserProfileViewController*>().size(), 1);
 
     brelvo.removeUserProfileScreen();
@@ -300,16 +318,31 @@ TEST_F(UserProfileTest, AHostStyleSheetDoesNotRestyleTheScreen) {
     EXPECT_EQ(at(QPoint(100, 2)), QColor(51, 51, 51));                   // the bar
     EXPECT_EQ(at(QPoint(8, 8)), QColor(51, 51, 51));                     // behind the back arrow
     EXPECT_EQ(at(profile->logoView()->geometry().topLeft()), QColor(51, 51, 51));
-    EXPECT_EQ(at(header + QPoint(5, 5)), QColor(239, 239, 244));          // the table's background
-    EXPECT_EQ(at(header + profile->email()->geometry().topRight() - QPoint(2, -2)), QColor(239, 239, 244));
+    const QColor page(244, 246, 250);
+    EXPECT_EQ(at(header + QPoint(5, 5)), page);          // the table's background
+    EXPECT_EQ(at(header + profile->email()->geometry().topRight() - QPoint(2, -2)), page);
     const QPoint cell = table + profile->revisionCell()->pos();
-    EXPECT_EQ(at(cell + QPoint(10, 25)), QColor(239, 239, 244));          // the inset left of the band
-    EXPECT_EQ(at(cell + QPoint(310, 2)), QColor(Qt::white));              // the band
+    EXPECT_EQ(at(cell + QPoint(10, 25)), page);          // left of the card
+    EXPECT_EQ(at(cell + QPoint(290, 25)), QColor(Qt::white));  // the card
     EXPECT_EQ(at(cell + profile->revisionCell()->valueLbl()->geometry().topRight() - QPoint(2, -2)),
               QColor(Qt::white));
     EXPECT_EQ(at(QPoint(5, 565)), QColor(32, 144, 192));  // "Logout"
     EXPECT_EQ(at(QPoint(315, 565)), QColor(230, 230, 230));                           // "Brelvo"
     EXPECT_EQ(profile->userName()->textFont().pixelSize(), 17);
+}
+
+TEST_F(UserProfileTest, TheLibrarysScreensShareOneTypeface) {
+    show();
+    LockScreenViewControllerBrelvo* lock = LockScreenViewControllerBrelvo::showOver(layer.get(), 1);
+    auto* menuLabel = new QLabel(QStringLiteral("REVISION"), layer.get());  // as the menu's, sized by a style sheet
+    menuLabel->setStyleSheet(QStringLiteral("color: #9aa3ae; font: bold 10px;"));
+    lock->actionButton()->ensurePolished();
+    menuLabel->ensurePolished();
+    const QString family = QFontInfo(profile->userName()->textFont()).family();
+    EXPECT_EQ(QFontInfo(profile->revisionCell()->valueLbl()->textFont()).family(), family);
+    EXPECT_EQ(QFontInfo(lock->actionButton()->font()).family(), family);
+    EXPECT_EQ(QFontInfo(menuLabel->font()).family(), family);
+    delete lock;
 }
 
 }  // namespace

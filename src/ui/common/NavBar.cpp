@@ -21,7 +21,7 @@ NavBar makeNavBar(QWidget* parent, const QString& title, const QString& action, 
     nav.bar->setFixedHeight(NavBar::kHeight);
     nav.bar->setObjectName(QStringLiteral("navBar"));
     nav.bar->setAttribute(Qt::WA_StyledBackground);
-    nav.bar->setStyleSheet(QStringLiteral("QWidget#navBar { background: rgb(51, 51, 51); }"));
+    nav.bar->setStyleSheet(QStringLiteral("QWidget#navBar { background: %1; }").arg(NavBar::kColour.name()));
     auto* row = new QHBoxLayout(nav.bar);
     row->setContentsMargins(7, 0, 7, 0);
     row->setSpacing(kSpacing);
@@ -46,7 +46,7 @@ NavBar makeNavBar(QWidget* parent, const QString& title, const QString& action, 
 
     nav.title = new QLabel(title, nav.bar);
     nav.title->setAlignment(Qt::AlignCenter);
-    nav.title->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
+    nav.title->setStyleSheet(barTitleStyle());
     row->addWidget(nav.title, 1);
 
     int right = 0;
@@ -66,6 +66,10 @@ NavBar makeNavBar(QWidget* parent, const QString& title, const QString& action, 
     if (balance > 0) row->addSpacing(balance);
     if (nav.action) row->addWidget(nav.action);
     return nav;
+}
+
+QString barTitleStyle() {
+    return QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;");
 }
 
 }  // namespace brelvo

@@ -22,6 +22,11 @@ void PictureView::setImageSource(std::function<QImage()> source) {
     update();
 }
 
+void PictureView::setPlaceholder(const QImage& placeholder) {
+    placeholder_ = placeholder;
+    update();
+}
+
 const QImage& PictureView::image() const {
     if (source_) {
         image_ = source_();
@@ -38,15 +43,16 @@ void PictureView::paintEvent(QPaintEvent*) {
         QPainterPath disc;
         disc.addEllipse(QRectF(rect()));
         p.setClipPath(disc);
-        if (image().isNull()) p.fillPath(disc, QColor(214, 214, 220));
+        if (image().isNull() && placeholder_.isNull()) p.fillPath(disc, QColor(214, 214, 220));
     }
-    if (image().isNull()) return;
-    QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+    const QImage& shown = image().isNull() ? placeholder_ : image_;
+    if (shown.isNull()) return;
+    QSizeF size = QSizeF(shown.size()) / shown.devicePixelRatio();
     // A round picture fills its disc; any other fits inside its rectangle.
     size.scale(QSizeF(this->size()), round_ ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio);
     QRectF target(QPointF(0, 0), size);
     target.moveCenter(QRectF(rect()).center());
-    p.drawImage(target, image_);
+    p.drawImage(target, shown);
 }
 
 }  // namespace brelvo

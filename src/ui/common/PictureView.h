@@ -12,7 +12,7 @@ namespace brelvo {
 // application-wide style sheet paints no box behind it.
 //
 // A round view (the tester's picture) is cut to a disc that the picture fills,
-// and shows a pale disc while it has no picture.
+// and shows its placeholder (else a pale disc) while it has no picture.
 class PictureView : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +23,8 @@ public:
     // never made.
     void setImageSource(std::function<QImage()> source);
     const QImage& image() const;
+    // Drawn in place of a missing picture; image() stays empty.
+    void setPlaceholder(const QImage& placeholder);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,6 +32,7 @@ protected:
 private:
     mutable QImage image_;
     mutable std::function<QImage()> source_;
+    QImage placeholder_;
     bool round_ = false;
 };
 

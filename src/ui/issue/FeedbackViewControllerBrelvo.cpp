@@ -100,15 +100,16 @@ void FeedbackViewControllerBrelvo::buildUI() {
     outer->addWidget(buildNavBar());
 
     offlineBar_ = new QWidget(this);
-    offlineBar_->setStyleSheet(QStringLiteral("background: rgb(204, 41, 41);"));
+    offlineBar_->setStyleSheet(QStringLiteral("background: %1;").arg(kOfflineBar.name()));
     auto* offline = new QHBoxLayout(offlineBar_);
     offline->setContentsMargins(16, 6, 16, 6);
     auto* offlineText = new QLabel(QStringLiteral("Offline mode"), offlineBar_);
     offlineText->setStyleSheet(QStringLiteral("color: white; font-size: 15px;"));
     auto* readMore = new QPushButton(QStringLiteral("Read more"), offlineBar_);
     readMore->setStyleSheet(QStringLiteral(
-        "QPushButton { color: black; background: transparent; border: none; font-size: 15px; }"
-        "QPushButton:pressed { color: white; }"));
+        "QPushButton { color: %1; background: transparent; border: none; font-size: 15px; font-weight: bold;"
+        " text-decoration: underline; }"
+        "QPushButton:pressed { color: rgb(255, 205, 205); }").arg(kReadMoreText.name()));
     connect(readMore, &QPushButton::clicked, this, [this] {
         auto* readMe = new BrelReadMeVC(this);
         readMe->presentOver(this, true);

@@ -6,6 +6,7 @@
 #include "ui/issue/ScreenshotPreviewHost.h"
 #include "ui/session/BVAlert.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QString>
 #include <QVariantMap>
@@ -36,6 +37,9 @@ class FeedbackViewControllerBrelvo : public QWidget,
 public:
     static constexpr int kTypeTag = 200;
     static constexpr int kSeverityTag = 201;
+    // The offline bar and its "Read more" text.
+    static constexpr QColor kOfflineBar{204, 41, 41};
+    static constexpr QColor kReadMoreText{255, 255, 255};
 
     static const QString kTypePlaceholder;      // "Please select type"
     static const QString kSeverityPlaceholder;  // "Please select severity"

@@ -3,6 +3,7 @@
 #include "platform/Screen.h"
 #include "state/UserHelperBrelvo.h"
 #include "ui/common/BackChevron.h"
+#include "ui/common/NavBar.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/IssueTextForm.h"
 
@@ -31,6 +32,8 @@ void ModalTextViewsBrelvoVC::createUI() {
     textView_ = new QPlainTextEdit(this);
     textView_->setFrameShape(QFrame::NoFrame);
     textView_->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; background: white; font-size: 16px; }"));
+    // The same side margins as the library's other pages.
+    textView_->document()->setDocumentMargin(kTextMargin);
     textView_->setPlainText(summOrDescr_ ? form_->summaryText() : form_->descriptionText());
     textView_->moveCursor(QTextCursor::End);
     layoutElements();
@@ -39,11 +42,11 @@ void ModalTextViewsBrelvoVC::createUI() {
 void ModalTextViewsBrelvoVC::createNavBar() {
     navBarView_ = new QWidget(this);
     navBarView_->setAutoFillBackground(true);
-    navBarView_->setStyleSheet(QStringLiteral("background: rgb(51, 51, 51);"));
+    navBarView_->setStyleSheet(QStringLiteral("background: %1;").arg(NavBar::kColour.name()));
 
     navLabel_ = new QLabel(summOrDescr_ ? QStringLiteral("Summary") : QStringLiteral("Description"), navBarView_);
     navLabel_->setAlignment(Qt::AlignCenter);
-    navLabel_->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
+    navLabel_->setStyleSheet(barTitleStyle());
 
     btnDone_ = new QPushButton(QStringLiteral("Done"), navBarView_);
     btnDone_->setFocusPolicy(Qt::NoFocus);

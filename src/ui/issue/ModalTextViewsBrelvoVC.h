@@ -18,6 +18,7 @@ class ModalTextViewsBrelvoVC : public CoverScreen {
 public:
     static constexpr int kNavBarHeight = 47;
     static constexpr int kTextTop = 27;  // below the bar
+    static constexpr int kTextMargin = 12;  // round the text, inside the text view
 
     explicit ModalTextViewsBrelvoVC(IssueTextForm* form);
 

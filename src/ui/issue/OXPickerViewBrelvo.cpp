@@ -1,8 +1,10 @@
 #include "ui/issue/OXPickerViewBrelvo.h"
 
+#include "platform/LibraryFont.h"
 #include "platform/Screen.h"
 #include "platform/WindowLayer.h"
 #include "state/UserHelperBrelvo.h"
+#include "ui/common/NavBar.h"
 #include "ui/images/Brel_ImageCache.h"
 
 #include <QEvent>
@@ -21,8 +23,6 @@ namespace {
 const QString kTypeTitle = QStringLiteral("Type:");
 const QString kSeverityTitle = QStringLiteral("Severity:");
 
-constexpr int kPhoneGap = 250;
-constexpr int kTabletGap = 700;
 constexpr int kIconSize = 20;
 
 // Black at the given opacity, over the whole window it is put into.
@@ -63,6 +63,7 @@ OXPickerViewBrelvo* OXPickerViewBrelvo::setupPickerViewWithContent(const QString
 
 OXPickerViewBrelvo::OXPickerViewBrelvo(const QStringList& content, const QString& title, const QStringList& icons)
     : content_(content), arrUrls_(icons) {
+    libraryfont::adopt(this);  // the last window may be one of the host's
     setGeometry(0, 0, kPhoneWidth, kPhonePickerHeight);
     titleLabel_ = new QLabel(title);
 }
@@ -80,14 +81,14 @@ void OXPickerViewBrelvo::paintEvent(QPaintEvent*) {
 }
 
 void OXPickerViewBrelvo::showPicker() {
-    build(kPhoneWidth, kPhonePickerHeight, 100, kPhoneGap);
+    build(kPhoneWidth, kPhonePickerHeight);
 }
 
 void OXPickerViewBrelvo::showPickerWithFrame(const QRect& frame) {
-    build(frame.width(), kTabletPickerHeight, 300, kTabletGap);
+    build(frame.width(), kTabletPickerHeight);
 }
 
-void OXPickerViewBrelvo::build(int width, int pickerHeight, int titleX, int gap) {
+void OXPickerViewBrelvo::build(int width, int pickerHeight) {
     QWidget* window = windows::last();
     if (!window || picker_) return;
 
@@ -96,22 +97,24 @@ void OXPickerViewBrelvo::build(int width, int pickerHeight, int titleX, int gap)
     toolbar_ = new QWidget(this);
     toolbar_->setGeometry(0, 0, width, kBarHeight);
     toolbar_->setAutoFillBackground(true);
-    toolbar_->setStyleSheet(QStringLiteral("background: black;"));
+    toolbar_->setStyleSheet(QStringLiteral("background: %1;").arg(NavBar::kColour.name()));
     done_ = new QPushButton(QStringLiteral("Done"), toolbar_);
     done_->setFocusPolicy(Qt::NoFocus);
     done_->setCursor(Qt::PointingHandCursor);
     done_->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; background: transparent; border: none; font-weight: bold; font-size: 17px; }"
+        "QPushButton { color: white; background: transparent; border: none; font-weight: bold; font-size: 17px;"
+        " padding: 0 4px; }"
         "QPushButton:pressed { color: rgb(150, 150, 150); }"));
+    done_->ensurePolished();  // measured in its style sheet's font
     done_->adjustSize();
-    // The Done item follows a gap of the fixed width less its own, after the bar's inset.
+    // As a picker's toolbar: the title at the left, "Done" against the right edge.
     constexpr int kBarInset = 12;
-    done_->setGeometry(kBarInset + qMax(0, gap - done_->width()), 0, done_->width(), kBarHeight);
+    done_->setGeometry(width - kBarInset - done_->width(), 0, done_->width(), kBarHeight);
     connect(done_, &QPushButton::clicked, this, &OXPickerViewBrelvo::choose);
     titleLabel_->setParent(toolbar_);
     titleLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);  // in front of the bar, but Done stays tappable
-    titleLabel_->setGeometry(titleX, 0, 157, kBarHeight);
-    titleLabel_->setStyleSheet(QStringLiteral("color: white; background: transparent; font-weight: bold; font-size: 20px;"));
+    titleLabel_->setGeometry(kBarInset + 4, 0, qMax(0, done_->x() - 2 * kBarInset - 4), kBarHeight);
+    titleLabel_->setStyleSheet(barTitleStyle());
     titleLabel_->show();
     titleLabel_->raise();
 

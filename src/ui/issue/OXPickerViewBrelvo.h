@@ -18,8 +18,8 @@ public:
     virtual void chooseValueIndex(int index) { Q_UNUSED(index); }
 };
 
-// A bottom sheet with a one-column list of choices under a black bar with
-// the title and "Done", for the type ("Type:") or severity
+// A bottom sheet with a one-column list of choices under a dark bar with
+// the title at the left and "Done" at the right, for the type ("Type:") or severity
 // ("Severity:"). Rows may carry a small icon loaded through the image cache.
 // The sheet slides up over a dimmed screen in the application's last window,
 // and is used once: "Done" reports the choice and the sheet slides away and
@@ -64,7 +64,7 @@ protected:
 
 private:
     OXPickerViewBrelvo(const QStringList& content, const QString& title, const QStringList& icons);
-    void build(int width, int pickerHeight, int titleX, int gap);
+    void build(int width, int pickerHeight);
     QWidget* rowView(int row);
     // Bottom-centred on the screen, in the parent's coordinates.
     QRect restingFrame() const;

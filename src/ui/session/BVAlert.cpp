@@ -1,6 +1,7 @@
 #include "ui/session/BVAlert.h"
 
 #include "platform/Dispatch.h"
+#include "platform/LibraryFont.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
@@ -59,6 +60,7 @@ BVAlert::BVAlert(const QString& title, const QString& message, const QString& ca
     // The host's application-wide style sheet must not fill the dimmed layer.
     setObjectName(QStringLiteral("brelvoAlert"));
     setStyleSheet(QStringLiteral("#brelvoAlert { background: transparent; }"));
+    libraryfont::adopt(this);
     const QSize screenSize = screen::bounds().isValid() ? screen::bounds() : QSize(320, 568);
     setGeometry(QRect(QPoint(0, 0), screenSize));
     bvAlertFrame_ = boxFrame(screenSize, screen::isTablet());
@@ -116,7 +118,7 @@ QRect BVAlert::boxFrame(const QSize& screenSize, bool tablet) {
     // A phone held sideways lays the alert out afresh rather than turning it,
     // so the box is centred on the wide screen.
     if (w > h) return QRect((w - kBoxWidth) / 2, (h - kBoxHeight) / 2, kBoxWidth, kBoxHeight);
-    return QRect(22, h == 568 ? 213 : 125, kBoxWidth, kBoxHeight);
+    return QRect((w - kBoxWidth) / 2, h == 568 ? 213 : 125, kBoxWidth, kBoxHeight);
 }
 
 void BVAlert::layoutContents() {
@@ -127,8 +129,8 @@ void BVAlert::layoutContents() {
     const int buttonTop = b.y() + b.height() - 65;
     if (cancelButton_ && otherButton_) {
         cancelButton_->setGeometry(b.x() + 20, buttonTop, kButtonWidth, kButtonHeight);
-        const int otherX = screen::isTablet() ? width() / 2 + 10 : b.x() + b.width() / 2 + 30 - 22;
-        otherButton_->setGeometry(otherX, buttonTop, kButtonWidth, kButtonHeight);
+        // Mirrors the cancel button, so that the pair sits centred in the box.
+        otherButton_->setGeometry(b.right() + 1 - 20 - kButtonWidth, buttonTop, kButtonWidth, kButtonHeight);
     } else if (QPushButton* only = cancelButton_ ? cancelButton_ : otherButton_) {
         only->setGeometry(b.x() + 20, buttonTop, b.width() - 40, kButtonHeight);
     }

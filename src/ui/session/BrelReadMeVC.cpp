@@ -1,6 +1,11 @@
 #include "ui/session/BrelReadMeVC.h"
 
 #include "state/UserHelperBrelvo.h"
+#include "ui/common/NavBar.h"
+#include "ui/common/PictureView.h"
+#include "ui/images/BrelvoImageManager.h"
+#include "ui/session/BrelvoWindow.h"
+#include "ui/session/OverlayControl.h"
 
 #include <QPainter>
 #include <QPushButton>
@@ -13,8 +18,12 @@ namespace {
 constexpr int kButtonHeight = 50;
 }
 
+BrelReadMeVC::~BrelReadMeVC() {
+    showFloatingButtons();
+}
+
 const QString BrelReadMeVC::kText = QStringLiteral(
-    "  Offline mode is activated due to server connection failure. All user activity and issues will be saved "
+    "Offline mode is activated due to server connection failure. All user activity and issues will be saved "
     "locally and sent to server when connection is restored.");
 
 BrelReadMeVC::BrelReadMeVC(QWidget* parent) : CoverScreen(parent) {
@@ -22,12 +31,17 @@ BrelReadMeVC::BrelReadMeVC(QWidget* parent) : CoverScreen(parent) {
 }
 
 void BrelReadMeVC::viewDidLoad() {
+    // The library's bar, with its logo, as over the menu and the profile.
+    auto* logo = new PictureView(this);
+    logo->setImage(BrelvoImageManager::sharedInstance().getImageForKey(QStringLiteral("logo")));
+    logo_ = logo;
+
     textView_ = new QTextEdit(this);
     textView_->setReadOnly(true);
     textView_->setFrameShape(QFrame::NoFrame);
     textView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     textView_->setStyleSheet(QStringLiteral("QTextEdit { color: black; background: white; font-size: 20px; }"));
-    textView_->document()->setDocumentMargin(8);
+    textView_->document()->setDocumentMargin(kMargin);
     textView_->setPlainText(kText);
 
     okButton_ = new QPushButton(QStringLiteral("OK"), this);
@@ -41,7 +55,8 @@ void BrelReadMeVC::viewDidLoad() {
 }
 
 void BrelReadMeVC::layoutElements() {
-    textView_->setGeometry(0, 0, width(), std::max(0, height() - kButtonHeight));
+    logo_->setGeometry((width() - 140) / 2, (NavBar::kHeight - 26) / 2, 140, 26);
+    textView_->setGeometry(0, NavBar::kHeight, width(), std::max(0, height() - NavBar::kHeight - kButtonHeight));
     okButton_->setGeometry(0, height() - kButtonHeight, width(), kButtonHeight);
 }
 
@@ -50,7 +65,34 @@ void BrelReadMeVC::resizeEvent(QResizeEvent*) {
 }
 
 void BrelReadMeVC::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(rect(), Qt::white);
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.fillRect(QRect(0, 0, width(), NavBar::kHeight), NavBar::kColour);
+}
+
+void BrelReadMeVC::showEvent(QShowEvent*) {
+    // The overlay's floating buttons stand above every host view: the notice
+    // would be read through them, so they step aside while it shows.
+    BrelvoWindow* overlay = overlay::window();
+    if (!overlay) return;
+    for (QWidget* button : {static_cast<QWidget*>(overlay->brelvoSlider()),
+                            static_cast<QWidget*>(overlay->brelvoMakeScreenshot())}) {
+        if (!button || !button->isVisible()) continue;
+        button->hide();
+        hiddenButtons_.append(button);
+    }
+    overlay->updateHitRegion();
+}
+
+void BrelReadMeVC::hideEvent(QHideEvent*) {
+    showFloatingButtons();
+}
+
+void BrelReadMeVC::showFloatingButtons() {
+    for (const QPointer<QWidget>& button : std::as_const(hiddenButtons_))
+        if (button) button->show();
+    hiddenButtons_.clear();
+    if (BrelvoWindow* overlay = overlay::window()) overlay->updateHitRegion();
 }
 
 bool BrelReadMeVC::shouldAutorotate() const {

@@ -376,7 +376,7 @@ void CustomViewBrelvo::updateActiveRequirement(const QVariant& requirement) {
         const QVariant priority = r.value(QStringLiteral("priority"));
         lblPriority_->setText(UserHelperBrelvo::shared().getPriorityByPriorityNumber(priority));
         const QColor colour = UserHelperBrelvo::getColorForActivePriorityByPriorityNumber(priority);
-        lblPriority_->setStyleSheet(QStringLiteral("background: transparent; font: bold 11px 'Arial'; color: %1;")
+        lblPriority_->setStyleSheet(QStringLiteral("background: transparent; font: bold 11px; color: %1;")
                                         .arg(colour.isValid() ? colour.name() : QStringLiteral("#888888")));
         if (btnRequirements_) btnRequirements_->hide();
     } else {

@@ -8,10 +8,14 @@
 #include "platform/SystemSound.h"
 #include "platform/WindowLayer.h"
 #include "protocol/Connectivity.h"
+#include "state/BrelAuthenticationDM.h"
 #include "state/NotificationNames.h"
 #include "state/RecordValues.h"
 #include "state/SharedState.h"
 #include "state/UserHelperBrelvo.h"
+#include "ui/common/Card.h"
+#include "ui/common/InitialsPicture.h"
+#include "ui/common/NavBar.h"
 #include "ui/editor/ScreenshotMakerBrelvo.h"
 #include "ui/images/BrelvoImageManager.h"
 #include "ui/issue/FeedbackViewControllerBrelvo.h"
@@ -85,10 +89,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(226, 230, 236), 1));
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+        card::paint(p, QRectF(rect()));
     }
 };
 
@@ -126,7 +127,7 @@ void CustomViewBrelvoiPhone::createGUI() {
     const QString darkBold = QStringLiteral("color: #3c3c3c; font: bold 15px;");
     const QString lightGray = QStringLiteral("color: #9aa3ae; font: 13px;");
     const QString caption = QStringLiteral("color: #9aa3ae; font: bold 10px;");
-    const QString arialBold = QStringLiteral("color: #3c3c3c; font: bold 13px 'Arial';");
+    const QString darkBoldSmall = QStringLiteral("color: #3c3c3c; font: bold 13px;");
 
     BrelvoImageManager& images = BrelvoImageManager::sharedInstance();
     // The logo carries the "sign" mark itself.
@@ -147,9 +148,10 @@ void CustomViewBrelvoiPhone::createGUI() {
     userIcon_ = label(userButton_, QString());
     userIcon_->setGeometry(0, 0, 36, 36);
     userIcon_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QImage placeholder(72, 72, QImage::Format_ARGB32_Premultiplied);
-    placeholder.fill(QColor(154, 163, 174));
-    setUserPicture(placeholder);  // until the session's picture, if it came already, replaces it
+    // The tester's initials until the session's picture, if it came already, replaces them.
+    const std::optional<BrelPayloadDM> payload = BrelAuthenticationDM::shared().payload();
+    const std::optional<BrelUserDM> user = payload ? payload->user() : std::nullopt;
+    setUserPicture(initials::picture(user ? user->full_name() : QString(), 72));
 
     backButton_ = new ImageButton(this);
     backButton_->setObjectName(QStringLiteral("backToApplication"));
@@ -180,17 +182,17 @@ void CustomViewBrelvoiPhone::createGUI() {
     requirementBox_ = new Card(this);
     lblRevisionTitle_ = label(requirementBox_, caption, QStringLiteral("TEST"));
     lblRevisionTitle_->setObjectName(QStringLiteral("lblRevisionTitle"));
-    lblRevisionBuild_ = label(requirementBox_, arialBold);
+    lblRevisionBuild_ = label(requirementBox_, darkBoldSmall);
     lblRevisionBuild_->setObjectName(QStringLiteral("lblRevisionBuild"));
-    lblPriority_ = label(requirementBox_, QStringLiteral("font: bold 11px 'Arial';"));
+    lblPriority_ = label(requirementBox_, QStringLiteral("font: bold 11px;"));
     lblPriority_->setObjectName(QStringLiteral("lblPriority"));
     lblPriority_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     subjectCaption_ = label(requirementBox_, caption, QStringLiteral("Subject"));
-    lblRequirementsCode_ = label(requirementBox_, arialBold);
+    lblRequirementsCode_ = label(requirementBox_, darkBoldSmall);
     lblRequirementsCode_->setObjectName(QStringLiteral("lblRequirementsCode"));
     lblRequirementsCode_->setWordWrap(true);
     lblRevisionExpRes_ = label(requirementBox_, caption, QStringLiteral("Expected results"));
-    lblREvisionExpResultText_ = label(requirementBox_, QStringLiteral("color: #3c3c3c; font: 12px 'Arial';"));
+    lblREvisionExpResultText_ = label(requirementBox_, QStringLiteral("color: #3c3c3c; font: 12px;"));
     lblREvisionExpResultText_->setObjectName(QStringLiteral("lblREvisionExpResultText"));
     lblREvisionExpResultText_->setWordWrap(true);
     auto* choose = new QPushButton(requirementBox_);
@@ -266,8 +268,8 @@ void CustomViewBrelvoiPhone::registerObservers() {
 
 void CustomViewBrelvoiPhone::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(244, 246, 250));
-    painter.fillRect(QRect(0, 0, width(), kTopBarHeight), QColor(51, 51, 51));
+    painter.fillRect(rect(), card::kPage);
+    painter.fillRect(QRect(0, 0, width(), kTopBarHeight), NavBar::kColour);
 }
 
 void CustomViewBrelvoiPhone::resizeEvent(QResizeEvent* event) {

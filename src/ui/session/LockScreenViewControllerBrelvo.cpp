@@ -1,8 +1,10 @@
 #include "ui/session/LockScreenViewControllerBrelvo.h"
 
+#include "platform/ActivityIndicator.h"
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
+#include "platform/LibraryFont.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
@@ -42,19 +44,25 @@ struct Frame {
     int top, width, height;
 };
 
+// The refresh button's place in the top right corner: its margins from the
+// top and right edges and its side.
+struct Corner {
+    int top, right, side;
+};
+
 // Phone and tablet layouts, in points; every element but the refresh button
 // is centred horizontally.
 struct Layout {
     Frame logo, refusal, connection, message, action;
-    QRect refresh;
+    Corner refresh;
     int messageFontSize;
 };
 
 const Layout& layoutFor(bool tablet) {
     static const Layout phone{{50, 140, 20},  {105, 100, 130}, {125, 100, 100}, {260, 208, 160},
-                              {320, 150, 29}, QRect(280, 10, 30, 30),           13};
+                              {320, 150, 29}, {10, 10, 30},                     13};
     static const Layout pad{{172, 341, 56},  {284, 150, 150}, {284, 260, 242}, {544, 341, 100},
-                            {678, 276, 65},  QRect(700, 50, 40, 40),           16};
+                            {678, 276, 65},  {50, 28, 40},                      16};
     return tablet ? pad : phone;
 }
 
@@ -63,6 +71,7 @@ const Layout& layoutFor(bool tablet) {
 const QString LockScreenViewControllerBrelvo::kLoadingMessage = texts::loadingMessage();
 
 LockScreenViewControllerBrelvo::LockScreenViewControllerBrelvo(QWidget* parent) : QWidget(parent) {
+    libraryfont::adopt(this);  // shown over host windows too
     createGUI();
     // Back in the foreground, a locked application tries again by itself.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -111,9 +120,11 @@ void LockScreenViewControllerBrelvo::createGUI() {
     actionButton_->setCursor(Qt::PointingHandCursor);
     actionButton_->setFocusPolicy(Qt::NoFocus);
     actionButton_->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: rgb(240, 240, 240); color: rgb(85, 85, 85); border: none;"
-        " font-family: Helvetica; font-weight: bold; font-size: 14px; }"
-        "QPushButton:pressed { background-color: rgb(210, 210, 210); }"));
+        "QPushButton { background-color: %1; color: %2; border: none; border-radius: 6px;"
+        " font-weight: bold; font-size: 14px; }"
+        "QPushButton:pressed { background-color: %3; }")
+                                     .arg(kActionBackground.name(), kActionText.name(),
+                                          kActionBackground.darker(125).name()));
     actionButton_->hide();
     connect(actionButton_, &QPushButton::clicked, this, &LockScreenViewControllerBrelvo::actionBtnPressed);
 
@@ -137,7 +148,10 @@ void LockScreenViewControllerBrelvo::layoutElements() {
     if (!actionButton_->isHidden()) message.height = std::min(message.height, l.action.top - l.message.top - 8);
     place(errorMessage_, message);
     place(actionButton_, l.action);
-    refreshButton_->setGeometry(l.refresh);
+    refreshButton_->setGeometry(w - l.refresh.right - l.refresh.side, l.refresh.top, l.refresh.side, l.refresh.side);
+    // The loading screen has no action button: its activity indicator takes that place.
+    if (spinner_)
+        spinner_->move((w - spinner_->width()) / 2, l.action.top + (l.action.height - spinner_->height()) / 2);
     if (squarePicture_) setupImageWithSquareFrame();
 }
 
@@ -251,7 +265,13 @@ LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showOver(QWidget
 LockScreenViewControllerBrelvo* LockScreenViewControllerBrelvo::showLoadingOver(QWidget* view) {
     UserHelperBrelvo::shared().setErrorMessage(kLoadingMessage);
     LockScreenViewControllerBrelvo* lock = showOver(view, kLoadingTag);
-    if (lock) lock->setupImageWithName(QStringLiteral("autorisation_logo"), true);
+    if (!lock) return nullptr;
+    lock->setupImageWithName(QStringLiteral("autorisation_logo"), true);
+    lock->spinner_ = new ActivityIndicator(ActivityIndicator::LargeWhite, lock);
+    lock->spinner_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lock->spinner_->startAnimating();
+    lock->spinner_->show();
+    lock->layoutElements();
     return lock;
 }
 

@@ -3,6 +3,7 @@
 #include "ui/common/ViewTagNumbers.h"
 #include "ui/session/BVAlert.h"
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -12,6 +13,7 @@ class QTextEdit;
 
 namespace brelvo {
 
+class ActivityIndicator;
 class ImageButton;
 
 // The full-screen lock screen: the shared error record's message, a picture
@@ -24,6 +26,9 @@ class LockScreenViewControllerBrelvo : public QWidget, public BVAlertDelegate {
 public:
     static constexpr int kTag = viewtags::kLockScreen;
     static constexpr int kLoadingTag = viewtags::kLoadingLockScreen;
+    // The action button ("Contact QA" and the like).
+    static constexpr QColor kActionBackground{26, 117, 159};
+    static constexpr QColor kActionText{255, 255, 255};
     static const QString kLoadingMessage;    // "Loading. Please wait"
 
     explicit LockScreenViewControllerBrelvo(QWidget* parent = nullptr);
@@ -53,7 +58,8 @@ public:
     // and raised. The view owns it.
     static LockScreenViewControllerBrelvo* showOver(QWidget* view, int tag);
     // The loading variant: the shared record's message becomes "Loading.
-    // Please wait", the picture is "autorisation_logo" in a square frame, tag 99999.
+    // Please wait", the picture is "autorisation_logo" in a square frame with an
+    // activity indicator turning below it, tag 99999.
     static LockScreenViewControllerBrelvo* showLoadingOver(QWidget* view);
 
     // For tests and screenshots.
@@ -63,6 +69,8 @@ public:
     QTextEdit* errorMessageView() const { return errorMessage_; }
     QPushButton* actionButton() const { return actionButton_; }
     ImageButton* refreshButton() const { return refreshButton_; }
+    // The loading variant's spinner; null on the other lock screens.
+    ActivityIndicator* activityIndicator() const { return spinner_; }
     BVAlert* identityAlert() const { return identityAlert_; }
 
 protected:
@@ -79,6 +87,7 @@ private:
     QTextEdit* errorMessage_ = nullptr;
     QPushButton* actionButton_ = nullptr;
     ImageButton* refreshButton_ = nullptr;
+    ActivityIndicator* spinner_ = nullptr;
     QPointer<BVAlert> identityAlert_;
     bool squarePicture_ = false;
 };

@@ -1,6 +1,8 @@
 #include "ui/session/UserProfileCell.h"
 
+#include "platform/LibraryFont.h"
 #include "platform/Screen.h"
+#include "ui/common/Card.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -11,19 +13,11 @@ namespace {
 const QColor kTitleGrey(142, 142, 147);
 const QColor kValueBlue = QColor::fromRgbF(0.137f, 0.585f, 0.765f);
 
-QFont boldFont(int pixelSize) {
-    QFont font(QStringLiteral("Helvetica"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setBold(true);
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
 }  // namespace
 
 ProfileLabel::ProfileLabel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    font_.setStyleHint(QFont::SansSerif);
+    font_ = libraryfont::font();
 }
 
 void ProfileLabel::setText(const QString& text) {
@@ -58,10 +52,10 @@ void ProfileLabel::paintEvent(QPaintEvent*) {
 UserProfileCell::UserProfileCell(QWidget* parent) : QWidget(parent) {
     const bool tablet = screen::isTablet();
     titleLbl_ = new ProfileLabel(this);
-    titleLbl_->setTextFont(boldFont(tablet ? 15 : 9));
+    titleLbl_->setTextFont(libraryfont::font(tablet ? 15 : 9, true));
     titleLbl_->setTextColor(kTitleGrey);
     valueLbl_ = new ProfileLabel(this);
-    valueLbl_->setTextFont(boldFont(tablet ? 17 : 12));
+    valueLbl_->setTextFont(libraryfont::font(tablet ? 17 : 12, true));
     valueLbl_->setTextColor(kValueBlue);
 }
 
@@ -71,7 +65,7 @@ void UserProfileCell::setupWithTitle(const QString& title, const QString& value)
 }
 
 QRect UserProfileCell::backgroundFrame() const {
-    return QRect(kInset, 0, qMax(0, width() - kInset), height());
+    return QRect(kInset, 0, qMax(0, width() - 2 * kInset), height());
 }
 
 void UserProfileCell::resizeEvent(QResizeEvent*) {
@@ -88,7 +82,8 @@ void UserProfileCell::resizeEvent(QResizeEvent*) {
 }
 
 void UserProfileCell::paintEvent(QPaintEvent*) {
-    QPainter(this).fillRect(backgroundFrame(), Qt::white);
+    QPainter p(this);
+    card::paint(p, QRectF(backgroundFrame()));
 }
 
 }  // namespace brelvo

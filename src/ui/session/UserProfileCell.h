@@ -32,8 +32,8 @@ private:
 };
 
 // A row of the profile table: a grey bold title over a blue bold value, on a
-// white band that starts 20 points from the left. Rows cannot be selected,
-// so nothing ever highlights.
+// card 20 points in from either side, as the header's texts and picture are.
+// Rows cannot be selected, so nothing ever highlights.
 class UserProfileCell : public QWidget {
     Q_OBJECT
 public:
@@ -45,7 +45,7 @@ public:
 
     ProfileLabel* titleLbl() const { return titleLbl_; }
     ProfileLabel* valueLbl() const { return valueLbl_; }
-    // The white band behind the labels, in the cell's coordinates.
+    // The card behind the labels, in the cell's coordinates.
     QRect backgroundFrame() const;
 
 protected:

@@ -3,6 +3,7 @@
 #include "platform/Autoresizing.h"
 #include "platform/Dispatch.h"
 #include "platform/ImageButton.h"
+#include "platform/LibraryFont.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Screen.h"
@@ -11,6 +12,9 @@
 #include "state/BrelAuthenticationDM.h"
 #include "state/LibrarySettings.h"
 #include "ui/common/BackChevron.h"
+#include "ui/common/Card.h"
+#include "ui/common/InitialsPicture.h"
+#include "ui/common/NavBar.h"
 #include "ui/common/PictureView.h"
 #include "ui/common/Texts.h"
 #include "ui/images/BrelvoImageManager.h"
@@ -23,26 +27,17 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
+#include <QtMath>
 
 #include <algorithm>
 
 namespace brelvo {
 namespace {
 
-const QColor kBarGrey = QColor::fromRgbF(0.2f, 0.2f, 0.2f);
-const QColor kTableBackground(239, 239, 244);
 const QColor kLogoutBlue = QColor::fromRgbF(0.125f, 0.565f, 0.753f);
 const QColor kLightGrey = QColor::fromRgbF(0.902f, 0.902f, 0.902f);
 const QString kRevisionTitle = QStringLiteral("REVISION");
 const QString kProjectTitle = QStringLiteral("PROJECT");
-
-QFont helvetica(int pixelSize, bool bold) {
-    QFont font(QStringLiteral("Helvetica"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setBold(bold);
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 // Sizes that differ between phones and tablets, in points.
 struct Metrics {
@@ -99,7 +94,7 @@ public:
           pressedBackground_(pressedBackground),
           title_(titleColor),
           pressedTitle_(pressedTitle),
-          font_(helvetica(20, true)) {
+          font_(libraryfont::font(20, true)) {
         setText(title);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::NoFocus);
@@ -123,6 +118,7 @@ private:
 }  // namespace
 
 UserProfileViewController::UserProfileViewController(QWidget* parent) : QWidget(parent) {
+    libraryfont::adopt(this);  // the last window may be one of the host's
     createGUI();
 }
 
@@ -152,13 +148,13 @@ void UserProfileViewController::createGUI() {
     table_ = new ClearView(this);
     header_ = new ClearView(table_);
     userRole_ = new ProfileLabel(header_);
-    userRole_->setTextFont(helvetica(m.roleFont, true));
+    userRole_->setTextFont(libraryfont::font(m.roleFont, true));
     userRole_->setTextColor(QColor(142, 142, 147));
     userName_ = new ProfileLabel(header_);
-    userName_->setTextFont(helvetica(m.nameFont, true));
+    userName_->setTextFont(libraryfont::font(m.nameFont, true));
     userName_->setTextColor(QColor(40, 40, 40));
     email_ = new ProfileLabel(header_);
-    email_->setTextFont(helvetica(m.emailFont, false));
+    email_->setTextFont(libraryfont::font(m.emailFont, false));
     email_->setTextColor(QColor(110, 110, 115));
     userImageView_ = new PictureView(header_, true);
 
@@ -230,8 +226,8 @@ void UserProfileViewController::resizeEvent(QResizeEvent*) {
 
 void UserProfileViewController::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), kTableBackground);
-    p.fillRect(QRect(0, 0, width(), kBarHeight), kBarGrey);
+    p.fillRect(rect(), card::kPage);
+    p.fillRect(QRect(0, 0, width(), kBarHeight), NavBar::kColour);
 }
 
 void UserProfileViewController::showEvent(QShowEvent*) {
@@ -253,7 +249,10 @@ void UserProfileViewController::reloadData() {
     userName_->setText(user ? user->full_name() : QString());
     email_->setText(LibrarySettings::sharedInstance().user().email());
     revisionCell_->setupWithTitle(kRevisionTitle, revision ? revision->title() : QString());
-    projectCell_->setupWithTitle(kProjectTitle, revision ? revision->build_number() : QString());
+    projectCell_->setupWithTitle(kProjectTitle, revision ? revision->project() : QString());
+    // The initials stand in for the picture until it comes, or when there is none.
+    const int side = qCeil(metrics().picture * devicePixelRatioF());
+    static_cast<PictureView*>(userImageView_)->setPlaceholder(initials::picture(userName_->text(), side));
     loadPicture(user ? user->image() : QString());
 }
 

@@ -16,7 +16,7 @@ class ProfileLabel;
 class UserProfileCell;
 
 // Who is testing which build: the tester's picture, role, name and e-mail,
-// the revision and its build number, a "Logout" button and a "Brelvo" button
+// the revision and its project, a "Logout" button and a "Brelvo" button
 // that opens the service's companion application. Every value is read afresh
 // each time the screen appears, so one instance serves every showing.
 //

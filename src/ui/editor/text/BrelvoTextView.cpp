@@ -1,5 +1,7 @@
 #include "ui/editor/text/BrelvoTextView.h"
 
+#include "platform/LibraryFont.h"
+
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPainter>
@@ -19,10 +21,7 @@ constexpr qreal kCornerRadius = 5;
 constexpr qreal kCaretWidth = 2;
 
 QFont fieldFont() {
-    QFont font(QStringLiteral("Helvetica Neue"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(33);
-    return font;
+    return libraryfont::font(33);
 }
 
 // The text less its last character as the reader sees it (a letter with its
