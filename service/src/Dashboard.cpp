@@ -86,6 +86,15 @@ std::string bySession(const DashboardRequest& r, const std::string& column) {
 }
 
 // A crash sent before its device signed in names its build by app_id alone.
+// A build's application identifier as a device sends it, without and with
+// Base64's padding: a crash sent before sign-in names its build only so.
+std::pair<std::string, std::string> appIds(const std::string& bundle, const std::string& version) {
+  const std::string padded = QByteArray::fromStdString("1_" + bundle + "__" + version + "__").toBase64().toStdString();
+  std::string bare = padded;
+  while (!bare.empty() && bare.back() == '=') bare.pop_back();
+  return {bare, padded};
+}
+
 std::string crashCondition(Database& db, const DashboardRequest& r) {
   std::string condition = bySession(r, "c.session_id");
   if (condition.empty() || r.tester) return condition;
@@ -93,10 +102,7 @@ std::string crashCondition(Database& db, const DashboardRequest& r) {
       db, "SELECT a.bundle_id, v.bundle_version FROM revisions v JOIN apps a ON a.id = v.app_id WHERE v.id = ?1",
       {r.build});
   if (build.empty()) return condition;
-  const QByteArray encoded = ("1_" + build[0].text(0) + "__" + build[0].text(1) + "__").c_str();
-  const std::string padded = encoded.toBase64().toStdString();
-  std::string bare = padded;
-  while (!bare.empty() && bare.back() == '=') bare.pop_back();
+  const auto [bare, padded] = appIds(build[0].text(0), build[0].text(1));
   const auto quoted = [](const std::string& s) { return "'" + s + "'"; };  // Base64 holds no quote
   return "(" + condition + ") OR (c.session_id IS NULL AND c.app_id IN (" + quoted(bare) + ", " + quoted(padded) + "))";
 }
@@ -185,7 +191,8 @@ QString projectsSection(Database& db, std::vector<Build>& builds) {
       " v.update_available,"
       " (SELECT COUNT(*) FROM sessions s WHERE s.revision_id = v.id),"
       " (SELECT COUNT(*) FROM issues i JOIN sessions s ON s.id = i.session_id WHERE s.revision_id = v.id),"
-      " (SELECT COUNT(*) FROM crashes c JOIN sessions s ON s.id = c.session_id WHERE s.revision_id = v.id)"
+      " (SELECT COUNT(*) FROM crashes c JOIN sessions s ON s.id = c.session_id WHERE s.revision_id = v.id),"
+      " a.bundle_id, v.bundle_version"
       " FROM revisions v JOIN apps a ON a.id = v.app_id JOIN projects p ON p.id = a.project_id"
       " ORDER BY p.id, a.bundle_id, v.id");
   for (const DbRow& r : rows) {
@@ -201,7 +208,11 @@ QString projectsSection(Database& db, std::vector<Build>& builds) {
                 .arg(html(r.text(3)), html(r.text(4)), html(r.text(5)), state)
                 .arg(r.integer(8))
                 .arg(r.integer(9));
-    body += QStringLiteral("<td class=\"num\">%1</td></tr>").arg(r.integer(10));
+    const auto [bare, padded] = appIds(r.text(11), r.text(12));
+    const DbRows beforeSignIn =
+        queryRows(db, "SELECT COUNT(*) FROM crashes WHERE session_id IS NULL AND app_id IN (?1, ?2)", {bare, padded});
+    body += QStringLiteral("<td class=\"num\">%1</td></tr>")
+                .arg(r.integer(10) + (beforeSignIn.empty() ? 0 : beforeSignIn[0].integer(0)));
   }
   body = table(
       QStringLiteral("<th>Project</th><th>API key</th><th>Build</th><th>Title</th><th>Build no.</th><th>State</th>"

@@ -105,6 +105,12 @@ TEST_F(Dashboard, FiltersNarrowTheListsToOneBuildAndOneTester) {
   EXPECT_EQ(shown("?build=" + build25), "issue-mira-25 crash-before-25");
   EXPECT_EQ(shown("?tester=" + bo), "issue-bo-24");
   EXPECT_EQ(shown("?build=" + build24 + "&tester=" + mira), "issue-mira-24");
+  // The builds' table counts that crash for its build too.
+  const std::string all = page("");
+  const std::size_t row = all.find("org.brelvo.notes 2.5</a>");
+  ASSERT_NE(row, std::string::npos);
+  const std::string rowEnd = all.substr(row, all.find("</tr>", row) - row);
+  EXPECT_TRUE(rowEnd.ends_with("<td class=\"num\">1</td>")) << rowEnd;  // the last column
 
   httplib::Result bad = client_->http().Get("/?build=x");
   ASSERT_TRUE(bad);
