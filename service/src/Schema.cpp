@@ -28,6 +28,16 @@ CREATE UNIQUE INDEX IF NOT EXISTS issues_delivery_id ON issues(delivery_id);
 CREATE UNIQUE INDEX IF NOT EXISTS crashes_delivery_id ON crashes(delivery_id);
 CREATE UNIQUE INDEX IF NOT EXISTS log_batches_delivery_id ON log_batches(delivery_id);
 CREATE UNIQUE INDEX IF NOT EXISTS requirement_results_delivery_id ON requirement_results(delivery_id);
+-- The dashboard's lookups by parent row: without them each page scans every
+-- report once per row it shows, and a busy service's page takes seconds.
+CREATE INDEX IF NOT EXISTS sessions_revision ON sessions(revision_id);
+CREATE INDEX IF NOT EXISTS issues_session ON issues(session_id);
+CREATE INDEX IF NOT EXISTS crashes_session ON crashes(session_id);
+CREATE INDEX IF NOT EXISTS log_batches_session ON log_batches(session_id);
+CREATE INDEX IF NOT EXISTS state_events_session ON state_events(session_id);
+CREATE INDEX IF NOT EXISTS attachments_issue ON attachments(issue_id);
+CREATE INDEX IF NOT EXISTS log_entries_batch ON log_entries(batch_id);
+CREATE INDEX IF NOT EXISTS requirement_results_requirement ON requirement_results(requirement_id);
 )SQL";
 
 // Databases made before statuses were kept per tester held one status per
