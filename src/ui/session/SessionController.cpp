@@ -60,7 +60,7 @@ void reportRefusal(const QString& reason, const QVariant& code, bool hasKey) {
     else if (code.toLongLong() == kUnknownApp)
         advice = QStringLiteral("register the application \"%1\" version \"%2\" with the service's project (its "
                                 "identity is QGuiApplication::desktopFileName, else organizationDomain.applicationName, "
-                                "and applicationVersion)")
+                                "and applicationVersion; with brelvo-service: --db FILE --add-app %1 %2)")
                      .arg(appinfo::bundleIdentifier(), appinfo::bundleVersion());
     else
         advice = QStringLiteral("the service's code is %1").arg(code.toString());
