@@ -109,15 +109,11 @@ void CustomViewBrelvoiPhone::ensureMenuBuilt() {
     const QImage picture = userPicture_;
     createGUI();
     if (!picture.isNull()) userPicture_ = picture;
-    // Views made under a panel that already shows stay hidden unless shown;
-    // those the menu hides on purpose keep their hidden state.
-    for (QWidget* made : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (screens.contains(made)) continue;
-        QList<QWidget*> views = made->findChildren<QWidget*>();
-        views.append(made);
-        for (QWidget* view : std::as_const(views))
-            if (!view->testAttribute(Qt::WA_WState_ExplicitShowHide)) view->show();
-    }
+    // Views made under a panel that already shows stay hidden until shown.
+    // Showing each new top view shows its children too, except those hidden
+    // on purpose (the loading view).
+    for (QWidget* made : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!screens.contains(made) && !made->testAttribute(Qt::WA_WState_ExplicitShowHide)) made->show();
     for (QWidget* screen : screens) screen->raise();
     showSessionInMenu();
     layoutMenu();
