@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -144,6 +145,23 @@ TEST_F(ServiceBadInput, WrongAddressesMethodsAndSizesGetAnErrorEnvelope) {
   EXPECT_TRUE(client_->admin("/admin/reset-faults", "").value("faults").toArray().isEmpty());
 
   EXPECT_FALSE(signIn().empty());
+}
+
+// Text with a NUL character and a crash log that is not UTF-8 at all cannot
+// go into a text column of every store as they are; they are stored anyway,
+// the log's bytes exactly, or the device would send them again forever.
+TEST_F(ServiceBadInput, TextAndBytesOfAnyKindAreStored) {
+  const std::string token = signIn();
+  const QByteArray log("Fatal \xff\xfe signal\0\n", 16);
+  ASSERT_EQ(code(client_->call("post_crash", crashBodyWithToken(token, base64(log), "{}"))), 0);
+  ASSERT_EQ(code(client_->call("post_issue", issueBody(token, "0", R"({"tracker":"1","priority":"1","subject":"a\u0000b","description":"d"})"))), 0);
+  const QJsonObject records = client_->records();
+  ASSERT_EQ(records.value("issues").toArray().size(), 1);
+  const QJsonArray crashes = records.value("crashes").toArray();
+  ASSERT_EQ(crashes.size(), 1);
+  httplib::Result stored = client_->http().Get("/crashes/" + std::to_string(crashes[0].toObject().value("id").toInteger()) + ".txt");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(QByteArray::fromStdString(stored->body), log);
 }
 
 TEST_F(ServiceBadInput, ContentLengthIsJudgedFromTheHeaderAlone) {
@@ -448,6 +466,21 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
   ServiceClient client(service.port());
   EXPECT_EQ(code(client.call("auth", authBody("k", appId("a", "1")))), 3);
   EXPECT_EQ(service.stop(), 0);
+
+  // A database a newer service has upgraded is refused and left as it is.
+  const auto version = [&db](const std::string& sql) {
+    sqlite3* handle = nullptr;
+    sqlite3_open(db.c_str(), &handle);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr);
+    const int value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    sqlite3_close(handle);
+    return value;
+  };
+  version("UPDATE schema_version SET version = 1000");
+  EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);
+  EXPECT_EQ(version("SELECT version FROM schema_version"), 1000);
   std::error_code ignored;
   std::filesystem::remove_all(dir, ignored);
 }
