@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -81,6 +82,12 @@ class Database {
   static void setLastError(std::string message);
 };
 
+// Thrown where a whole answer depends on the store and it cannot be reached,
+// so that the answer says so instead of showing an empty database.
+struct DatabaseUnavailable : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
 // A transaction on the calling thread: a write transaction (SQLite takes the
 // write lock at once), or a snapshot in which several reads see one
 // committed state. Rolls back unless commit() succeeded.
@@ -92,6 +99,8 @@ class Transaction {
   Transaction& operator=(const Transaction&) = delete;
 
   bool commit();
+  // False when the transaction could not begin (see lastError()).
+  bool isOpen() const { return open_; }
 
  private:
   Database& db_;

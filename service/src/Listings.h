@@ -65,12 +65,13 @@ QString dateText(std::int64_t secs);
 
 // Runs read(db) inside one snapshot: the listings agree with each other, and
 // the service's writers neither wait for the reading nor for what is built
-// from it afterwards.
+// from it afterwards. Throws DatabaseUnavailable when it cannot begin.
 template <typename Read>
 auto readSnapshot(Database& db, Read read) {
   std::unique_ptr<Database> reader = db.openReader();
   Database& from = reader ? *reader : db;
   Transaction snapshot(from, Database::TransactionKind::Snapshot);
+  if (!snapshot.isOpen()) throw DatabaseUnavailable(from.lastError());
   return read(from);
 }
 

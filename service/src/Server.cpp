@@ -204,7 +204,16 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     res.set_content(Protocol::errorBody(code, text).toStdString(), kJson);
     return httplib::Server::HandlerResponse::Handled;
   }));
-  http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+  http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const DatabaseUnavailable&) {
+      res.status = 503;
+      res.set_header("Retry-After", "5");
+      res.set_content("The service's database cannot be reached at the moment; try again shortly.\n", "text/plain");
+      return;
+    } catch (...) {
+    }
     res.status = 500;
     res.set_content(Protocol::errorBody(kInternal, QStringLiteral("Internal error")).toStdString(), kJson);
   });

@@ -156,7 +156,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbName), error.c_str());
       return 1;
     }
-    std::fputs(recordsSummary(*db).toUtf8().constData(), stdout);
+    try {
+      std::fputs(recordsSummary(*db).toUtf8().constData(), stdout);
+    } catch (const DatabaseUnavailable& e) {
+      std::fprintf(stderr, "brelvo-service: cannot read %s: %s\n", qPrintable(dbName), e.what());
+      return 1;
+    }
     return 0;
   }
   if (!postgres) {
