@@ -14,6 +14,7 @@ service_bin=$1 seed=$2 duration=${3:-60s}
 here=$(cd "$(dirname "$0")" && pwd)
 postgres=$here/../../tests/support/postgres.sh
 work=$(mktemp -d)
+chmod 755 "$work"  # PostgreSQL runs as an unprivileged user when we are root
 pids=() urls=() results=()
 stop_instances() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true; done
