@@ -355,6 +355,7 @@ TEST_F(ServiceFaults, MethodFilterAndReset) {
 }
 
 TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesNothing) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
@@ -389,15 +390,15 @@ TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesN
     EXPECT_EQ(rids, (QList<int>{103, 111, 112}));
     EXPECT_EQ(service.stop(), 0);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
 
 TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
-  const std::string db = dir + "/service.sqlite";
+  const std::string db = storeFor(dir);
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);  // no project yet
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", BRELVO_DEMO_SEED, "--add-app", "org.example.todo", "1.0",
                             "--project-key", "no-such-key"}),
@@ -411,15 +412,15 @@ TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
     EXPECT_EQ(code(client.call("auth", authBody(kDemoKey, appId("org.example.todo", "1.1")))), 77);
     EXPECT_EQ(service.stop(), 0);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
 
 TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
-  const std::string db = dir + "/s.sqlite";
+  const std::string db = storeFor(dir);
   auto writeSeed = [&](const std::string& name, const std::string& text) {
     std::string path = dir + "/" + name;
     FILE* f = std::fopen(path.c_str(), "w");
@@ -444,10 +445,9 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
             1);
   // A refused seed leaves nothing behind: a good start afterwards sees only the demo.
   ServiceProcess service;
-  ASSERT_TRUE(service.start(dir, {"--db", db}));
+  ASSERT_TRUE(service.start(dir));
   ServiceClient client(service.port());
   EXPECT_EQ(code(client.call("auth", authBody("k", appId("a", "1")))), 3);
   EXPECT_EQ(service.stop(), 0);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
