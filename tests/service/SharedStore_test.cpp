@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 
@@ -137,6 +138,7 @@ TEST(SharedStoreOutage, ADatabaseRestartedUnderTheServiceLosesNoAcknowledgedRepo
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const OwnCluster own{pattern};
+  chmod(pattern, 0755);  // as root, the cluster's owner is another user, who must reach it
   const std::string& dir = own.dir;
   const std::string& cluster = own.cluster;
   const int started = postgresSh("start", cluster);
