@@ -7,7 +7,8 @@
 
 #include "FuzzSupport.h"
 
-#include "Database.h"
+#include "FileStore.h"
+#include "SqliteDatabase.h"
 #include "Protocol.h"
 #include "Schema.h"
 #include "Seed.h"
@@ -64,9 +65,9 @@ private:
 // The seeded database every input starts from.
 QString templateDatabase() {
     const QString path = fuzz::prepare() + QStringLiteral("/template.sqlite");
-    Database db;
+    SqliteDatabase db;
     std::string error;
-    if (!db.open(path.toStdString(), &error) || !db.script(kSchema)) fail("template database", error + db.lastError());
+    if (!db.open(path.toStdString(), &error) || !prepareSchema(db, &error)) fail("template database", error);
     QFile seed(QStringLiteral(BRELVO_DEMO_SEED));
     QString seedError;
     if (!seed.open(QIODevice::ReadOnly) || !loadSeed(db, seed.readAll(), &seedError))
@@ -90,10 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!QFile::copy(pristine, dbPath)) fail("copy of the template database", dbPath.toStdString());
     QDir().mkpath(filesDir);
     {
-        Database db;
+        SqliteDatabase db;
         std::string error;
-        if (!db.open(dbPath.toStdString(), &error) || !db.script(kSchema)) fail("database", error + db.lastError());
-        Protocol protocol(db, filesDir);
+        if (!db.open(dbPath.toStdString(), &error)) fail("database", error);
+        FolderFiles files(filesDir);
+        Protocol protocol(db, files);
         Server server(db, protocol, ServerOptions{.maxBodyBytes = 1 << 20});
         // A delay fault set through the admin endpoint would sleep for up to
         // two minutes; a stopped server skips the wait.

@@ -9,12 +9,15 @@
 #include <variant>
 #include <vector>
 
-struct sqlite3;
-
 namespace brelvo::service {
 
-// One SQLite value: NULL, integer, real or text (blobs are not used).
-using DbValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+// Bytes stored as they are (a screenshot, a crash log), unlike text.
+struct DbBlob {
+  std::string bytes;
+};
+
+// One stored value: NULL, integer, real, text or bytes.
+using DbValue = std::variant<std::monostate, std::int64_t, double, std::string, DbBlob>;
 
 struct DbRow {
   std::vector<DbValue> values;
@@ -22,53 +25,68 @@ struct DbRow {
   bool isNull(std::size_t column) const;
   std::int64_t integer(std::size_t column) const;
   double real(std::size_t column) const;
+  // Text, or the bytes of a blob.
   std::string text(std::size_t column) const;
 };
 
 using DbRows = std::vector<DbRow>;
 
-// A single SQLite connection shared by the server's worker threads. Every call
-// takes the connection's lock; a Transaction holds it for several statements.
+// The service's store. Statements are written once for both kinds: SQLite's
+// dialect where the two agree, positional parameters as ?1, ?2, ..., types
+// in table definitions as INTEGER, REAL, TEXT and BLOB; each kind translates
+// what it must. Safe to use from the server's worker threads.
 class Database {
  public:
-  Database() = default;
-  ~Database();
+  enum class Kind { Sqlite, Postgres };
+  enum class TransactionKind { Write, Snapshot };
+
+  virtual ~Database() = default;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
-  bool open(const std::string& path, std::string* error);
-  // A second, read-only connection to the same file. In WAL mode its reads
-  // see one committed state and neither wait for nor hold up this one's writers.
-  std::unique_ptr<Database> openReader(std::string* error);
+  // A "postgresql://" or "postgres://" address opens PostgreSQL; anything
+  // else is an SQLite file, created when missing.
+  static std::unique_ptr<Database> open(const std::string& location, std::string* error);
+  static bool isPostgresAddress(const std::string& location);
 
-  // Runs one statement with positional parameters (?1, ?2, ...). Returns the
-  // rows, or nothing when SQLite refused the statement (see lastError()).
+  virtual Kind kind() const = 0;
+
+  // Runs one statement. Returns the rows, or nothing when the store refused
+  // the statement or could not be reached (see lastError()).
   std::optional<DbRows> query(const std::string& sql, std::initializer_list<DbValue> params = {});
   std::optional<DbRows> query(const std::string& sql, const std::vector<DbValue>& params);
   // Convenience for statements whose rows do not matter.
   bool run(const std::string& sql, std::initializer_list<DbValue> params = {});
   // Runs a script of several statements without parameters.
-  bool script(const std::string& sql);
+  virtual bool script(const std::string& sql) = 0;
 
-  std::int64_t lastInsertId();
-  std::string lastError();
+  // What went wrong last on the calling thread.
+  std::string lastError() const;
 
-  std::recursive_mutex& mutex() { return mutex_; }
+  // A connection of its own for a snapshot of many reads, when the store
+  // needs one so that the reading neither waits for nor holds up writers;
+  // null when this one serves such reads as well.
+  virtual std::unique_ptr<Database> openReader() { return nullptr; }
 
- private:
-  bool openWith(const std::string& path, int flags, std::string* error);
-  std::optional<DbRows> query(const std::string& sql, const DbValue* params, std::size_t count);
+ protected:
+  Database() = default;
+  friend class Transaction;
 
-  sqlite3* db_ = nullptr;
-  std::string lastError_;
-  std::recursive_mutex mutex_;
+  virtual std::optional<DbRows> execute(const std::string& sql, const DbValue* params, std::size_t count) = 0;
+  // Transactions belong to the calling thread: its statements run in it
+  // until it ends. False when it could not begin.
+  virtual bool begin(TransactionKind kind) = 0;
+  virtual bool end(bool commit) = 0;
+
+  static void setLastError(std::string message);
 };
 
-// BEGIN IMMEDIATE ... COMMIT under the connection's lock; rolls back unless
-// commit() succeeded.
+// A transaction on the calling thread: a write transaction (SQLite takes the
+// write lock at once), or a snapshot in which several reads see one
+// committed state. Rolls back unless commit() succeeded.
 class Transaction {
  public:
-  explicit Transaction(Database& db);
+  explicit Transaction(Database& db, Database::TransactionKind kind = Database::TransactionKind::Write);
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
@@ -77,7 +95,6 @@ class Transaction {
 
  private:
   Database& db_;
-  std::unique_lock<std::recursive_mutex> lock_;
   bool open_ = false;
 };
 

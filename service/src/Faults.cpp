@@ -1,6 +1,9 @@
 #include "Faults.h"
 
+#include "Database.h"
+
 #include <QJsonArray>
+#include <QJsonDocument>
 
 namespace brelvo::service {
 
@@ -86,31 +89,39 @@ QJsonObject Fault::toJson() const {
   return o;
 }
 
-void FaultQueue::add(const Fault& fault) {
-  std::lock_guard lock(mutex_);
-  faults_.push_back(fault);
+bool FaultQueue::add(const Fault& fault) {
+  return db_.run("INSERT INTO faults (spec, remaining) VALUES (?1, ?2)",
+                 {QJsonDocument(fault.toJson()).toJson(QJsonDocument::Compact).toStdString(), std::int64_t(fault.remaining)});
 }
 
-void FaultQueue::clear() {
-  std::lock_guard lock(mutex_);
-  faults_.clear();
-}
+bool FaultQueue::clear() { return db_.run("DELETE FROM faults"); }
 
 std::optional<Fault> FaultQueue::take(const QString& method) {
-  std::lock_guard lock(mutex_);
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (!it->methods.isEmpty() && !it->methods.contains(method)) continue;
-    Fault taken = *it;
-    if (--it->remaining <= 0) faults_.erase(it);
-    return taken;
+  const std::optional<DbRows> rows = db_.query("SELECT id, spec FROM faults WHERE remaining > 0 ORDER BY id");
+  for (const DbRow& row : rows.value_or(DbRows{})) {
+    std::optional<Fault> fault =
+        Fault::fromJson(QJsonDocument::fromJson(QByteArray::fromStdString(row.text(1))).object(), nullptr);
+    if (!fault || (!fault->methods.isEmpty() && !fault->methods.contains(method))) continue;
+    // Counted down in one statement: of two instances that read the same
+    // last use, one gets it and the other goes on to the next fault.
+    const std::optional<DbRows> left = db_.query(
+        "UPDATE faults SET remaining = remaining - 1 WHERE id = ?1 AND remaining > 0 RETURNING remaining", {row.integer(0)});
+    if (!left || left->empty()) continue;
+    fault->remaining = static_cast<int>(left->front().integer(0)) + 1;
+    if (left->front().integer(0) <= 0) db_.run("DELETE FROM faults WHERE id = ?1 AND remaining <= 0", {row.integer(0)});
+    return fault;
   }
   return std::nullopt;
 }
 
 QJsonArray FaultQueue::toJson() const {
-  std::lock_guard lock(mutex_);
   QJsonArray list;
-  for (const Fault& f : faults_) list.append(f.toJson());
+  const std::optional<DbRows> rows = db_.query("SELECT spec, remaining FROM faults WHERE remaining > 0 ORDER BY id");
+  for (const DbRow& row : rows.value_or(DbRows{})) {
+    QJsonObject fault = QJsonDocument::fromJson(QByteArray::fromStdString(row.text(0))).object();
+    fault.insert(QStringLiteral("count"), qint64(row.integer(1)));
+    list.append(fault);
+  }
   return list;
 }
 

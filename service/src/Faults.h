@@ -5,11 +5,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <deque>
-#include <mutex>
 #include <optional>
 
 namespace brelvo::service {
+
+class Database;
 
 // A misbehaviour the service shows for the next `remaining` library requests
 // (of the listed methods, or of any method when the list is empty). Delay
@@ -34,18 +34,20 @@ struct Fault {
   static QString kindName(Kind kind);
 };
 
-// The queue of armed faults. The first armed fault that applies to a method
-// is taken (and counted down) for each library request.
+// The queue of armed faults, kept in the database so that every instance on
+// it shows them. The first armed fault that applies to a method is taken
+// (and counted down) for each library request, by one instance only.
 class FaultQueue {
  public:
-  void add(const Fault& fault);
-  void clear();
+  explicit FaultQueue(Database& db) : db_(db) {}
+
+  bool add(const Fault& fault);
+  bool clear();
   std::optional<Fault> take(const QString& method);
   QJsonArray toJson() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::deque<Fault> faults_;
+  Database& db_;
 };
 
 }  // namespace brelvo::service

@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,20 +63,15 @@ QString readable(const std::string& text);
 // A time in seconds since 1970 as people read it: "2026-12-07 14:28:35".
 QString dateText(std::int64_t secs);
 
-// Runs read(db) on a connection of its own inside one read transaction: the
-// listings agree with each other, and the service's writers neither wait for
-// the reading nor for what is built from it afterwards.
+// Runs read(db) inside one snapshot: the listings agree with each other, and
+// the service's writers neither wait for the reading nor for what is built
+// from it afterwards.
 template <typename Read>
 auto readSnapshot(Database& db, Read read) {
-  std::string error;
-  std::unique_ptr<Database> reader = db.openReader(&error);
-  std::unique_lock<std::recursive_mutex> shared(db.mutex(), std::defer_lock);
-  if (!reader) shared.lock();  // no file to open again: read through the shared connection, alone
+  std::unique_ptr<Database> reader = db.openReader();
   Database& from = reader ? *reader : db;
-  from.script("BEGIN");
-  auto result = read(from);
-  from.script("COMMIT");
-  return result;
+  Transaction snapshot(from, Database::TransactionKind::Snapshot);
+  return read(from);
 }
 
 }  // namespace brelvo::service

@@ -1,16 +1,14 @@
 #include "Protocol.h"
 
 #include "Database.h"
+#include "FileStore.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <stdexcept>
@@ -119,8 +117,8 @@ QByteArray success(const QJsonValue& payload) {
 
 class Handler {
  public:
-  Handler(Database& db, const QString& filesDir, const QString& baseUrl, const QString& deliveryId, Answer& answer)
-      : db_(db), filesDir_(filesDir), baseUrl_(baseUrl), deliveryId_(deliveryId), answer_(answer) {}
+  Handler(Database& db, FileStore& files, const QString& baseUrl, const QString& deliveryId, Answer& answer)
+      : db_(db), files_(files), baseUrl_(baseUrl), deliveryId_(deliveryId), answer_(answer) {}
 
   QByteArray run(const QString& method, const QByteArray& bytes) {
     if (method == QLatin1String("post_logs") && Protocol::isEmptyArrayPropertyList(bytes)) return emptyPropertyListBatch();
@@ -154,13 +152,12 @@ class Handler {
     return std::move(*rows);
   }
 
-  // True when a report of this request's delivery identifier is stored in the
-  // table already: the library resends one whose answer it never got. Inside
-  // the storing transaction, so that two copies in flight store one row.
-  bool alreadyStored(const char* table) {
-    if (deliveryId_.isEmpty()) return false;
-    return !must(std::string("SELECT 1 FROM ") + table + " WHERE delivery_id = ?1", {str(deliveryId_)}).empty();
-  }
+  // A report is stored with "ON CONFLICT (delivery_id) DO NOTHING RETURNING
+  // id": no row back means a report of this request's delivery identifier is
+  // stored already (the library resends one whose answer it never got), and
+  // the request is answered as the first one was. The unique index decides,
+  // so two copies in flight, even on two instances, store one row.
+  static constexpr const char* kOncePerDelivery = " ON CONFLICT (delivery_id) DO NOTHING RETURNING id";
   DbValue deliveryId() const { return deliveryId_.isEmpty() ? DbValue(std::monostate{}) : DbValue(str(deliveryId_)); }
 
   QString expand(const std::string& text) const {
@@ -303,10 +300,10 @@ class Handler {
     QRandomGenerator::system()->generate(reinterpret_cast<quint32*>(random.data()),
                                          reinterpret_cast<quint32*>(random.data() + random.size()));
     QString token = QString::fromLatin1(random.toHex());
-    must("INSERT INTO sessions (token, project_id, revision_id, tester_id, udid, locale, a_v, created_at)"
-         " VALUES (?1, ?2, ?3, NULLIF(?4, 0), ?5, ?6, ?7, ?8)",
-         {str(token), r.projectId, r.revisionId, testerId, str(udid), str(locale), str(av), now()});
-    answer_.sessionId = db_.lastInsertId();
+    DbRows session = must("INSERT INTO sessions (token, project_id, revision_id, tester_id, udid, locale, a_v, created_at)"
+                          " VALUES (?1, ?2, ?3, NULLIF(?4, 0), ?5, ?6, ?7, ?8) RETURNING id",
+                          {str(token), r.projectId, r.revisionId, testerId, str(udid), str(locale), str(av), now()});
+    answer_.sessionId = session.at(0).integer(0);
 
     QJsonObject payload{{"access_token", token},
                         {"revision", revisionObject(r.revisionId)},
@@ -375,32 +372,28 @@ class Handler {
     std::int64_t status = body.integer("status", 0, 3);
     Transaction tx(db_);
     DbRow r = findRequirement(s, rid, ", q.id");
-    // A result whose answer the device never got comes again: it was applied once.
-    if (alreadyStored("requirement_results")) return success(QJsonValue());
     std::int64_t previous = r.integer(11);
     std::int64_t id = r.integer(12);
+    // A result whose answer the device never got comes again: it was applied once.
+    if (must(std::string("INSERT INTO requirement_results (session_id, requirement_id, rid, status, previous_status,"
+                         " received_at, delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)") + kOncePerDelivery,
+             {s.id, id, rid, status, previous, now(), deliveryId()})
+            .empty())
+      return success(QJsonValue());
     // Only this tester's status moves; the others keep theirs.
     must("INSERT INTO requirement_statuses (requirement_id, tester_id, status) VALUES (?1, ?2, ?3)"
          " ON CONFLICT (requirement_id, tester_id) DO UPDATE SET status = excluded.status",
          {id, s.testerId, status});
-    must("INSERT INTO requirement_results (session_id, requirement_id, rid, status, previous_status, received_at,"
-         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
-         {s.id, id, rid, status, previous, now(), deliveryId()});
     if (!tx.commit()) throw Reject{kInternal, QStringLiteral("The service could not store the result")};
     return success(QJsonValue());
   }
 
-  // Writes bytes under the files folder; returns the absolute path.
-  QString writeFile(const QString& relative, const QByteArray& bytes) {
-    QString path = QDir(filesDir_).absoluteFilePath(relative);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-      std::fprintf(stderr, "brelvo-service: cannot write %s\n", qPrintable(path));
-      throw Reject{kInternal, QStringLiteral("The service could not store the attachment")};
-    }
-    written_ << path;
-    return path;
+  // Stores bytes under a name of ours; the path to record.
+  QString writeFile(const QString& name, const QByteArray& bytes) {
+    std::optional<QString> path = files_.write(name, bytes);
+    if (!path) throw Reject{kInternal, QStringLiteral("The service could not store the attachment")};
+    written_ << *path;
+    return *path;
   }
 
   QByteArray postIssue(const Body& body) {
@@ -435,12 +428,13 @@ class Handler {
     }
 
     Transaction tx(db_);
-    if (alreadyStored("issues")) return success(QJsonValue());
-    must("INSERT INTO issues (session_id, received_at, locale, tracker, priority, subject, description, rid, uid, draft,"
-         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)",
-         {s.id, now(), str(locale), str(tracker), str(priority), str(subject), str(description), str(rid), str(uid),
-          str(draft), deliveryId()});
-    std::int64_t issueId = db_.lastInsertId();
+    DbRows stored = must(std::string("INSERT INTO issues (session_id, received_at, locale, tracker, priority, subject,"
+                                     " description, rid, uid, draft, delivery_id)"
+                                     " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)") + kOncePerDelivery,
+                         {s.id, now(), str(locale), str(tracker), str(priority), str(subject), str(description),
+                          str(rid), str(uid), str(draft), deliveryId()});
+    if (stored.empty()) return success(QJsonValue());
+    std::int64_t issueId = stored[0].integer(0);
     try {
       for (std::size_t i = 0; i < files.size(); ++i) {
         // Our own file names: the client's name is only recorded.
@@ -482,12 +476,14 @@ class Handler {
     QByteArray envText = QJsonDocument(env.toObject()).toJson(QJsonDocument::Compact);
 
     Transaction tx(db_);
-    if (alreadyStored("crashes")) return success(QJsonValue());
-    must("INSERT INTO crashes (session_id, project_id, received_at, locale, app_id, api_key, udid, uid, rid, log, device_env,"
-         " delivery_id) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)",
-         {s ? DbValue(s->id) : DbValue(std::monostate{}), projectId, now(), str(locale), str(appId), str(apiKey), str(udid),
-          str(uid), str(rid), log->toStdString(), envText.toStdString(), deliveryId()});
-    std::int64_t crashId = db_.lastInsertId();
+    DbRows stored = must(std::string("INSERT INTO crashes (session_id, project_id, received_at, locale, app_id, api_key,"
+                                     " udid, uid, rid, log, device_env, delivery_id)"
+                                     " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)") + kOncePerDelivery,
+                         {s ? DbValue(s->id) : DbValue(std::monostate{}), projectId, now(), str(locale), str(appId),
+                          str(apiKey), str(udid), str(uid), str(rid), log->toStdString(), envText.toStdString(),
+                          deliveryId()});
+    if (stored.empty()) return success(QJsonValue());
+    std::int64_t crashId = stored[0].integer(0);
     try {
       QString path = writeFile(QStringLiteral("crashes/crash-%1.txt").arg(crashId), *log);
       must("UPDATE crashes SET log_path = ?1 WHERE id = ?2", {str(path), crashId});
@@ -523,11 +519,11 @@ class Handler {
       entries.push_back({member("log_level"), member("message"), member("created_at")});
     }
     Transaction tx(db_);
-    if (alreadyStored("log_batches")) return success(QJsonValue());
-    must("INSERT INTO log_batches (session_id, received_at, format, locale, entry_count, delivery_id)"
-         " VALUES (?1, ?2, 'json', ?3, ?4, ?5)",
-         {s.id, now(), str(locale), std::int64_t(entries.size()), deliveryId()});
-    std::int64_t batch = db_.lastInsertId();
+    DbRows stored = must(std::string("INSERT INTO log_batches (session_id, received_at, format, locale, entry_count,"
+                                     " delivery_id) VALUES (?1, ?2, 'json', ?3, ?4, ?5)") + kOncePerDelivery,
+                         {s.id, now(), str(locale), std::int64_t(entries.size()), deliveryId()});
+    if (stored.empty()) return success(QJsonValue());
+    std::int64_t batch = stored[0].integer(0);
     for (const Entry& e : entries) {
       must("INSERT INTO log_entries (batch_id, log_level, message, created_at) VALUES (?1, ?2, ?3, ?4)",
            {batch, str(e.level), str(e.message), str(e.createdAt)});
@@ -569,12 +565,12 @@ class Handler {
   }
 
   void removeWritten() {
-    for (const QString& path : written_) QFile::remove(path);
+    for (const QString& path : written_) files_.discard(path);
     written_.clear();
   }
 
   Database& db_;
-  const QString& filesDir_;
+  FileStore& files_;
   const QString& baseUrl_;
   const QString& deliveryId_;
   Answer& answer_;
@@ -584,12 +580,12 @@ class Handler {
 
 }  // namespace
 
-Protocol::Protocol(Database& db, QString filesDir) : db_(db), filesDir_(std::move(filesDir)) {}
+Protocol::Protocol(Database& db, FileStore& files) : db_(db), files_(files) {}
 
 Answer Protocol::handle(const QString& method, const QByteArray& body, const QString& baseUrl, const QString& deliveryId) {
   Answer answer;
   const QString id = normalDeliveryId(deliveryId);
-  Handler handler(db_, filesDir_, baseUrl, id, answer);
+  Handler handler(db_, files_, baseUrl, id, answer);
   try {
     if (!deliveryId.isEmpty() && id.isNull()) {
       throw Reject{kBadRequest, QStringLiteral("The %1 header must be 32 hexadecimal digits or a UUID")

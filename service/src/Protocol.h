@@ -9,6 +9,7 @@
 namespace brelvo::service {
 
 class Database;
+class FileStore;
 
 // Response codes of the service's answers. 0, 74 and 77 mean something to the
 // library; the others only need to be non-zero and stable for its users.
@@ -42,8 +43,9 @@ struct Answer {
 // and builds the answer. Never throws.
 class Protocol {
  public:
-  // filesDir: where attachments and crash logs are written.
-  Protocol(Database& db, QString filesDir);
+  // files: where the bytes of attachments and crash logs go.
+  Protocol(Database& db, FileStore& files);
+  FileStore& files() { return files_; }
 
   // baseUrl: how the device reaches this service ("http://host:port"); it
   // replaces "{service}" in addresses taken from the seed. deliveryId: the
@@ -69,7 +71,7 @@ class Protocol {
 
  private:
   Database& db_;
-  QString filesDir_;
+  FileStore& files_;
 };
 
 }  // namespace brelvo::service

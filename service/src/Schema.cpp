@@ -1,6 +1,10 @@
 #include "Schema.h"
 
 #include "Database.h"
+#include "PostgresDatabase.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace brelvo::service {
 namespace {
@@ -56,8 +60,31 @@ UPDATE requirements
  WHERE id IN (SELECT requirement_id FROM requirement_results);
 )SQL";
 
+// Versions after the first. Each runs once, in order, in the transaction
+// that records it.
+constexpr const char* kMigrations[] = {
+    // 2: what one instance kept in memory or on its own disk, shared by all
+    // instances on the database: the armed faults, and the bytes of
+    // screenshots and crash logs where no folder is shared.
+    R"SQL(
+CREATE TABLE faults (
+  id INTEGER PRIMARY KEY,
+  spec TEXT NOT NULL,
+  remaining INTEGER NOT NULL
+);
+CREATE TABLE stored_files (
+  name TEXT PRIMARY KEY,
+  content BLOB NOT NULL
+);
+)SQL",
+};
+
 bool hasTable(Database& db, const char* table, bool* ok) {
-  const auto rows = db.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", {std::string(table)});
+  const auto rows = db.kind() == Database::Kind::Sqlite
+                        ? db.query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1", {std::string(table)})
+                        : db.query("SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema()"
+                                   " AND table_name = ?1",
+                                   {std::string(table)});
   *ok = rows.has_value();
   return rows && !rows->empty();
 }
@@ -72,26 +99,56 @@ bool hasColumn(Database& db, const std::string& table, const std::string& column
   return false;
 }
 
+std::string dialect(Database& db, const char* sql) {
+  return db.kind() == Database::Kind::Postgres ? PostgresDatabase::translateSchema(sql) : std::string(sql);
+}
+
+// The first version. An SQLite file of the service from before versions
+// were kept has some of its tables already, perhaps without the columns
+// and statuses added since.
+bool firstVersion(Database& db, bool* ok) {
+  const bool hadStatuses = hasTable(db, "requirement_statuses", ok);
+  if (!*ok || !db.script(dialect(db, kSchema))) return false;
+  if (!hadStatuses && !db.script(kStatusesFromHistory)) return false;
+  if (db.kind() == Database::Kind::Sqlite) {
+    for (const AddedColumn& added : kAddedColumns) {
+      if (hasColumn(db, added.table, added.column, ok)) continue;
+      if (!*ok) return false;
+      if (!db.script(std::string("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column + " " + added.definition))
+        return false;
+    }
+  }
+  return db.script(kIndexes);
+}
+
 }  // namespace
 
+int latestSchemaVersion() { return 1 + static_cast<int>(std::size(kMigrations)); }
+
 bool prepareSchema(Database& db, std::string* error) {
-  auto fail = [&] {
-    if (error) *error = db.lastError();
+  auto fail = [&](std::string why = {}) {
+    if (error) *error = why.empty() ? db.lastError() : why;
     return false;
   };
   Transaction tx(db);
-  bool ok = false;
-  const bool hadStatuses = hasTable(db, "requirement_statuses", &ok);
-  if (!ok) return fail();
-  if (!db.script(kSchema)) return fail();
-  if (!hadStatuses && !db.script(kStatusesFromHistory)) return fail();
-  for (const AddedColumn& added : kAddedColumns) {
-    if (hasColumn(db, added.table, added.column, &ok)) continue;
-    if (!ok) return fail();
-    if (!db.script(std::string("ALTER TABLE ") + added.table + " ADD COLUMN " + added.column + " " + added.definition))
-      return fail();
+  bool ok = true;
+  if (!db.script(dialect(db, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))) return fail();
+  const std::optional<DbRows> stored = db.query("SELECT COALESCE(MAX(version), 0) FROM schema_version");
+  if (!stored) return fail();
+  const std::int64_t version = stored->at(0).integer(0);
+  if (version > latestSchemaVersion()) {
+    return fail("the database is at schema version " + std::to_string(version) + ", newer than the " +
+                std::to_string(latestSchemaVersion()) + " this brelvo-service knows: run a newer brelvo-service on it");
   }
-  if (!db.script(kIndexes) || !tx.commit()) return fail();
+  if (version < 1 && !firstVersion(db, &ok)) return fail();
+  for (int v = std::max<int>(2, static_cast<int>(version) + 1); v <= latestSchemaVersion(); ++v) {
+    if (!db.script(dialect(db, kMigrations[v - 2]))) return fail();
+  }
+  if (version < latestSchemaVersion() &&
+      (!db.run("DELETE FROM schema_version") ||
+       !db.run("INSERT INTO schema_version (version) VALUES (?1)", {std::int64_t(latestSchemaVersion())})))
+    return fail();
+  if (!tx.commit()) return fail();
   return true;
 }
 

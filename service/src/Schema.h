@@ -6,8 +6,9 @@ namespace brelvo::service {
 
 class Database;
 
-// Tables of the service. The first group is configuration (loaded from the
-// seed); the second is everything testers' devices sent.
+// Tables of the service as its first schema version made them (later
+// versions are in Schema.cpp). The first group is configuration (loaded from
+// the seed); the second is everything testers' devices sent.
 inline constexpr const char* kSchema = R"SQL(
 CREATE TABLE IF NOT EXISTS projects (
   id INTEGER PRIMARY KEY,
@@ -198,8 +199,14 @@ CREATE TABLE IF NOT EXISTS requirement_results (
 );
 )SQL";
 
-// Creates the tables a new database lacks and brings an older one up to date
-// (columns added since, their indexes, statuses per tester). False with *error when SQLite refused.
+// The schema version this service writes: a database at an older one is
+// brought up to it at start, one at a newer one is refused.
+int latestSchemaVersion();
+
+// Creates the tables of a new database or brings an older one up to date,
+// SQLite files made before versions were kept included. Several instances
+// starting on one database at once upgrade it once. False with *error when
+// the store refused, or when the database is newer than this service.
 bool prepareSchema(Database& db, std::string* error);
 
 }  // namespace brelvo::service

@@ -357,11 +357,13 @@ bool resetStatuses(Database& db, std::int64_t revisionId, std::int64_t rid, std:
       return fail(QStringLiteral("no build has the id %1").arg(revisionId));
     if (rid != 0 && !must(db, "SELECT COUNT(*) FROM requirements WHERE revision_id = ?1 AND rid = ?2", {revisionId, rid}))
       return fail(QStringLiteral("the build has no requirement %1").arg(rid));
-    must(db,
-         "DELETE FROM requirement_statuses WHERE requirement_id IN"
-         " (SELECT id FROM requirements WHERE revision_id = ?1 AND (?2 = 0 OR rid = ?2)) AND (?3 = 0 OR tester_id = ?3)",
-         {revisionId, rid, testerId});
-    const std::int64_t removed = must(db, "SELECT changes()", {});
+    const std::optional<DbRows> deleted =
+        db.query("DELETE FROM requirement_statuses WHERE requirement_id IN"
+                 " (SELECT id FROM requirements WHERE revision_id = ?1 AND (?2 = 0 OR rid = ?2)) AND (?3 = 0 OR tester_id = ?3)"
+                 " RETURNING 1",
+                 {revisionId, rid, testerId});
+    if (!deleted) throw SeedError("database: " + db.lastError());
+    const std::size_t removed = deleted->size();
     if (!tx.commit()) return fail(QStringLiteral("database: %1").arg(QString::fromStdString(db.lastError())));
     if (message) *message = QStringLiteral("%1 statuses reset to where every tester starts").arg(removed);
     return true;

@@ -2,6 +2,7 @@
 
 #include "Dashboard.h"
 #include "Database.h"
+#include "FileStore.h"
 #include "Images.h"
 #include "Protocol.h"
 #include "Records.h"
@@ -9,7 +10,7 @@
 
 #include <httplib.h>
 
-#include <QFile>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QRegularExpression>
 
@@ -72,6 +73,7 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     : db_(db),
       protocol_(protocol),
       options_(std::move(options)),
+      faults_(db),
       http_(std::make_unique<HttpServer>(ConnectionLimits{
           .requestTime = options_.requestTime,
           .perClient = options_.connectionsPerClient,
@@ -156,7 +158,7 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
   });
   http.Post("/admin/faults", [this](const httplib::Request& req, httplib::Response& res) { handleAdminFaults(req, res); });
   http.Post("/admin/reset-faults", [this](const httplib::Request&, httplib::Response& res) {
-    faults_.clear();
+    if (!faults_.clear()) return sendJson(res, QJsonObject{{"error", QStringLiteral("the database is unreachable")}}, 503);
     sendJson(res, QJsonObject{{"faults", QJsonArray()}});
   });
 
@@ -166,24 +168,24 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     res.set_header("Cache-Control", "max-age=3600");
   });
   http.Get(R"(/attachments/(\d{1,15}))", [this](const httplib::Request& req, httplib::Response& res) {
-    auto path = attachmentPath(db_, std::stoll(req.matches[1].str()));
-    QFile file(path.value_or(QString()));
-    if (!path || !file.open(QIODevice::ReadOnly)) {
+    const auto path = attachmentPath(db_, std::stoll(req.matches[1].str()));
+    const auto bytes = path ? protocol_.files().read(*path) : std::nullopt;
+    if (!bytes) {
       res.status = 404;
       res.set_content("no such attachment\n", "text/plain");
       return;
     }
-    res.set_content(file.readAll().toStdString(), "image/png");
+    res.set_content(bytes->toStdString(), "image/png");
   });
   http.Get(R"(/crashes/(\d{1,15})\.txt)", [this](const httplib::Request& req, httplib::Response& res) {
-    auto path = crashLogPath(db_, std::stoll(req.matches[1].str()));
-    QFile file(path.value_or(QString()));
-    if (!path || !file.open(QIODevice::ReadOnly)) {
+    const auto path = crashLogPath(db_, std::stoll(req.matches[1].str()));
+    const auto bytes = path ? protocol_.files().read(*path) : std::nullopt;
+    if (!bytes) {
       res.status = 404;
       res.set_content("no such crash\n", "text/plain");
       return;
     }
-    res.set_content(file.readAll().toStdString(), "text/plain; charset=utf-8");
+    res.set_content(bytes->toStdString(), "text/plain; charset=utf-8");
   });
 
   // Whatever the router or the body reader refused still gets an envelope, so
@@ -248,8 +250,8 @@ QString Server::baseUrl(const httplib::Request& req) const {
 
 void Server::logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault) {
   db_.run("INSERT INTO requests (received_at, method, session_id, body_bytes, response_code, fault)"
-          " VALUES (strftime('%s','now'), ?1, ?2, ?3, ?4, ?5)",
-          {method.left(200).toStdString(), sessionId && *sessionId ? DbValue(*sessionId) : DbValue(std::monostate{}),
+          " VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
+          {std::int64_t(QDateTime::currentSecsSinceEpoch()), method.left(200).toStdString(), sessionId && *sessionId ? DbValue(*sessionId) : DbValue(std::monostate{}),
            std::int64_t(bytes), code ? DbValue(std::int64_t(*code)) : DbValue(std::monostate{}),
            fault.isEmpty() ? DbValue(std::monostate{}) : DbValue(fault.toStdString())});
 }
@@ -325,7 +327,7 @@ void Server::handleAdminFaults(const httplib::Request& req, httplib::Response& r
     sendJson(res, QJsonObject{{"error", message}}, 400);
     return;
   }
-  faults_.add(*fault);
+  if (!faults_.add(*fault)) return sendJson(res, QJsonObject{{"error", QStringLiteral("the database is unreachable")}}, 503);
   sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
 }
 

@@ -1,6 +1,7 @@
 // brelvo-service: the reference testing service the Brelvo library talks to.
 
 #include "Database.h"
+#include "FileStore.h"
 #include "Protocol.h"
 #include "Records.h"
 #include "Schema.h"
@@ -29,15 +30,18 @@ namespace {
 
 void usage(FILE* out) {
   std::fprintf(out,
-               "usage: brelvo-service [--host ADDR] [--port N] [--db FILE] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
+               "usage: brelvo-service [--host ADDR] [--port N] [--db DB] [--seed FILE] [--files DIR] [--max-body BYTES]\n"
                "                     [--request-time SECONDS] [--max-client-connections N]\n"
-               "       brelvo-service --db FILE --summary\n"
-               "       brelvo-service --db FILE [--seed FILE] --add-app APP_ID VERSION [--project-key KEY]\n"
+               "       brelvo-service --db DB --summary\n"
+               "       brelvo-service --db DB [--seed FILE] --add-app APP_ID VERSION [--project-key KEY]\n"
                "  --host      address to listen on (default 127.0.0.1)\n"
                "  --port      port (default 8642; 0 picks a free one)\n"
-               "  --db        SQLite database, created when missing in an existing folder (default brelvo-service.sqlite)\n"
+               "  --db        SQLite database, created when missing in an existing folder (default brelvo-service.sqlite),\n"
+               "              or a PostgreSQL database as postgresql://USER@HOST:PORT/NAME, which several instances\n"
+               "              may share\n"
                "  --seed      JSON seed loaded at start (projects, apps, testers, requirements)\n"
-               "  --files     folder for attachments and crash logs (default: beside the database)\n"
+               "  --files     folder for attachments and crash logs (default: beside an SQLite database; in a\n"
+               "              PostgreSQL database itself, unless a folder every instance shares is given)\n"
                "  --max-body  largest accepted request body (default 67108864)\n"
                "  --request-time  seconds for a whole request (headers and body) to arrive (default 5)\n"
                "  --max-client-connections  connections served at once per client address (default 16)\n"
@@ -136,46 +140,53 @@ int main(int argc, char** argv) {
     }
   }
 
+  const bool postgres = Database::isPostgresAddress(dbPath.toStdString());
+  // The address may hold a password: messages name the database without it.
+  const QString dbName = postgres ? QStringLiteral("the PostgreSQL database") : dbPath;
   QFileInfo dbInfo(dbPath);
   if (summary) {
     // Reads an existing database only; a typo in the name must not make an empty one.
-    if (!dbInfo.isFile()) {
+    if (!postgres && !dbInfo.isFile()) {
       std::fprintf(stderr, "brelvo-service: no database at %s\n", qPrintable(dbPath));
       return 1;
     }
-    Database db;
     std::string error;
-    if (!db.open(dbPath.toStdString(), &error)) {
-      std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbPath), error.c_str());
+    std::unique_ptr<Database> db = Database::open(dbPath.toStdString(), &error);
+    if (!db) {
+      std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbName), error.c_str());
       return 1;
     }
-    std::fputs(recordsSummary(db).toUtf8().constData(), stdout);
+    std::fputs(recordsSummary(*db).toUtf8().constData(), stdout);
     return 0;
   }
-  // A mistyped folder must not silently become a new, empty service.
-  if (!dbInfo.absoluteDir().exists()) {
-    std::fprintf(stderr, "brelvo-service: no folder %s for the database\n", qPrintable(dbInfo.absolutePath()));
-    return 1;
+  if (!postgres) {
+    // A mistyped folder must not silently become a new, empty service.
+    if (!dbInfo.absoluteDir().exists()) {
+      std::fprintf(stderr, "brelvo-service: no folder %s for the database\n", qPrintable(dbInfo.absolutePath()));
+      return 1;
+    }
+    if (access(QFile::encodeName(dbInfo.absolutePath()).constData(), W_OK) != 0) {
+      std::fprintf(stderr, "brelvo-service: cannot write in %s: %s\n", qPrintable(dbInfo.absolutePath()),
+                   std::strerror(errno));
+      return 1;
+    }
+    if (filesDir.isEmpty()) filesDir = dbInfo.absoluteDir().filePath(dbInfo.completeBaseName() + QStringLiteral("-files"));
   }
-  if (access(QFile::encodeName(dbInfo.absolutePath()).constData(), W_OK) != 0) {
-    std::fprintf(stderr, "brelvo-service: cannot write in %s: %s\n", qPrintable(dbInfo.absolutePath()),
-                 std::strerror(errno));
-    return 1;
+  if (!filesDir.isEmpty()) {
+    if (!QDir().mkpath(filesDir)) {
+      std::fprintf(stderr, "brelvo-service: cannot create %s\n", qPrintable(filesDir));
+      return 1;
+    }
+    filesDir = QDir(filesDir).absolutePath();
   }
-  if (filesDir.isEmpty()) filesDir = dbInfo.absoluteDir().filePath(dbInfo.completeBaseName() + QStringLiteral("-files"));
-  if (!QDir().mkpath(filesDir)) {
-    std::fprintf(stderr, "brelvo-service: cannot create %s\n", qPrintable(filesDir));
-    return 1;
-  }
-  filesDir = QDir(filesDir).absolutePath();
 
-  Database db;
   std::string error;
-  if (!db.open(dbPath.toStdString(), &error) || !prepareSchema(db, &error)) {
-    std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbPath),
-                 error.empty() ? db.lastError().c_str() : error.c_str());
+  std::unique_ptr<Database> opened = Database::open(dbPath.toStdString(), &error);
+  if (!opened || !prepareSchema(*opened, &error)) {
+    std::fprintf(stderr, "brelvo-service: cannot open %s: %s\n", qPrintable(dbName), error.c_str());
     return 1;
   }
+  Database& db = *opened;
   if (!seedPath.isEmpty()) {
     QFile seed(seedPath);
     if (!seed.open(QIODevice::ReadOnly)) {
@@ -205,7 +216,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   std::signal(SIGPIPE, SIG_IGN);  // a client that went away must not end the service
 
-  Protocol protocol(db, filesDir);
+  std::unique_ptr<FileStore> files;
+  if (filesDir.isEmpty()) {
+    files = std::make_unique<DatabaseFiles>(db);
+  } else {
+    files = std::make_unique<FolderFiles>(filesDir);
+  }
+  Protocol protocol(db, *files);
   Server server(db, protocol, options);
   int port = server.bind();
   if (port < 0) {

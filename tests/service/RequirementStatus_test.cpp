@@ -79,11 +79,12 @@ TEST_F(RequirementStatus, ADatabaseWithOneStatusPerRequirementIsCarriedOver) {
   ASSERT_EQ(report(mira, "102", "3"), 0);
   ASSERT_EQ(service_.stop(), 0);
 
-  // Back to the earlier form: no statuses per tester, no result identifiers,
-  // and each result written over the requirement's one status.
+  // Back to the earlier form: no schema versions, no statuses per tester, no
+  // result identifiers, and each result written over the requirement's one status.
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open((dir_ + "/service.sqlite").c_str(), &db), SQLITE_OK);
   const int done = sqlite3_exec(db,
+                                "DROP TABLE schema_version; DROP TABLE faults; DROP TABLE stored_files;"
                                 "DROP TABLE requirement_statuses;"
                                 "DROP INDEX requirement_results_delivery_id;"
                                 "ALTER TABLE requirement_results DROP COLUMN delivery_id;"
