@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <QJsonDocument>
@@ -137,7 +138,9 @@ std::string postgresDatabase(const std::string& baseUrl, const std::string& dir,
 std::string storeFor(const std::string& dir) {
   if (!onPostgres()) return dir + "/service.sqlite";
   std::string error;
-  return postgresDatabase(clusterUrl(), dir, &error);
+  const std::string db = postgresDatabase(clusterUrl(), dir, &error);
+  if (db.empty()) std::fprintf(stderr, "no database for %s: %s\n", dir.c_str(), error.c_str());
+  return db;
 }
 
 void removeStore(const std::string& dir) {
