@@ -28,6 +28,7 @@ class RoundTrip : public ServiceFixture {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
+        if (IsSkipped()) return;
         Brelvo::shared();  // as in a host: the facade hands the device's identity to the bodies
         QGuiApplication::setDesktopFileName(QStringLiteral("org.brelvo.notes"));
         QCoreApplication::setApplicationVersion(QStringLiteral("2.4"));
@@ -35,7 +36,7 @@ protected:
         NetworkClientBrelvo::shared().setTimeout(std::chrono::milliseconds(5000));
     }
     void TearDown() override {
-        client_->admin("/admin/reset-faults", "{}");
+        if (client_) client_->admin("/admin/reset-faults", "{}");
         ServiceFixture::TearDown();
     }
 
@@ -151,7 +152,8 @@ TEST_F(RoundTrip, IssueWithScreenshotsArrivesWithEveryPicture) {
     ASSERT_EQ(attachments.size(), 2);
     EXPECT_EQ(attachments[0].toObject().value(QStringLiteral("name")).toString(), QStringLiteral("Screenshot1.png"));
     for (int i = 0; i < 2; ++i) {
-        const QImage stored(attachments[i].toObject().value(QStringLiteral("path")).toString());
+        const int id = attachments[i].toObject().value(QStringLiteral("id")).toInt();
+        const QImage stored = QImage::fromData(client_->bytes("/attachments/" + std::to_string(id)));
         ASSERT_FALSE(stored.isNull());
         EXPECT_EQ(stored.pixelColor(5, 5), i == 0 ? QColor(Qt::red) : QColor(Qt::blue));
     }

@@ -38,6 +38,7 @@ class SessionTest : public ServiceFixture {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
+        if (IsSkipped()) return;
         QGuiApplication::setDesktopFileName(QStringLiteral("org.brelvo.notes"));
         QCoreApplication::setApplicationVersion(QStringLiteral("2.4"));
         qApp->setProperty("brelvo_project_id", QStringLiteral("demo-key-0001"));

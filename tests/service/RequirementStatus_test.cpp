@@ -72,6 +72,7 @@ TEST_F(RequirementStatus, OneTestersResultsMoveOnlyTheirOwnLists) {
 }
 
 TEST_F(RequirementStatus, ADatabaseWithOneStatusPerRequirementIsCarriedOver) {
+  if (onPostgres()) GTEST_SKIP() << "SQLite only: PostgreSQL stores never had the earlier form";
   const std::string mira = signIn();
   ASSERT_EQ(report(mira, "101", "1"), 0);
   ASSERT_EQ(report(mira, "101", "2"), 0);

@@ -3,7 +3,12 @@
 #include <QFile>
 #include <QUrl>
 
+#include <libpq-fe.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <QJsonDocument>
 
@@ -63,7 +68,93 @@ pid_t spawn(const std::vector<std::string>& args, int* stdoutFd) {
   return pid;
 }
 
+// The folder of the cluster under test; empty on SQLite.
+std::string clusterDir() {
+  const char* dir = std::getenv("BRELVO_TEST_POSTGRES");
+  return dir ? dir : "";
+}
+
+std::string clusterUrl() {
+  return readFile(QString::fromStdString(clusterDir() + "/url")).trimmed().toStdString();
+}
+
+// A connection to the cluster's maintenance database; null with `error` set.
+PGconn* connectTo(const std::string& baseUrl, std::string* error) {
+  PGconn* conn = PQconnectdb((baseUrl + "/postgres?connect_timeout=10").c_str());
+  if (PQstatus(conn) == CONNECTION_OK) return conn;
+  *error = "cannot reach " + baseUrl + ": " + QByteArray(PQerrorMessage(conn)).trimmed().toStdString();
+  PQfinish(conn);
+  return nullptr;
+}
+
+// A database name for a test's folder: its last component, which mkdtemp made unique.
+std::string databaseName(const std::string& dir) {
+  std::string name = std::filesystem::path(dir).filename().string();
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+  }
+  return name.size() > 63 ? name.substr(name.size() - 63) : name;
+}
+
+// Runs one statement; an error other than the SQLSTATE `tolerated` goes to `error`.
+bool execute(PGconn* conn, const std::string& sql, const char* tolerated, std::string* error) {
+  PGresult* result = PQexec(conn, sql.c_str());
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || (state && std::strcmp(state, tolerated) == 0);
+  if (!ok) *error = sql + ": " + QByteArray(PQresultErrorMessage(result)).trimmed().toStdString();
+  PQclear(result);
+  return ok;
+}
+
 }  // namespace
+
+bool onPostgres() { return !clusterDir().empty(); }
+
+std::string storeUnavailable() {
+  static const std::string reason = [] {
+    if (!onPostgres()) return std::string();
+    const std::string dir = clusterDir();
+    const QByteArray skip = readFile(QString::fromStdString(dir + "/skip")).trimmed();
+    if (!skip.isEmpty()) return "no PostgreSQL to test on: " + skip.toStdString();
+    const std::string url = clusterUrl();
+    if (url.empty()) return "no PostgreSQL cluster in " + dir + " (tests/support/postgres.sh start " + dir + ")";
+    std::string error;
+    PGconn* conn = connectTo(url, &error);
+    PQfinish(conn);
+    return error;
+  }();
+  return reason;
+}
+
+std::string postgresDatabase(const std::string& baseUrl, const std::string& dir, std::string* error) {
+  PGconn* conn = connectTo(baseUrl, error);
+  if (!conn) return {};
+  const std::string name = databaseName(dir);
+  const bool made = execute(conn, "CREATE DATABASE \"" + name + "\"", "42P04" /* it exists */, error);
+  PQfinish(conn);
+  return made ? baseUrl + "/" + name : std::string();
+}
+
+std::string storeFor(const std::string& dir) {
+  if (!onPostgres()) return dir + "/service.sqlite";
+  std::string error;
+  const std::string db = postgresDatabase(clusterUrl(), dir, &error);
+  if (db.empty()) std::fprintf(stderr, "no database for %s: %s\n", dir.c_str(), error.c_str());
+  return db;
+}
+
+void removeStore(const std::string& dir) {
+  if (onPostgres() && storeUnavailable().empty()) {
+    // The cluster lives for the whole run: each test's database goes with its test.
+    std::string error;
+    if (PGconn* conn = connectTo(clusterUrl(), &error)) {
+      execute(conn, "DROP DATABASE IF EXISTS \"" + databaseName(dir) + "\" WITH (FORCE)", "", &error);
+      PQfinish(conn);
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
 
 ServiceProcess::~ServiceProcess() {
   if (pid_ > 0) {
@@ -74,8 +165,12 @@ ServiceProcess::~ServiceProcess() {
 }
 
 bool ServiceProcess::start(const std::string& dir, const std::vector<std::string>& extra) {
-  std::vector<std::string> args{BRELVO_SERVICE_BIN, "--port", "0", "--db", dir + "/service.sqlite", "--seed",
-                                BRELVO_DEMO_SEED};
+  std::vector<std::string> args{BRELVO_SERVICE_BIN, "--port", "0", "--seed", BRELVO_DEMO_SEED};
+  if (std::find(extra.begin(), extra.end(), "--db") == extra.end()) {
+    const std::string db = storeFor(dir);
+    if (db.empty()) return false;
+    args.insert(args.end(), {"--db", db});
+  }
   args.insert(args.end(), extra.begin(), extra.end());
   pid_ = spawn(args, &stdoutFd_);
   if (pid_ <= 0) return false;
@@ -164,6 +259,11 @@ QJsonObject ServiceClient::records() {
     if (next.isEmpty()) return all;
     path = "/admin/records?cursor=" + QUrl::toPercentEncoding(next).toStdString();
   }
+}
+
+QByteArray ServiceClient::bytes(const std::string& path) {
+  httplib::Result r = http_.Get(path.c_str());
+  return r && r->status == 200 ? QByteArray::fromStdString(r->body) : QByteArray();
 }
 
 QJsonObject ServiceClient::admin(const std::string& path, const std::string& body) {

@@ -16,14 +16,32 @@
 
 namespace brelvo::service::test {
 
+// The store the services of a test run keep their records in: by default a
+// SQLite file in the test's folder; when BRELVO_TEST_POSTGRES names the folder
+// of a cluster that tests/support/postgres.sh started, a database on it.
+bool onPostgres();
+// Why that store cannot be used here (empty when it can): tests skip with it.
+std::string storeUnavailable();
+// The --db of the store that belongs to a test's folder: <dir>/service.sqlite,
+// or a database named after the folder, made on first use, so that a restarted
+// or a second service on the same folder finds the same records. Empty on failure.
+std::string storeFor(const std::string& dir);
+// Removes a test's folder and, on PostgreSQL, its database.
+void removeStore(const std::string& dir);
+// The database named after `dir` on the cluster at `baseUrl`
+// (postgresql://USER@HOST:PORT), made when missing; its URL, or empty with `error` set.
+std::string postgresDatabase(const std::string& baseUrl, const std::string& dir, std::string* error);
+
 // A brelvo-service child process on a free loopback port. The destructor
 // kills it whatever happened in the test; the child also dies with us.
 class ServiceProcess {
  public:
   ~ServiceProcess();
 
-  // Starts the binary with --port 0 --db <dir>/service.sqlite --seed <demo>
-  // plus extra arguments; waits (with a deadline) for its "listening on" line.
+  // Starts the binary with --port 0 --seed <demo> --db <storeFor(dir)> plus
+  // extra arguments (a --db there replaces the folder's store); waits (with a
+  // deadline) for its "listening on" line. Two processes started on one folder
+  // share one store.
   bool start(const std::string& dir, const std::vector<std::string>& extra = {});
   // SIGTERM, then waits for the exit; the exit code, or -1 when it had to be killed.
   int stop();
@@ -52,6 +70,9 @@ class ServiceClient {
   QJsonObject call(const std::string& method, const std::string& body);
 
   QJsonObject records();
+  // The body of a GET answered with 200 (a stored screenshot at /attachments/<id>,
+  // a crash log at /crashes/<id>.txt); empty otherwise.
+  QByteArray bytes(const std::string& path);
   QJsonObject admin(const std::string& path, const std::string& body);
   httplib::Client& http() { return http_; }
 
@@ -96,10 +117,13 @@ inline const std::string kDemoBundle = "org.brelvo.notes";
 
 namespace brelvo::service::test {
 
-// A fresh service (own temporary database and files folder) per test.
+// A fresh service (own temporary database and files folder) per test. Skipped
+// when the store under test cannot be used; fixtures built on it then check
+// IsSkipped() before going on.
 class ServiceFixture : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
     char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
@@ -111,8 +135,7 @@ class ServiceFixture : public ::testing::Test {
     if (service_.running()) {
       EXPECT_EQ(service_.stop(), 0);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    if (!dir_.empty()) removeStore(dir_);
   }
   virtual std::vector<std::string> extraArgs() const { return {}; }
 

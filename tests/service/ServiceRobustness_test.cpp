@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -373,6 +374,7 @@ TEST_F(ServiceFaults, MethodFilterAndReset) {
 }
 
 TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesNothing) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
@@ -407,15 +409,15 @@ TEST(ServiceLifecycle, RestartKeepsRecordsResultsAndSessionsAndReseedingChangesN
     EXPECT_EQ(rids, (QList<int>{103, 111, 112}));
     EXPECT_EQ(service.stop(), 0);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
 
 TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
-  const std::string db = dir + "/service.sqlite";
+  const std::string db = storeFor(dir);
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);  // no project yet
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--seed", BRELVO_DEMO_SEED, "--add-app", "org.example.todo", "1.0",
                             "--project-key", "no-such-key"}),
@@ -429,15 +431,15 @@ TEST(ServiceLifecycle, AnAppAddedFromTheCommandLineSignsIn) {
     EXPECT_EQ(code(client.call("auth", authBody(kDemoKey, appId("org.example.todo", "1.1")))), 77);
     EXPECT_EQ(service.stop(), 0);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
 
 TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
+  if (const std::string why = storeUnavailable(); !why.empty()) GTEST_SKIP() << why;
   char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
-  const std::string db = dir + "/s.sqlite";
+  const std::string db = storeFor(dir);
   auto writeSeed = [&](const std::string& name, const std::string& text) {
     std::string path = dir + "/" + name;
     FILE* f = std::fopen(path.c_str(), "w");
@@ -462,18 +464,27 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
             1);
   // A refused seed leaves nothing behind: a good start afterwards sees only the demo.
   ServiceProcess service;
-  ASSERT_TRUE(service.start(dir, {"--db", db}));
+  ASSERT_TRUE(service.start(dir));
   ServiceClient client(service.port());
   EXPECT_EQ(code(client.call("auth", authBody("k", appId("a", "1")))), 3);
   EXPECT_EQ(service.stop(), 0);
 
   // A database a newer service has upgraded is refused and left as it is.
   const auto version = [&db](const std::string& sql) {
+    int value = -1;
+    if (onPostgres()) {
+      PGconn* conn = PQconnectdb(db.c_str());
+      PGresult* result = PQexec(conn, sql.c_str());
+      if (PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1) value = std::atoi(PQgetvalue(result, 0, 0));
+      PQclear(result);
+      PQfinish(conn);
+      return value;
+    }
     sqlite3* handle = nullptr;
     sqlite3_open(db.c_str(), &handle);
     sqlite3_stmt* stmt = nullptr;
     sqlite3_prepare_v2(handle, sql.c_str(), -1, &stmt, nullptr);
-    const int value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    if (sqlite3_step(stmt) == SQLITE_ROW) value = sqlite3_column_int(stmt, 0);
     sqlite3_finalize(stmt);
     sqlite3_close(handle);
     return value;
@@ -481,6 +492,5 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
   version("UPDATE schema_version SET version = 1000");
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);
   EXPECT_EQ(version("SELECT version FROM schema_version"), 1000);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
+  removeStore(dir);
 }
