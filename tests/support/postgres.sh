@@ -18,9 +18,14 @@ if [ -z "$action" ] || [ -z "$dir" ]; then
 fi
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
-cd "$dir"  # the owner may not be able to read the caller's folder
-data="$dir/data"
 superuser=brelvo
+
+# The cluster's own files (data, log, socket) live in DIR, or, when DIR lies
+# where the cluster's owner cannot reach (a build folder under /root), in a
+# folder of /tmp that DIR/home names.
+home=$dir
+[ -f "$dir/home" ] && home=$(cat "$dir/home")
+data="$home/data"
 
 skip() {
   echo "$1" | tee "$dir/skip"
@@ -52,7 +57,7 @@ run() { "${as_owner[@]}" "$@"; }
 
 # The server's own messages go to DIR/log; on a failure the end of it is shown.
 ctl() {
-  run "$bin/pg_ctl" -D "$data" -l "$dir/log" "$@" >/dev/null
+  (cd "$home" && run "$bin/pg_ctl" -D "$data" -l "$home/log" "$@" >/dev/null)
 }
 
 stop() {
@@ -63,9 +68,9 @@ stop() {
 
 # Starts the server of DIR on the given port; fails when it does not come up.
 serve() {
-  local port=$1 sockets=$dir
+  local port=$1 sockets=$home
   # A unix socket's path has a length limit; past it the cluster listens on TCP only.
-  if [ $((${#dir} + 20)) -gt 107 ]; then sockets=; fi
+  if [ $((${#home} + 20)) -gt 107 ]; then sockets=; fi
   ctl -w -t 60 -o "-p $port -k '$sockets' -c listen_addresses=127.0.0.1" start || return 1
   # pg_ctl's wait ends when the server says it is ready; a connection proves it.
   for _ in $(seq 1 300); do
@@ -95,14 +100,23 @@ free_port() {
 case "$action" in
   start)
     stop
+    [ "$home" = "$dir" ] || rm -rf "$home"
     find "$dir" -mindepth 1 -delete
+    home=$dir
     [ -n "$bin" ] || skip "PostgreSQL is not installed (no /usr/lib/postgresql/*/bin/initdb)"
     command -v pg_isready >/dev/null || skip "pg_isready is not installed"
     if [ "${as_owner[0]:-}" = false ]; then skip "running as root and unable to switch to the user nobody"; fi
     [ -z "$owner" ] || chown "$owner" "$dir"
-    run test -w "$dir" || skip "$dir is not writable by ${owner:-$(id -un)}"
-    if ! run "$bin/initdb" -D "$data" -U "$superuser" --auth=trust --locale=C --encoding=UTF8 --no-sync \
-      >"$dir/initdb.log" 2>&1; then
+    if ! run test -w "$dir"; then
+      home=$(mktemp -d /tmp/brelvo-postgres-XXXXXX)
+      chmod 755 "$home"
+      [ -z "$owner" ] || chown "$owner" "$home"
+      echo "$home" >"$dir/home"
+      run test -w "$home" || skip "neither $dir nor $home is writable by ${owner:-$(id -un)}"
+    fi
+    data="$home/data"
+    if ! (cd "$home" && run "$bin/initdb" -D "$data" -U "$superuser" --auth=trust --locale=C --encoding=UTF8 \
+      --no-sync >"$dir/initdb.log" 2>&1); then
       cat "$dir/initdb.log" >&2
       exit 1
     fi
@@ -117,7 +131,7 @@ EOF
       if serve "$port"; then exit 0; fi
       stop
     done
-    tail -n 20 "$dir/log" >&2 || true
+    tail -n 20 "$home/log" >&2 || true
     echo "postgres.sh: the server did not start" >&2
     exit 1
     ;;
@@ -127,10 +141,11 @@ EOF
   restart)
     [ -f "$dir/port" ] || { echo "postgres.sh: no cluster started in $dir" >&2; exit 1; }
     stop
-    serve "$(cat "$dir/port")" || { tail -n 20 "$dir/log" >&2; exit 1; }
+    serve "$(cat "$dir/port")" || { tail -n 20 "$home/log" >&2; exit 1; }
     ;;
   remove)
     stop
+    [ "$home" = "$dir" ] || rm -rf "$home"
     rm -rf "$dir"
     ;;
   *)
