@@ -112,6 +112,9 @@ PGconn* PostgresDatabase::connect(std::string* error) {
   }
   // "relation already exists, skipping" and the like are not worth a line.
   PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+  // The service's statements are small: compiling one costs more than it
+  // saves (30 ms of a 40 ms dashboard query whose row estimate was high).
+  PQclear(PQexec(conn, "SET jit = off"));
   return conn;
 }
 
