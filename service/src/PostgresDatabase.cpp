@@ -160,6 +160,14 @@ void PostgresDatabase::giveBack(PGconn* conn) {
   available_.notify_one();
 }
 
+void PostgresDatabase::dropIdle() {
+  std::lock_guard lock(mutex_);
+  for (PGconn* conn : idle_) PQfinish(conn);
+  connections_ -= static_cast<int>(idle_.size());
+  idle_.clear();
+  available_.notify_all();
+}
+
 PGconn* PostgresDatabase::boundConnection() {
   std::lock_guard lock(mutex_);
   auto it = bound_.find(std::this_thread::get_id());
@@ -267,6 +275,7 @@ std::optional<DbRows> PostgresDatabase::run(const std::string& sql, const DbValu
     std::optional<DbRows> rows = runOn(conn, sql, params, count, multiple);
     const bool lost = PQstatus(conn) != CONNECTION_OK;
     giveBack(conn);
+    if (lost) dropIdle();
     if (!lost) {
       reportReachable(true, {});
       return rows;
@@ -306,6 +315,7 @@ bool PostgresDatabase::begin(TransactionKind kind) {
     if (!lost) PQclear(PQexec(conn, "ROLLBACK"));
     giveBack(conn);
     if (!lost) return false;
+    dropIdle();
     reportReachable(false, lastError());
   }
   return false;

@@ -43,6 +43,9 @@ class PostgresDatabase : public Database {
   pg_conn* connect(std::string* error);
   pg_conn* borrow(std::string* error);
   void giveBack(pg_conn* conn);
+  // A lost connection most often means the server restarted, and the idle
+  // ones went with it: opening them again costs less than a failed request.
+  void dropIdle();
   pg_conn* boundConnection();
   // Runs on a connection; the rows, or nothing with the error set.
   std::optional<DbRows> runOn(pg_conn* conn, const std::string& sql, const DbValue* params, std::size_t count,
