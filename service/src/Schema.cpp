@@ -131,6 +131,7 @@ bool prepareSchema(Database& db, std::string* error) {
     return false;
   };
   Transaction tx(db);
+  if (!tx.isOpen()) return fail();
   bool ok = true;
   if (!db.script(dialect(db, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))) return fail();
   const std::optional<DbRows> stored = db.query("SELECT COALESCE(MAX(version), 0) FROM schema_version");
