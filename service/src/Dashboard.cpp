@@ -223,15 +223,16 @@ QString projectsSection(Database& db, std::vector<Build>& builds) {
 
 QString issuesSection(Database& db, const DbRows& rows) {
   QString body;
+  std::map<std::int64_t, DbRows> attachmentsOf = childrenOf(
+      db, "SELECT issue_id, id, name FROM attachments WHERE issue_id IN ({ids}) ORDER BY issue_id, position", rows, 0);
   for (const DbRow& r : rows) {
     QString shots;
-    for (const DbRow& a :
-         queryRows(db, "SELECT id, name FROM attachments WHERE issue_id = ?1 ORDER BY position", {r.integer(0)})) {
+    for (const DbRow& a : attachmentsOf[r.integer(0)]) {
       shots += QStringLiteral(
                    "<a class=\"shot\" href=\"/attachments/%1\" target=\"_blank\" title=\"%2\">"
                    "<img src=\"/attachments/%1\" alt=\"%2\" loading=\"lazy\"></a>")
-                   .arg(a.integer(0))
-                   .arg(html(a.text(1)));
+                   .arg(a.integer(1))
+                   .arg(html(a.text(2)));
     }
     const QString requirement = r.text(10).empty()
                                     ? (r.text(6).empty() || r.text(6) == "0" ? QStringLiteral("—") : html(r.text(6)))
@@ -287,20 +288,23 @@ QString crashesSection(const DbRows& rows) {
 
 QString logsSection(Database& db, const DbRows& rows) {
   QString body;
+  std::map<std::int64_t, DbRows> entriesOf =
+      childrenOf(db,
+                 "SELECT batch_id, log_level, message, created_at FROM"
+                 " (SELECT batch_id, log_level, message, created_at, id,"
+                 " ROW_NUMBER() OVER (PARTITION BY batch_id ORDER BY id) AS n FROM log_entries WHERE batch_id IN ({ids})) e"
+                 " WHERE n <= " +
+                     std::to_string(kEntriesShown) + " ORDER BY batch_id, id",
+                 rows, 0);
   for (const DbRow& r : rows) {
     QString entries;
-    for (const DbRow& e :
-         queryRows(db,
-                   "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id"
-                   " LIMIT " +
-                       std::to_string(kEntriesShown),
-                   {r.integer(0)})) {
-      const QString level = QString::fromStdString(e.text(0));
+    for (const DbRow& e : entriesOf[r.integer(0)]) {
+      const QString level = QString::fromStdString(e.text(1));
       entries += QStringLiteral(
                      "<tr><td class=\"time\">%1</td><td><span class=\"level lvl-%2\">%3</span></td><td "
                      "class=\"msg\">%4</td></tr>")
-                     .arg(entryTime(e.text(2)), levelClass(level), html(level.isEmpty() ? QStringLiteral("—") : level),
-                          html(e.text(1)));
+                     .arg(entryTime(e.text(3)), levelClass(level), html(level.isEmpty() ? QStringLiteral("—") : level),
+                          html(e.text(2)));
     }
     if (r.integer(3) > kEntriesShown)
       entries += emptyRow(3, QStringLiteral("%1 more entries in /admin/records").arg(r.integer(3) - kEntriesShown));
@@ -323,21 +327,26 @@ QString logsSection(Database& db, const DbRows& rows) {
 
 QString requirementsSection(Database& db, const DbRows& rows, const DashboardRequest& request) {
   QString body;
+  std::map<std::int64_t, DbRows> statusesOf = testerStatuses(db, rows, 0);
+  // Each requirement's newest results, the reader's filter applied.
+  std::map<std::int64_t, DbRows> resultsOf =
+      childrenOf(db,
+                 "SELECT requirement_id, received_at, who, previous_status, status FROM"
+                 " (SELECT r.requirement_id, r.id, r.received_at, " TESTER_NAME " AS who, r.previous_status, r.status,"
+                 " ROW_NUMBER() OVER (PARTITION BY r.requirement_id ORDER BY r.id DESC) AS n FROM requirement_results r"
+                 " LEFT JOIN sessions s ON s.id = r.session_id LEFT JOIN testers t ON t.id = s.tester_id"
+                 " WHERE r.requirement_id IN ({ids}) AND (?1 = 0 OR s.tester_id = ?1)) h"
+                 " WHERE n <= " +
+                     std::to_string(kHistoryShown) + " ORDER BY requirement_id, id DESC",
+                 rows, 0, {request.tester});
   for (const DbRow& r : rows) {
     QStringList byTester;
-    for (const DbRow& t : testerStatuses(db, r.integer(0))) {
-      if (request.tester && t.integer(0) != request.tester) continue;
-      const std::string who = !t.text(2).empty() ? t.text(2) : !t.text(1).empty() ? t.text(1) : "no tester";
-      byTester << statusBadge(t.integer(3), html(who) + QStringLiteral(": ") + statusName(t.integer(3)));
+    for (const DbRow& t : statusesOf[r.integer(0)]) {
+      if (request.tester && t.integer(1) != request.tester) continue;
+      const std::string who = !t.text(3).empty() ? t.text(3) : !t.text(2).empty() ? t.text(2) : "no tester";
+      byTester << statusBadge(t.integer(4), html(who) + QStringLiteral(": ") + statusName(t.integer(4)));
     }
-    const DbRows results =
-        queryRows(db,
-                  "SELECT r.received_at, " TESTER_NAME
-                  ", r.previous_status, r.status FROM requirement_results r"
-                  " LEFT JOIN sessions s ON s.id = r.session_id LEFT JOIN testers t ON t.id = s.tester_id"
-                  " WHERE r.requirement_id = ?1 AND (?2 = 0 OR s.tester_id = ?2) ORDER BY r.id DESC LIMIT " +
-                      std::to_string(kHistoryShown),
-                  {r.integer(0), request.tester});
+    const DbRows& results = resultsOf[r.integer(0)];
     QString history = QStringLiteral("—");
     if (!results.empty()) {
       history =
@@ -347,7 +356,7 @@ QString requirementsSection(Database& db, const DbRows& rows, const DashboardReq
       for (const DbRow& h : results) {
         history +=
             QStringLiteral("<li><span class=\"time\">%1</span> %2: %3 → %4</li>")
-                .arg(dateText(h.integer(0)), html(h.text(1)), statusName(h.integer(2)), statusName(h.integer(3)));
+                .arg(dateText(h.integer(1)), html(h.text(2)), statusName(h.integer(3)), statusName(h.integer(4)));
       }
       history += QStringLiteral("</ol></details>");
     }

@@ -86,12 +86,24 @@ DbRows queryRows(Database& db, const std::string& sql, std::initializer_list<DbV
   return rows ? std::move(*rows) : DbRows{};
 }
 
-DbRows testerStatuses(Database& db, std::int64_t requirementId) {
-  return queryRows(db,
-                   "SELECT rs.tester_id, COALESCE(t.uid, ''), COALESCE(t.full_name, ''), rs.status"
-                   " FROM requirement_statuses rs LEFT JOIN testers t ON t.id = rs.tester_id"
-                   " WHERE rs.requirement_id = ?1 ORDER BY rs.tester_id",
-                   {requirementId});
+std::map<std::int64_t, DbRows> childrenOf(Database& db, const std::string& sql, const DbRows& parents,
+                                          std::size_t idColumn, std::initializer_list<DbValue> params) {
+  std::map<std::int64_t, DbRows> children;
+  if (parents.empty()) return children;
+  std::string ids;
+  for (const DbRow& parent : parents) ids += (ids.empty() ? "" : ",") + std::to_string(parent.integer(idColumn));
+  std::string statement = sql;
+  statement.replace(statement.find("{ids}"), 5, ids);
+  for (DbRow& row : queryRows(db, statement, params)) children[row.integer(0)].push_back(std::move(row));
+  return children;
+}
+
+std::map<std::int64_t, DbRows> testerStatuses(Database& db, const DbRows& requirements, std::size_t idColumn) {
+  return childrenOf(db,
+                    "SELECT rs.requirement_id, rs.tester_id, COALESCE(t.uid, ''), COALESCE(t.full_name, ''), rs.status"
+                    " FROM requirement_statuses rs LEFT JOIN testers t ON t.id = rs.tester_id"
+                    " WHERE rs.requirement_id IN ({ids}) ORDER BY rs.requirement_id, rs.tester_id",
+                    requirements, idColumn);
 }
 
 QString statusName(std::int64_t status) {

@@ -50,9 +50,18 @@ DbRows pageOf(Database& db, const Listing& l, const PageRequest& page, const Cur
 // The rows of a statement; none when SQLite refused it.
 DbRows queryRows(Database& db, const std::string& sql, std::initializer_list<DbValue> params = {});
 
-// Where each tester who reported on the requirement stands with it: tester id,
-// uid, full name, status (tester 0: sessions without a tester).
-DbRows testerStatuses(Database& db, std::int64_t requirementId);
+// The rows of a child table for every parent row of a page, in one query
+// rather than one per parent (each a round trip to a database server).
+// `sql` selects the parent's id first and has "{ids}" where the parents' ids
+// go, taken from column `idColumn` of `parents`; rows come back grouped by
+// that id, in the statement's order.
+std::map<std::int64_t, DbRows> childrenOf(Database& db, const std::string& sql, const DbRows& parents,
+                                          std::size_t idColumn, std::initializer_list<DbValue> params = {});
+
+// Where each tester who reported on each requirement stands with it: per
+// requirement id, rows of requirement id, tester id, uid, full name, status
+// (tester 0: sessions without a tester).
+std::map<std::int64_t, DbRows> testerStatuses(Database& db, const DbRows& requirements, std::size_t idColumn);
 
 // A requirement's or a result's status number as the testers' screens name it.
 QString statusName(std::int64_t status);

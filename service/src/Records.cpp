@@ -72,13 +72,16 @@ QJsonObject recordsPage(Database& db, const PageRequest& page, const Cursor& aft
   out.insert(QStringLiteral("requests"), requests);
 
   QJsonArray issues;
-  for (const DbRow& r : rowsOf(kIssues)) {
+  const DbRows issueRows = rowsOf(kIssues);
+  std::map<std::int64_t, DbRows> attachmentsOf = childrenOf(
+      db, "SELECT issue_id, id, position, name, path, size, is_png FROM attachments WHERE issue_id IN ({ids})"
+          " ORDER BY issue_id, position",
+      issueRows, 0);
+  for (const DbRow& r : issueRows) {
     QJsonArray attachments;
-    for (const DbRow& a : queryRows(db, "SELECT id, position, name, path, size, is_png FROM attachments WHERE issue_id = ?1"
-                                     " ORDER BY position",
-                                 {r.integer(0)})) {
-      attachments.append(QJsonObject{{"id", num(a, 0)},       {"position", num(a, 1)}, {"name", qs(a.text(2))},
-                                     {"path", qs(a.text(3))}, {"size", num(a, 4)},     {"png", a.integer(5) != 0}});
+    for (const DbRow& a : attachmentsOf[r.integer(0)]) {
+      attachments.append(QJsonObject{{"id", num(a, 1)},       {"position", num(a, 2)}, {"name", qs(a.text(3))},
+                                     {"path", qs(a.text(4))}, {"size", num(a, 5)},     {"png", a.integer(6) != 0}});
     }
     issues.append(QJsonObject{{"id", num(r, 0)},
                               {"session_id", num(r, 1)},
@@ -116,11 +119,14 @@ QJsonObject recordsPage(Database& db, const PageRequest& page, const Cursor& aft
   out.insert(QStringLiteral("crashes"), crashes);
 
   QJsonArray batches;
-  for (const DbRow& r : rowsOf(kLogBatches)) {
+  const DbRows batchRows = rowsOf(kLogBatches);
+  std::map<std::int64_t, DbRows> entriesOf = childrenOf(
+      db, "SELECT batch_id, log_level, message, created_at FROM log_entries WHERE batch_id IN ({ids}) ORDER BY batch_id, id",
+      batchRows, 0);
+  for (const DbRow& r : batchRows) {
     QJsonArray entries;
-    for (const DbRow& e : queryRows(db, "SELECT log_level, message, created_at FROM log_entries WHERE batch_id = ?1 ORDER BY id",
-                                 {r.integer(0)})) {
-      entries.append(QJsonObject{{"log_level", qs(e.text(0))}, {"message", qs(e.text(1))}, {"created_at", qs(e.text(2))}});
+    for (const DbRow& e : entriesOf[r.integer(0)]) {
+      entries.append(QJsonObject{{"log_level", qs(e.text(1))}, {"message", qs(e.text(2))}, {"created_at", qs(e.text(3))}});
     }
     batches.append(QJsonObject{{"id", num(r, 0)},          {"session_id", nullableId(r, 1)}, {"received_at", num(r, 2)},
                                {"format", qs(r.text(3))},  {"locale", qs(r.text(4))},        {"entry_count", num(r, 5)},
@@ -144,10 +150,12 @@ QJsonObject recordsPage(Database& db, const PageRequest& page, const Cursor& aft
   out.insert(QStringLiteral("requirement_results"), results);
 
   QJsonArray requirements;
-  for (const DbRow& r : rowsOf(kRequirements)) {
+  const DbRows requirementRows = rowsOf(kRequirements);
+  std::map<std::int64_t, DbRows> statusesOf = testerStatuses(db, requirementRows, 6);
+  for (const DbRow& r : requirementRows) {
     QJsonArray testers;
-    for (const DbRow& t : testerStatuses(db, r.integer(6)))
-      testers.append(QJsonObject{{"tester_id", num(t, 0)}, {"tester_uid", qs(t.text(1))}, {"status", num(t, 3)}});
+    for (const DbRow& t : statusesOf[r.integer(6)])
+      testers.append(QJsonObject{{"tester_id", num(t, 1)}, {"tester_uid", qs(t.text(2))}, {"status", num(t, 4)}});
     // "status" is where every tester starts; "testers" where each one who reported stands.
     requirements.append(QJsonObject{{"revision_id", num(r, 0)}, {"bundle_version", qs(r.text(1))}, {"rid", num(r, 2)},
                                     {"code", qs(r.text(3))},     {"title", qs(r.text(4))},          {"status", num(r, 5)},

@@ -69,6 +69,15 @@ TEST_F(RequirementStatus, OneTestersResultsMoveOnlyTheirOwnLists) {
   ASSERT_TRUE(page);
   EXPECT_NE(page->body.find("Mira Castell: passed"), std::string::npos);
   EXPECT_NE(page->body.find("Bo Lindqvist: failed"), std::string::npos);
+  // Its history, newest first, narrowed by the reader's tester filter.
+  const std::size_t boFailed = page->body.find("Bo Lindqvist: pending → failed");
+  const std::size_t miraPassed = page->body.find("Mira Castell: in progress → passed");
+  EXPECT_NE(page->body.find("<summary>3 results</summary>"), std::string::npos);
+  ASSERT_NE(miraPassed, std::string::npos);
+  EXPECT_LT(boFailed, miraPassed);
+  httplib::Result filtered = client_->http().Get("/?tester=2");
+  ASSERT_TRUE(filtered);
+  EXPECT_NE(filtered->body.find("<summary>1 result</summary>"), std::string::npos);
 }
 
 TEST_F(RequirementStatus, ADatabaseWithOneStatusPerRequirementIsCarriedOver) {
