@@ -63,6 +63,8 @@ class Database {
 
   // What went wrong last on the calling thread.
   std::string lastError() const;
+  // False while a database server cannot be reached.
+  virtual bool reachable() const { return true; }
 
   // A connection of its own for a snapshot of many reads, when the store
   // needs one so that the reading neither waits for nor holds up writers;

@@ -24,6 +24,7 @@ class PostgresDatabase : public Database {
   ~PostgresDatabase() override;
 
   Kind kind() const override { return Kind::Postgres; }
+  bool reachable() const override { return !unreachable_; }
   bool script(const std::string& sql) override;
 
   // SQLite's spelling of a statement in PostgreSQL's: $N for ?N.

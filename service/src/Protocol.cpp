@@ -146,7 +146,8 @@ class Handler {
   DbRows must(const std::string& sql, std::initializer_list<DbValue> params) {
     auto rows = db_.query(sql, params);
     if (!rows) {
-      std::fprintf(stderr, "brelvo-service: database error: %s\n", db_.lastError().c_str());
+      // An outage has its own line when it begins and ends, not one per request.
+      if (db_.reachable()) std::fprintf(stderr, "brelvo-service: database error: %s\n", db_.lastError().c_str());
       throw Reject{kInternal, QStringLiteral("The service could not store the request")};
     }
     return std::move(*rows);
