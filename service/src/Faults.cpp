@@ -90,14 +90,14 @@ QJsonObject Fault::toJson() const {
 }
 
 bool FaultQueue::add(const Fault& fault) {
-  return db_.run("INSERT INTO faults (spec, remaining) VALUES (?1, ?2)",
+  return db_.run("INSERT INTO faults (settings, remaining) VALUES (?1, ?2)",
                  {QJsonDocument(fault.toJson()).toJson(QJsonDocument::Compact).toStdString(), std::int64_t(fault.remaining)});
 }
 
 bool FaultQueue::clear() { return db_.run("DELETE FROM faults"); }
 
 std::optional<Fault> FaultQueue::take(const QString& method) {
-  const std::optional<DbRows> rows = db_.query("SELECT id, spec FROM faults WHERE remaining > 0 ORDER BY id");
+  const std::optional<DbRows> rows = db_.query("SELECT id, settings FROM faults WHERE remaining > 0 ORDER BY id");
   for (const DbRow& row : rows.value_or(DbRows{})) {
     std::optional<Fault> fault =
         Fault::fromJson(QJsonDocument::fromJson(QByteArray::fromStdString(row.text(1))).object(), nullptr);
@@ -116,7 +116,7 @@ std::optional<Fault> FaultQueue::take(const QString& method) {
 
 QJsonArray FaultQueue::toJson() const {
   QJsonArray list;
-  const std::optional<DbRows> rows = db_.query("SELECT spec, remaining FROM faults WHERE remaining > 0 ORDER BY id");
+  const std::optional<DbRows> rows = db_.query("SELECT settings, remaining FROM faults WHERE remaining > 0 ORDER BY id");
   for (const DbRow& row : rows.value_or(DbRows{})) {
     QJsonObject fault = QJsonDocument::fromJson(QByteArray::fromStdString(row.text(0))).object();
     fault.insert(QStringLiteral("count"), qint64(row.integer(1)));

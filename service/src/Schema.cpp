@@ -69,7 +69,7 @@ constexpr const char* kMigrations[] = {
     R"SQL(
 CREATE TABLE faults (
   id INTEGER PRIMARY KEY,
-  spec TEXT NOT NULL,
+  settings TEXT NOT NULL,  -- the fault as /admin/faults lists it
   remaining INTEGER NOT NULL
 );
 CREATE TABLE stored_files (
