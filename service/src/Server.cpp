@@ -61,6 +61,22 @@ void sendMessage(httplib::Response& res, bool ok, const QString& message) {
   sendJson(res, QJsonObject{{ok ? "message" : "error", message}}, ok ? 200 : 400);
 }
 
+void sendUnreachable(httplib::Response& res) {
+  sendJson(res, QJsonObject{{"error", QStringLiteral("the database is unreachable")}}, 503);
+}
+
+// The stored bytes a record's path names, or 404 with `missing`.
+void sendStored(httplib::Response& res, FileStore& files, const std::optional<QString>& path, const char* type,
+                const char* missing) {
+  const std::optional<QByteArray> bytes = path ? files.read(*path) : std::nullopt;
+  if (!bytes) {
+    res.status = 404;
+    res.set_content(missing, "text/plain");
+    return;
+  }
+  res.set_content(bytes->toStdString(), type);
+}
+
 // The page draws nothing from elsewhere and runs only its own script, so
 // nothing a device sent can run in the reader's browser even if it slipped
 // through unescaped.
@@ -158,7 +174,7 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
   });
   http.Post("/admin/faults", [this](const httplib::Request& req, httplib::Response& res) { handleAdminFaults(req, res); });
   http.Post("/admin/reset-faults", [this](const httplib::Request&, httplib::Response& res) {
-    if (!faults_.clear()) return sendJson(res, QJsonObject{{"error", QStringLiteral("the database is unreachable")}}, 503);
+    if (!faults_.clear()) return sendUnreachable(res);
     sendJson(res, QJsonObject{{"faults", QJsonArray()}});
   });
 
@@ -168,24 +184,12 @@ Server::Server(Database& db, Protocol& protocol, ServerOptions options)
     res.set_header("Cache-Control", "max-age=3600");
   });
   http.Get(R"(/attachments/(\d{1,15}))", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto path = attachmentPath(db_, std::stoll(req.matches[1].str()));
-    const auto bytes = path ? protocol_.files().read(*path) : std::nullopt;
-    if (!bytes) {
-      res.status = 404;
-      res.set_content("no such attachment\n", "text/plain");
-      return;
-    }
-    res.set_content(bytes->toStdString(), "image/png");
+    sendStored(res, protocol_.files(), attachmentPath(db_, std::stoll(req.matches[1].str())), "image/png",
+               "no such attachment\n");
   });
   http.Get(R"(/crashes/(\d{1,15})\.txt)", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto path = crashLogPath(db_, std::stoll(req.matches[1].str()));
-    const auto bytes = path ? protocol_.files().read(*path) : std::nullopt;
-    if (!bytes) {
-      res.status = 404;
-      res.set_content("no such crash\n", "text/plain");
-      return;
-    }
-    res.set_content(bytes->toStdString(), "text/plain; charset=utf-8");
+    sendStored(res, protocol_.files(), crashLogPath(db_, std::stoll(req.matches[1].str())), "text/plain; charset=utf-8",
+               "no such crash\n");
   });
 
   // Whatever the router or the body reader refused still gets an envelope, so
@@ -260,7 +264,8 @@ QString Server::baseUrl(const httplib::Request& req) const {
 void Server::logRequest(const QString& method, std::int64_t* sessionId, std::size_t bytes, int* code, const QString& fault) {
   db_.run("INSERT INTO requests (received_at, method, session_id, body_bytes, response_code, fault)"
           " VALUES (?1, ?2, ?3, ?4, ?5, ?6)",
-          {std::int64_t(QDateTime::currentSecsSinceEpoch()), method.left(200).toStdString(), sessionId && *sessionId ? DbValue(*sessionId) : DbValue(std::monostate{}),
+          {std::int64_t(QDateTime::currentSecsSinceEpoch()), method.left(200).toStdString(),
+           sessionId && *sessionId ? DbValue(*sessionId) : DbValue(std::monostate{}),
            std::int64_t(bytes), code ? DbValue(std::int64_t(*code)) : DbValue(std::monostate{}),
            fault.isEmpty() ? DbValue(std::monostate{}) : DbValue(fault.toStdString())});
 }
@@ -336,7 +341,7 @@ void Server::handleAdminFaults(const httplib::Request& req, httplib::Response& r
     sendJson(res, QJsonObject{{"error", message}}, 400);
     return;
   }
-  if (!faults_.add(*fault)) return sendJson(res, QJsonObject{{"error", QStringLiteral("the database is unreachable")}}, 503);
+  if (!faults_.add(*fault)) return sendUnreachable(res);
   sendJson(res, QJsonObject{{"faults", faults_.toJson()}});
 }
 
