@@ -234,15 +234,38 @@ int Server::bind() {
   return port_;
 }
 
-bool Server::run() { return http_->listen_after_bind(); }
-
-void Server::stop() {
+bool Server::run() {
   {
     std::lock_guard lock(stopMutex_);
-    stopping_ = true;
+    if (stopping_) return true;
+    running_ = true;
+  }
+  const bool served = http_->listen_after_bind();
+  {
+    std::lock_guard lock(stopMutex_);
+    running_ = false;
   }
   stopCondition_.notify_all();
-  http_->stop();
+  return served;
+}
+
+void Server::stop() {
+  std::unique_lock lock(stopMutex_);
+  stopping_ = true;
+  stopCondition_.notify_all();
+  // The listener ignores a stop that comes before its loop has begun, as a
+  // signal right after start-up does, and must be stopped only once: wait
+  // for it to run, then stop it, until run() has returned.
+  bool listenerStopped = false;
+  while (running_) {
+    lock.unlock();
+    if (!listenerStopped && http_->is_running()) {
+      http_->stop();
+      listenerStopped = true;
+    }
+    lock.lock();
+    stopCondition_.wait_for(lock, std::chrono::milliseconds(20), [this] { return !running_; });
+  }
 }
 
 bool Server::pause(int ms) {

@@ -36,7 +36,9 @@ class Server {
   int bind();
   // Serves until stop(); returns false when serving failed.
   bool run();
-  // Safe from any thread (not from a signal handler).
+  // Ends run(), also one that has not yet begun to listen, and returns once it
+  // has returned; a later run() returns at once. Safe from any thread (not
+  // from a signal handler).
   void stop();
 
   // Answers the requests read from the stream without a socket (see HttpServer::serve).
@@ -59,6 +61,7 @@ class Server {
   std::mutex stopMutex_;
   std::condition_variable stopCondition_;
   bool stopping_ = false;
+  bool running_ = false;  // inside run()
 };
 
 }  // namespace brelvo::service
