@@ -3,6 +3,12 @@
 
 #include "ServiceHarness.h"
 
+#include "FileStore.h"
+#include "Protocol.h"
+#include "Schema.h"
+#include "Server.h"
+#include "SqliteDatabase.h"
+
 #include <QJsonDocument>
 #include <QUrl>
 
@@ -492,5 +498,29 @@ TEST(ServiceLifecycle, RefusesBadOptionsAndBadSeedsWithoutCrashing) {
   version("UPDATE schema_version SET version = 1000");
   EXPECT_EQ(ServiceProcess::runToExit({"--db", db, "--add-app", "org.example.todo", "1.0"}), 1);
   EXPECT_EQ(version("SELECT version FROM schema_version"), 1000);
+  removeStore(dir);
+}
+
+// A stop signal can come before the listener's loop has begun, as it does
+// right after start-up: the server must end all the same, not listen on.
+TEST(ServiceLifecycle, AStopAsServingBeginsEndsIt) {
+  if (onPostgres()) GTEST_SKIP() << "the listener does not depend on the store: run in the SQLite round";
+  char pattern[] = "/tmp/brelvo-service-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  brelvo::service::SqliteDatabase db;
+  std::string error;
+  ASSERT_TRUE(db.open(dir + "/service.sqlite", &error)) << error;
+  ASSERT_TRUE(brelvo::service::prepareSchema(db, &error)) << error;
+  brelvo::service::FolderFiles files(QString::fromStdString(dir + "/files"));
+  brelvo::service::Protocol protocol(db, files);
+  for (int i = 0; i < 20; ++i) {
+    brelvo::service::Server server(db, protocol, brelvo::service::ServerOptions{.port = 0});
+    ASSERT_GT(server.bind(), 0);
+    std::thread serving([&server] { server.run(); });
+    if (i % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server.stop();
+    serving.join();
+  }
   removeStore(dir);
 }
