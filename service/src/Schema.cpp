@@ -138,8 +138,8 @@ bool prepareSchema(Database& db, std::string* error) {
   if (!stored) return fail();
   const std::int64_t version = stored->at(0).integer(0);
   if (version > latestSchemaVersion()) {
-    return fail("the database is at schema version " + std::to_string(version) + ", newer than the " +
-                std::to_string(latestSchemaVersion()) + " this brelvo-service knows: run a newer brelvo-service on it");
+    return fail("the database has schema version " + std::to_string(version) + ", and this brelvo-service knows " +
+                "versions up to " + std::to_string(latestSchemaVersion()) + ": run a newer brelvo-service on it");
   }
   if (version < 1 && !firstVersion(db, &ok)) return fail();
   for (int v = std::max<int>(2, static_cast<int>(version) + 1); v <= latestSchemaVersion(); ++v) {
