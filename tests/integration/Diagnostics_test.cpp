@@ -18,6 +18,7 @@
 
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QSignalSpy>
 
 #include <atomic>
 #include <thread>
@@ -166,6 +167,9 @@ TEST_F(Diagnostics, StoredBatchesFollowWhenALaterBatchGetsThroughAndStoredEntrie
 TEST_F(Diagnostics, ACrashReachesTheServiceOrWaitsForTheNextSession) {
     const QString token = authenticate();
     const QByteArray state = components().getPhoneState().toUtf8();
+    // The host hears of each report once: where it went, not each failed resend.
+    QSignalSpy sent(&Brelvo::events(), &BrelvoEvents::crashReportSent);
+    QSignalSpy queued(&Brelvo::events(), &BrelvoEvents::crashReportQueued);
     components().postCrash(QStringLiteral("first crash"), token, state, QString(), QString());
     ASSERT_EQ(records("crashes").size(), 1);
     EXPECT_TRUE(CrashHelper::queuedCrashes().isEmpty());
@@ -187,6 +191,8 @@ TEST_F(Diagnostics, ACrashReachesTheServiceOrWaitsForTheNextSession) {
     const QJsonObject crash = records("crashes")[1].toObject();
     EXPECT_EQ(crash.value("log").toString(), "second crash");
     EXPECT_EQ(crash.value("rid").toString(), "3");
+    EXPECT_TRUE(test::waitFor([&] { return sent.size() == 2; }));
+    EXPECT_EQ(queued.size(), 1);
 }
 
 // ---- lifecycle -----------------------------------------------------------------

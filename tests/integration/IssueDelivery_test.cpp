@@ -116,6 +116,8 @@ TEST_F(IssueDelivery, IssuesSentWhileUnreachableArriveOnceInOrderWithTheirPictur
     const QStringList firstShots = ScreenshotStore::shared().list();
     ASSERT_EQ(firstShots.size(), 2);
 
+    QSignalSpy hostSent(&Brelvo::events(), &BrelvoEvents::issueSent);
+    QSignalSpy hostQueued(&Brelvo::events(), &BrelvoEvents::issueQueued);
     unreachable();
     EXPECT_FALSE(send(QStringLiteral("first"), description));
     // Sent means gone from the list and the disk: the pictures travel in the body.
@@ -157,6 +159,9 @@ TEST_F(IssueDelivery, IssuesSentWhileUnreachableArriveOnceInOrderWithTheirPictur
     EXPECT_EQ(storedPicture(firstPictures[0]), red);
     EXPECT_EQ(storedPicture(firstPictures[1]), green);
     EXPECT_EQ(storedPicture(secondPictures[0]), blue);
+    // The host heard of both failed attempts and then of both deliveries.
+    EXPECT_TRUE(test::waitFor([&] { return hostSent.size() == 2; }));
+    EXPECT_EQ(hostQueued.size(), 2);
 }
 
 TEST_F(IssueDelivery, RefusedAnswersKeepTheBodyAndAnAnswerRemovesOnlyItsOwn) {
