@@ -149,7 +149,7 @@ TEST_F(IssueDelivery, IssuesSentWhileUnreachableArriveOnceInOrderWithTheirPictur
     ASSERT_EQ(stored.size(), 2);
     const QJsonObject first = stored[0].toObject(), second = stored[1].toObject();
     EXPECT_EQ(first.value("subject").toString(), "first");
-    EXPECT_EQ(first.value("description").toString(), "Tap%20%22save%22%20%5C%20twice:100%25%20&%20%C3%BC");
+    EXPECT_EQ(first.value("description").toString(), "Tap%20%22save%22%20%5C%20twice:%0A100%25%20&%20%C3%BC");
     EXPECT_EQ(first.value("rid").toString(), "108");
     EXPECT_EQ(second.value("subject").toString(), "second");
     const QJsonArray firstPictures = first.value("attachments").toArray();
@@ -255,8 +255,8 @@ TEST_F(IssueDelivery, TheFormRefusesABlankSummaryAndSendsAOneLetterOneWithItsScr
     ASSERT_TRUE(test::waitFor([&] { return issues().size() == 1; }, std::chrono::seconds(30)));
     const QJsonObject issue = issues()[0].toObject();
     EXPECT_EQ(issue.value("subject").toString(), "x");
-    // Sent as one line and URL-escaped, as the service keeps it.
-    EXPECT_EQ(issue.value("description").toString(), "Opened%20the%20noteand%20it%20was%20blank");
+    // URL-escaped, as the service keeps it, its line feed with it.
+    EXPECT_EQ(issue.value("description").toString(), "Opened%20the%20note%0Aand%20it%20was%20blank");
     EXPECT_EQ(issue.value("rid").toString(), "108");
     const QJsonArray pictures = issue.value("attachments").toArray();
     ASSERT_EQ(pictures.size(), 2);

@@ -44,10 +44,10 @@ bool IssueSender::send(const IssueDraft& draft) {
     }
     // The list as it is now: screenshots added while the body is built belong to the next issue.
     const QStringList screenshots = ScreenshotStore::shared().list();
-    QString description = draft.description;
-    description.remove(QLatin1Char('\n'));
+    // Line feeds stay (escaped like any other character): without them a
+    // tester's numbered steps would run into one another.
     const QString subject = urlEscaped(draft.summary);
-    description = urlEscaped(description);
+    const QString description = urlEscaped(draft.description);
     const QString type = draft.typeId, priority = draft.priorityId;
     const QString rid = requirementIdForIssue();
 
